@@ -1,0 +1,88 @@
+// The simulated DLN adapter 0 with its I2C port 0 and SPI port 0, shared by the dln-sim
+// server and the in-process backend dln_inproc. Thread-safe: every request runs under one lock.
+#pragma once
+
+#include "dlnsim/device.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace dlnsim {
+
+struct AdapterConfig {
+    uint32_t hardwareType = 0x0401; // DLN-4M
+    uint32_t hardwareVersion = 0x01000000;
+    uint32_t firmwareVersion = 0x00070000;
+    uint32_t serverVersion = 0x00030100;
+    uint32_t libraryVersion = 0x00040200;
+    uint8_t i2cPortCount = 1;
+    uint8_t spiPortCount = 1;
+    uint32_t i2cFrequency = 100000;
+    uint32_t spiFrequency = 1000000;
+};
+
+// A named adapter call fails with code: on every call (nth == 0) or only on its nth call (1-based).
+struct Fault {
+    std::string call; // the C function name, e.g. "DlnI2cMasterWrite"
+    uint16_t code = 0x4F;
+    uint32_t nth = 0;
+};
+
+// One adapter call as a logic analyser would show it.
+struct TraceEntry {
+    uint64_t timeUs = 0;
+    std::string call;         // the C function name
+    int port = -1;            // -1 where the call has no port
+    int address = -1;         // I2C 7-bit address or SPI slave-select mask; -1 where none
+    std::vector<uint8_t> out; // bytes sent to the bus
+    std::vector<uint8_t> in;  // bytes received from the bus
+    uint16_t result = 0;
+    std::string note; // the device model's decoding, if any
+};
+
+class Simulator;
+
+class SimBuilder {
+  public:
+    SimBuilder &adapter(const AdapterConfig &config);
+    SimBuilder &i2c(uint8_t address, std::shared_ptr<I2cDevice> device);
+    SimBuilder &spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device);
+    SimBuilder &fault(const Fault &fault);
+    // Replace the steady clock (for tests that advance time by hand).
+    SimBuilder &clock(std::function<uint64_t()> nowUs);
+    std::shared_ptr<Simulator> build();
+
+  private:
+    AdapterConfig config_;
+    std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c_;
+    std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
+    std::vector<Fault> faults_;
+    std::function<uint64_t()> clock_;
+};
+
+// The simulated adapter. Its request dispatch (the wire protocol shared with libdln) is
+// declared in sim/core; this is the face that tests, the server and dln_inproc use.
+class Simulator {
+  public:
+    struct Impl;
+    explicit Simulator(std::unique_ptr<Impl> impl);
+    ~Simulator();
+    const AdapterConfig &config() const;
+    std::vector<TraceEntry> trace() const; // a copy, oldest first
+    void clearTrace();
+    uint64_t nowUs() const;
+    std::shared_ptr<I2cDevice> i2cDevice(uint8_t address) const; // null if none
+    std::shared_ptr<SpiDevice> spiDevice(uint8_t ssLine) const;  // null if none
+    void finish(); // calls finish() of every device once
+    Impl &impl() { return *impl_; }
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace dlnsim

@@ -13,8 +13,8 @@ namespace {
 
 // 0.0345 MCPS per SPAD in 16.16: below it a return signal is too weak to range on.
 constexpr uint32_t kRangeIgnoreThreshold = 2260;
-constexpr uint8_t kLimitChecksEnabled[] = {0, 1, 3};
-constexpr uint8_t kRangeIgnoreCheck = 3;
+constexpr uint8_t kLimitChecksEnabled[] = {kCheckSigma, kCheckSignalRateFinalRange,
+                                           kCheckRangeIgnoreThreshold};
 
 void PrintApiStatus(SensorStatus status) {
     char text[kStatusTextSize];
@@ -58,7 +58,7 @@ SensorStatus CalibrateRangingSensor(RangingDevice &device) {
         if (status != kSensorOk)
             return status;
     }
-    device.CurrentParameters.limitCheckValue[kRangeIgnoreCheck] = kRangeIgnoreThreshold;
+    device.CurrentParameters.limitCheckValue[kCheckRangeIgnoreThreshold] = kRangeIgnoreThreshold;
     return kSensorOk;
 }
 

@@ -74,7 +74,7 @@ SensorStatus VL53L0X_ReadRangingResult(RangingDevice &device, RangingResult *res
 
     uint8_t rangeStatus = kRangeNoUpdate;
     VL53L0X_DetermineRangeStatus(device, block[0], result->signalRateReturn,
-                                 result->effectiveSpadCount, result, &rangeStatus);
+                                 result->effectiveSpadCount, *result, &rangeStatus);
     result->rangeStatus = rangeStatus;
     device.lastResult = *result;
     return kSensorOk;

@@ -4,8 +4,9 @@
 #include "ranging/nvm_spad_info.h"
 #include "ranging/ref_spads.h"
 #include "ranging/registers.h"
+#include "ranging/sequence_steps.h"
 #include "ranging/single_ranging.h"
-#include "ranging/timing_budget.h"
+#include "ranging/step_timeouts.h"
 #include "ranging/tuning_table.h"
 
 namespace {
@@ -54,13 +55,14 @@ SensorStatus SetUpInterrupt(RangingDevice &device) {
 // Records the VCSEL periods and the pre-range and final-range timeouts used by the sigma
 // estimate of every measurement.
 SensorStatus RecordStepTimings(RangingDevice &device) {
-    SensorStatus status = VL53L0X_ReadVcselPeriod(device, 0, &device.preRangeVcselPeriod);
+    SensorStatus status =
+        VL53L0X_ReadVcselPeriod(device, kVcselPreRange, &device.preRangeVcselPeriod);
     if (status == kSensorOk)
-        status = VL53L0X_ReadVcselPeriod(device, 1, &device.finalRangeVcselPeriod);
+        status = VL53L0X_ReadVcselPeriod(device, kVcselFinalRange, &device.finalRangeVcselPeriod);
     if (status == kSensorOk)
-        status = VL53L0X_ReadStepTimeout(device, 3, &device.preRangeTimeoutUs);
+        status = VL53L0X_ReadStepTimeout(device, kStepPreRange, &device.preRangeTimeoutUs);
     if (status == kSensorOk)
-        status = VL53L0X_ReadStepTimeout(device, 4, &device.finalRangeTimeoutUs);
+        status = VL53L0X_ReadStepTimeout(device, kStepFinalRange, &device.finalRangeTimeoutUs);
     return status;
 }
 
@@ -94,9 +96,9 @@ SensorStatus VL53L0X_StaticInit(RangingDevice &device) {
 
     status = VL53L0X_ReadReg8(device, kRegSequenceConfig, &device.sequenceConfig);
     if (status == kSensorOk)
-        status = VL53L0X_DisableSequenceStep(device, kSequenceStepTcc);
+        status = VL53L0X_DisableSequenceStep(device, kStepTcc);
     if (status == kSensorOk)
-        status = VL53L0X_DisableSequenceStep(device, kSequenceStepMsrc);
+        status = VL53L0X_DisableSequenceStep(device, kStepMsrc);
     if (status != kSensorOk)
         return status;
     device.deviceState = 3;

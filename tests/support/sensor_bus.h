@@ -1,0 +1,36 @@
+// A ranging sensor on a simulated adapter, reached in-process: the adapter is connected and
+// opened, sensorAdapterHandle holds its handle and device is a fresh record addressing 0x29.
+// The process-wide record and handle are restored to their creation values on destruction.
+#pragma once
+
+#include "dlnsim/simulator.h"
+#include "ranging/ranging_device.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class SensorBus {
+  public:
+    // sensor sits at 0x29; faults are injected from the start.
+    explicit SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor,
+                       std::vector<dlnsim::Fault> faults = {});
+    ~SensorBus();
+    SensorBus(const SensorBus &) = delete;
+    SensorBus &operator=(const SensorBus &) = delete;
+
+    dlnsim::Simulator &sim() { return *sim_; }
+    // The transfers to 0x29 since the start or the last clear(), as a logic analyser shows
+    // them: "W 44 01 23" for a write, "R 00 0a" for a read (bytes received), with " !" appended
+    // when the call failed.
+    std::vector<std::string> transfers() const;
+    void clear() { sim_->clearTrace(); }
+
+    RangingDevice device;
+
+  private:
+    std::shared_ptr<dlnsim::Simulator> sim_;
+};
+
+// Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.
+std::string SensorTransferText(const dlnsim::TraceEntry &entry);

@@ -1,7 +1,6 @@
 #include "support/sensor_bus.h"
 
 #include "dln_api.h"
-#include "dln_inproc.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -11,8 +10,7 @@ SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlns
     builder.i2c(0x29, std::move(sensor));
     for (const dlnsim::Fault &fault : faults)
         builder.fault(fault);
-    sim_ = builder.build();
-    DlnInprocAttach(sim_);
+    session_ = std::make_unique<SimSession>(builder);
     HDLN handle = 0;
     uint16_t conflict = 0;
     if (!DLN_SUCCEEDED(DlnConnect("localhost", 9656)) ||
@@ -21,13 +19,13 @@ SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlns
         throw std::runtime_error("the simulated adapter could not be opened");
     sensorAdapterHandle = handle;
     device.busAddress = kSensorBusAddress;
-    sim_->clearTrace();
+    sim().clearTrace();
 }
 
 SensorBus::~SensorBus() {
     DlnCloseHandle(sensorAdapterHandle);
     DlnDisconnect("localhost", 9656);
-    DlnInprocDetach();
+    session_.reset();
     sensorAdapterHandle = 0;
     TheRangingDevice() = RangingDevice{};
 }
@@ -49,7 +47,7 @@ std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
 
 std::vector<std::string> SensorBus::transfers() const {
     std::vector<std::string> texts;
-    for (const dlnsim::TraceEntry &entry : sim_->trace()) {
+    for (const dlnsim::TraceEntry &entry : session_->sim().trace()) {
         std::string text = SensorTransferText(entry);
         if (!text.empty())
             texts.push_back(text);

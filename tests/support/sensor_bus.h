@@ -5,6 +5,7 @@
 
 #include "dlnsim/simulator.h"
 #include "ranging/ranging_device.h"
+#include "support/sim_session.h"
 
 #include <memory>
 #include <string>
@@ -19,17 +20,17 @@ class SensorBus {
     SensorBus(const SensorBus &) = delete;
     SensorBus &operator=(const SensorBus &) = delete;
 
-    dlnsim::Simulator &sim() { return *sim_; }
+    dlnsim::Simulator &sim() { return session_->sim(); }
     // The transfers to 0x29 since the start or the last clear(), as a logic analyser shows
     // them: "W 44 01 23" for a write, "R 00 0a" for a read (bytes received), with " !" appended
     // when the call failed.
     std::vector<std::string> transfers() const;
-    void clear() { sim_->clearTrace(); }
+    void clear() { sim().clearTrace(); }
 
     RangingDevice device;
 
   private:
-    std::shared_ptr<dlnsim::Simulator> sim_;
+    std::unique_ptr<SimSession> session_;
 };
 
 // Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.

@@ -4,8 +4,10 @@
 #include "support/captured_stdout.h"
 #include "support/sensor_rig.h"
 #include "vl53l0x_measurement.h"
+#include "vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <string>
@@ -21,10 +23,9 @@ void ExpectInOrder(const std::string &text, const std::vector<std::string> &mark
     size_t at = 0;
     for (size_t i = 0; i < markers.size(); ++i) {
         size_t found = text.find(markers[i], at);
-        ASSERT_NE(std::string::npos, found)
-            << "line " << i + 1 << " \"" << markers[i] << "\" missing after offset " << at
-            << " in:\n"
-            << text;
+        ASSERT_NE(std::string::npos, found) << "line " << i + 1 << " \"" << markers[i]
+                                            << "\" missing after offset " << at << " in:\n"
+                                            << text;
         at = found + markers[i].size();
     }
 }
@@ -34,11 +35,11 @@ TEST(CalibrateRangingSensor, PrintsEveryStepAndEnablesTheLimitChecks) {
     CapturedStdout out;
     ASSERT_EQ(0, CalibrateRangingSensor(rig.device()));
     const std::string text = out.take();
-    ExpectInOrder(text, {"Call of VL53L0X_StaticInit\n", kOk,
-                         "Call of VL53L0X_PerformRefCalibration\n", kOk,
-                         "Call of VL53L0X_PerformRefSpadManagement\n",
-                         "refSpadCount = 3, isApertureSpads = 1\n", kOk,
-                         "Call of VL53L0X_SetDeviceMode\n", kOk});
+    ExpectInOrder(text,
+                  {"Call of VL53L0X_StaticInit\n", kOk, "Call of VL53L0X_PerformRefCalibration\n",
+                   kOk, "Call of VL53L0X_PerformRefSpadManagement\n",
+                   "refSpadCount = 3, isApertureSpads = 1\n", kOk,
+                   "Call of VL53L0X_SetDeviceMode\n", kOk});
     EXPECT_TRUE(text.ends_with("Call of VL53L0X_SetDeviceMode\nAPI Status: 0 : No Error\n"));
     const CurrentParameters &parameters = rig.device().CurrentParameters;
     EXPECT_EQ(1, parameters.limitCheckEnable[0]);
@@ -60,7 +61,10 @@ TEST(CalibrateRangingSensor, StopsAtTheFirstFailingStepAfterItsStatusLine) {
     dlnsim::RangingWorld slowCalibration;
     slowCalibration.calibrationTimeUs = 10'000'000;
     const Case cases[] = {
-        {"static initialisation", {}, true, "API Status: -12 : Interrupt not Cleared\n",
+        {"static initialisation",
+         {},
+         true,
+         "API Status: -12 : Interrupt not Cleared\n",
          "Call of VL53L0X_PerformRefCalibration"},
         {"reference calibration", slowCalibration, false,
          "Call of VL53L0X_PerformRefCalibration\nAPI Status: -7 : Time out error\n",
@@ -147,12 +151,12 @@ TEST(MeasureRange, FollowsAMovingTarget) {
 // The one test of real time: against the steady clock a measurement takes about as long as
 // the sensor measures.
 TEST(MeasureRange, TakesTheMeasurementTimeAndLittleMore) {
-    auto sensor = std::make_shared<dlnsim::Vl53l0x>();
-    dlnsim::AddMeasurements(*sensor, {});
-    SensorBus bus(sensor);
+    dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(nlohmann::json::object());
+    SensorBus bus(sensor.device);
     CapturedStdout quiet;
     ASSERT_EQ(0, CalibrateRangingSensor(bus.device));
-    const auto measurementTime = std::chrono::microseconds(dlnsim::MeasurementTimeUs(*sensor));
+    const auto measurementTime =
+        std::chrono::microseconds(dlnsim::MeasurementTimeUs(*sensor.device));
     const auto start = std::chrono::steady_clock::now();
     MeasureRange(bus.device);
     const auto took = std::chrono::steady_clock::now() - start;

@@ -52,7 +52,7 @@ TEST(RefSpads, FindNextGoodSpadAndApertureBoundaries) {
         SpadMap map;
         int32_t start, found;
     };
-    const Case cases[] = {{MapOf({47}), 47, 47}, {MapOf({47}), 48, -1}, {MapOf({5, 9}), 0, 5},
+    const Case cases[] = {{MapOf({47}), 47, 47}, {MapOf({47}), 48, -1},   {MapOf({5, 9}), 0, 5},
                           {MapOf({5, 9}), 6, 9}, {MapOf({5, 9}), 10, -1}, {SpadMap{}, 0, -1}};
     for (const Case &c : cases)
         EXPECT_EQ(c.found, VL53L0X_FindNextGoodSpad(c.map.data(), c.start)) << "start " << c.start;
@@ -67,8 +67,8 @@ TEST(RefSpads, EnableRefusesTooFewGoodSpadsOfTheTypeWithoutBusTraffic) {
     const SpadMap good = MapOf({0, 1, 12});
     SpadMap enables{};
     int32_t last = -5;
-    EXPECT_EQ(-50, VL53L0X_EnableRefSpads(rig.device(), 0, good.data(), enables.data(), 0, 3,
-                                          &last));
+    EXPECT_EQ(-50,
+              VL53L0X_EnableRefSpads(rig.device(), 0, good.data(), enables.data(), 0, 3, &last));
     EXPECT_EQ(2, last) << "the search stopped after SPAD 1";
     EXPECT_TRUE(rig.bus.transfers().empty());
 }
@@ -79,8 +79,8 @@ TEST(RefSpads, EnableReportsAMapThatDoesNotReadBack) {
     const SpadMap good = AllGood();
     SpadMap enables{};
     int32_t last = 0;
-    EXPECT_EQ(-50, VL53L0X_EnableRefSpads(rig.device(), 0, good.data(), enables.data(), 0, 3,
-                                          &last));
+    EXPECT_EQ(-50,
+              VL53L0X_EnableRefSpads(rig.device(), 0, good.data(), enables.data(), 0, 3, &last));
     EXPECT_EQ(3, last);
 }
 

@@ -28,8 +28,8 @@ TEST(SingleRanging, StartBitStillSetAfter1998ReadsTimesOut) {
         SensorStatus status;
         long reads;
     };
-    for (const Case &c : {Case{1, 0, 1}, Case{1998, 0, 1998}, Case{1999, -7, 1999},
-                          Case{0, -7, 1999}}) {
+    for (const Case &c :
+         {Case{1, 0, 1}, Case{1998, 0, 1998}, Case{1999, -7, 1999}, Case{0, -7, 1999}}) {
         SensorRig rig;
         rig.scriptReads(0, 0x00, [c](int read) {
             return static_cast<uint8_t>(c.clearsOnRead > 0 && read >= c.clearsOnRead ? 0 : 1);
@@ -45,14 +45,16 @@ TEST(SingleRanging, ResultBlockIsConvertedToMillimetresAndFixedPointRates) {
         uint16_t gain, mm;
         uint8_t fraction;
     };
-    const Case cases[] = {{0x01, 0x2C, 0, 1000, 300, 0x00}, {0x01, 0x2C, 1, 1000, 75, 0x00},
-                          {0x01, 0x2F, 1, 1000, 75, 0xC0},  {0x01, 0x2C, 0, 1100, 330, 0x00},
+    const Case cases[] = {{0x01, 0x2C, 0, 1000, 300, 0x00},
+                          {0x01, 0x2C, 1, 1000, 75, 0x00},
+                          {0x01, 0x2F, 1, 1000, 75, 0xC0},
+                          {0x01, 0x2C, 0, 1100, 330, 0x00},
                           {0x01, 0x2C, 0, 999, 300, 0x00}};
     SensorRig rig;
     for (const Case &c : cases) {
         // Device status 11 (valid), 10.0 SPADs, signal 1.0 MCPS, ambient 0.125 MCPS (9.7).
-        const uint8_t block[12] = {0x58, 0,    0x0A, 0x00,        0, 0, 0x00, 0x80,
-                                   0x00, 0x10, c.rangeHigh, c.rangeLow};
+        const uint8_t block[12] = {0x58, 0,    0x0A, 0x00, 0,           0,
+                                   0x00, 0x80, 0x00, 0x10, c.rangeHigh, c.rangeLow};
         for (uint8_t i = 0; i < 12; ++i)
             rig.sensor->setReg(0, static_cast<uint8_t>(0x14 + i), block[i]);
         rig.device().rangeFractionalEnable = c.fractional;

@@ -1,13 +1,19 @@
 #include "support/sensor_rig.h"
 
 #include "vl53l0x_measurement.h"
+#include "vl53l0x_nvm.h"
+#include "vl53l0x_timing.h"
 
 #include <algorithm>
 
 namespace {
 
 std::shared_ptr<dlnsim::Vl53l0x> MakeSensor() {
-    return std::make_shared<dlnsim::Vl53l0x>();
+    auto sensor = std::make_shared<dlnsim::Vl53l0x>();
+    dlnsim::AddVl53l0xTiming(*sensor);
+    dlnsim::AddVl53l0xLimitChecks(*sensor);
+    dlnsim::AddVl53l0xNvm(*sensor);
+    return sensor;
 }
 
 } // namespace

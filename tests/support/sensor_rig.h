@@ -1,5 +1,6 @@
-// The simulated ranging sensor with its measurements on an in-process adapter whose clock runs
-// only with the library's recorded waits. One rig at a time (the waits hook is process-wide).
+// The simulated ranging sensor (power-on timing, default non-volatile memory, measurements) on
+// an in-process adapter whose clock runs only with the library's recorded waits. One rig at a
+// time: the waits hook is process-wide.
 #pragma once
 
 #include "dlnsim/simulator.h"

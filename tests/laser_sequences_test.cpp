@@ -17,6 +17,12 @@ namespace {
 
 const char *const kOk = "API Status: 0 : No Error\n";
 
+void CalibrateQuietly(RangingDevice &device) {
+    SensorStatus status = -1;
+    CaptureStdout([&] { status = CalibrateRangingSensor(device); });
+    ASSERT_EQ(0, status) << "operation 1 failed";
+}
+
 // Each marker must appear in text after the previous one. The 16-bit register reads print
 // their bytes between the lines, so the lines are found rather than compared whole.
 void ExpectInOrder(const std::string &text, const std::vector<std::string> &markers) {
@@ -32,9 +38,9 @@ void ExpectInOrder(const std::string &text, const std::vector<std::string> &mark
 
 TEST(CalibrateRangingSensor, PrintsEveryStepAndEnablesTheLimitChecks) {
     SensorRig rig;
-    CapturedStdout out;
-    ASSERT_EQ(0, CalibrateRangingSensor(rig.device()));
-    const std::string text = out.take();
+    SensorStatus status = -1;
+    const std::string text = CaptureStdout([&] { status = CalibrateRangingSensor(rig.device()); });
+    ASSERT_EQ(0, status);
     ExpectInOrder(text,
                   {"Call of VL53L0X_StaticInit\n", kOk, "Call of VL53L0X_PerformRefCalibration\n",
                    kOk, "Call of VL53L0X_PerformRefSpadManagement\n",
@@ -78,9 +84,10 @@ TEST(CalibrateRangingSensor, StopsAtTheFirstFailingStepAfterItsStatusLine) {
         // Keeps the stored SPADs so that static initialisation does not calibrate itself.
         rig.device().nvmReadState = 7;
         rig.device().CurrentParameters.limitCheckValue[3] = 17;
-        CapturedStdout out;
-        EXPECT_NE(0, CalibrateRangingSensor(rig.device()));
-        const std::string text = out.take();
+        SensorStatus status = 0;
+        const std::string text =
+            CaptureStdout([&] { status = CalibrateRangingSensor(rig.device()); });
+        EXPECT_NE(0, status);
         EXPECT_TRUE(text.starts_with("Call of VL53L0X_StaticInit\n")) << text;
         EXPECT_TRUE(text.ends_with(c.lastLines)) << text;
         EXPECT_EQ(std::string::npos, text.find(c.absent)) << text;
@@ -91,18 +98,16 @@ TEST(CalibrateRangingSensor, StopsAtTheFirstFailingStepAfterItsStatusLine) {
 
 TEST(MeasureRange, PrintsStatusRangeStatusAndSignalRate) {
     SensorRig rig({.path = {{0, 1000.0}}, .noiseMm = 0});
-    {
-        CapturedStdout quiet;
-        ASSERT_EQ(0, CalibrateRangingSensor(rig.device()));
-    }
-    CapturedStdout out;
-    EXPECT_EQ(1000, MeasureRange(rig.device()));
+    CalibrateQuietly(rig.device());
+    uint16_t range = 0;
+    const std::string text = CaptureStdout([&] { range = MeasureRange(rig.device()); });
+    EXPECT_EQ(1000, range);
     // 2.0 MCPS from a white target at 1 m.
     EXPECT_EQ("Call of VL53L0X_PerformSingleRangingMeasurement\n"
               "API Status: 0 : No Error\n"
               "Range Status: 0 : Range Valid\n"
               "RANGE IGNORE THRESHOLD: 2.000000\n\n",
-              out.take());
+              text);
 }
 
 TEST(MeasureRange, FarOrDarkTargetsGiveASignalFailure) {
@@ -113,11 +118,9 @@ TEST(MeasureRange, FarOrDarkTargetsGiveASignalFailure) {
     dark.reflectance = 0.05;
     for (const dlnsim::RangingWorld &world : {far, dark}) {
         SensorRig rig(world);
-        CapturedStdout out;
-        ASSERT_EQ(0, CalibrateRangingSensor(rig.device()));
-        out.take();
-        MeasureRange(rig.device());
-        EXPECT_NE(std::string::npos, out.take().find("Range Status: 2 : Signal Fail\n"));
+        CalibrateQuietly(rig.device());
+        const std::string text = CaptureStdout([&] { MeasureRange(rig.device()); });
+        EXPECT_NE(std::string::npos, text.find("Range Status: 2 : Signal Fail\n")) << text;
     }
 }
 
@@ -125,23 +128,24 @@ TEST(MeasureRange, FailedStartReportsNoUpdateAndRangeZero) {
     SensorRig rig;
     rig.device().lastResult.signalRateReturn = 0x18000;
     rig.scriptReads(0, 0x00, [](int) { return uint8_t{0x01}; });
-    CapturedStdout out;
-    EXPECT_EQ(0, MeasureRange(rig.device()));
+    uint16_t range = 1;
+    const std::string text = CaptureStdout([&] { range = MeasureRange(rig.device()); });
+    EXPECT_EQ(0, range);
     EXPECT_EQ("Call of VL53L0X_PerformSingleRangingMeasurement\n"
               "API Status: -7 : Time out error\n"
               "Range Status: 255 : No Update\n"
               "RANGE IGNORE THRESHOLD: 1.500000\n\n",
-              out.take());
+              text);
 }
 
 TEST(MeasureRange, FollowsAMovingTarget) {
     // 200 mm at 0 s to 1200 mm at 1 s: one measurement every ~34 ms of simulated time.
     SensorRig rig({.path = {{0, 200.0}, {1'000'000, 1200.0}}, .noiseMm = 0});
-    CapturedStdout quiet;
-    ASSERT_EQ(0, CalibrateRangingSensor(rig.device()));
+    CalibrateQuietly(rig.device());
     for (int i = 0; i < 5; ++i) {
         const uint64_t before = rig.clock.nowUs();
-        const uint16_t range = MeasureRange(rig.device());
+        uint16_t range = 0;
+        CaptureStdout([&] { range = MeasureRange(rig.device()); });
         const double expected = 200.0 + rig.clock.nowUs() / 1000.0;
         EXPECT_NEAR(expected, range, 1.0 + (rig.clock.nowUs() - before) / 1000.0) << i;
         rig.clock.advanceUs(100'000);
@@ -153,13 +157,15 @@ TEST(MeasureRange, FollowsAMovingTarget) {
 TEST(MeasureRange, TakesTheMeasurementTimeAndLittleMore) {
     dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(nlohmann::json::object());
     SensorBus bus(sensor.device);
-    CapturedStdout quiet;
-    ASSERT_EQ(0, CalibrateRangingSensor(bus.device));
+    CalibrateQuietly(bus.device);
     const auto measurementTime =
         std::chrono::microseconds(dlnsim::MeasurementTimeUs(*sensor.device));
-    const auto start = std::chrono::steady_clock::now();
-    MeasureRange(bus.device);
-    const auto took = std::chrono::steady_clock::now() - start;
+    std::chrono::steady_clock::duration took{};
+    CaptureStdout([&] {
+        const auto start = std::chrono::steady_clock::now();
+        MeasureRange(bus.device);
+        took = std::chrono::steady_clock::now() - start;
+    });
     EXPECT_LE(took, measurementTime + std::chrono::milliseconds(20));
     EXPECT_GE(took, measurementTime);
 }

@@ -136,8 +136,11 @@ TEST(RefSpadManagement, SearchPathsEndNearestTheTarget) {
         rig.sensor->setReg(0, 0x01, 0xE8);
         uint32_t count = 99;
         uint8_t aperture = 99;
-        CapturedStdout quiet; // the 16-bit reads print their bytes
-        ASSERT_EQ(0, VL53L0X_PerformRefSpadManagement(device, &count, &aperture));
+        SensorStatus status = 0;
+        // The 16-bit reads print their bytes.
+        CaptureStdout(
+            [&] { status = VL53L0X_PerformRefSpadManagement(device, &count, &aperture); });
+        ASSERT_EQ(0, status);
         EXPECT_EQ(c.count, count);
         EXPECT_EQ(c.aperture, aperture);
         EXPECT_EQ(c.count, device.refSpadCount);
@@ -164,8 +167,10 @@ TEST(RefSpadManagement, RunningOutOfGoodSpadsReportsNothing) {
         rig.device().refSpadCount = 7;
         uint32_t count = 99;
         uint8_t aperture = 99;
-        CapturedStdout quiet;
-        EXPECT_EQ(-50, VL53L0X_PerformRefSpadManagement(rig.device(), &count, &aperture));
+        SensorStatus status = 0;
+        CaptureStdout(
+            [&] { status = VL53L0X_PerformRefSpadManagement(rig.device(), &count, &aperture); });
+        EXPECT_EQ(-50, status);
         EXPECT_EQ(99u, count);
         EXPECT_EQ(99, aperture);
         EXPECT_EQ(7, rig.device().refSpadCount);

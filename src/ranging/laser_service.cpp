@@ -1,6 +1,7 @@
 #include "ranging/laser_service.h"
 
 #include "adapter/connection.h"
+#include "ranging/laser_sequences.h"
 #include "ranging/registers.h"
 #include "ranging/status_texts.h"
 
@@ -86,10 +87,14 @@ void RunLaserOperation(int32_t code, int32_t *resultWord) {
 }
 
 bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
-    (void)device;
-    (void)resultWord;
     switch (code) {
-    // Code 1 (calibration) and code 2 (measurement) join here once their sequences exist.
+    case 1:
+        // Its status is shown by its own status lines; Java is not told.
+        CalibrateRangingSensor(device);
+        return true;
+    case 2:
+        ReportLaserRange(MeasureRange(device), resultWord);
+        return true;
     default:
         return false;
     }

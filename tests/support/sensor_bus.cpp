@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <stdexcept>
 
-SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlnsim::Fault> faults) {
+SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlnsim::Fault> faults,
+                     std::function<uint64_t()> clock) {
     dlnsim::SimBuilder builder;
     builder.i2c(0x29, std::move(sensor));
+    if (clock)
+        builder.clock(std::move(clock));
     for (const dlnsim::Fault &fault : faults)
         builder.fault(fault);
     session_ = std::make_unique<SimSession>(builder);

@@ -7,15 +7,18 @@
 #include "ranging/ranging_device.h"
 #include "support/sim_session.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class SensorBus {
   public:
-    // sensor sits at 0x29; faults are injected from the start.
+    // sensor sits at 0x29; faults are injected from the start. clock, when given, replaces
+    // the simulator's steady clock.
     explicit SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor,
-                       std::vector<dlnsim::Fault> faults = {});
+                       std::vector<dlnsim::Fault> faults = {},
+                       std::function<uint64_t()> clock = nullptr);
     ~SensorBus();
     SensorBus(const SensorBus &) = delete;
     SensorBus &operator=(const SensorBus &) = delete;

@@ -3,8 +3,8 @@
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
 #include "vl53l0x.h"
-#include "vl53l0x_configuration.h"
 #include "vl53l0x_nvm.h"
+#include "vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -153,18 +153,17 @@ TEST(SimulatedSensorNvm, ScenarioOptionsGiveTheSpadInformation) {
         "refSpadCount": 7, "apertureSpads": false,
         "goodSpadMap": [1, 2, 3, "0x04", 5, 255]
     })");
-    auto sensor = std::make_shared<dlnsim::Vl53l0x>();
-    dlnsim::AddVl53l0xConfiguration(*sensor, options);
-    SensorBus bus{sensor};
+    const dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(options);
+    SensorBus bus{sensor.device};
     RecordedWaits waits;
     EXPECT_EQ(VL53L0X_ReadNvmSpadInfo(bus.device), kSensorOk);
     EXPECT_EQ(bus.device.refSpadCount, 7);
     EXPECT_EQ(bus.device.isApertureSpads, 0);
     EXPECT_EQ(MapOf(bus.device), (SpadMap{1, 2, 3, 4, 5, 255}));
     // The window's page changes leave the timing registers of page 0 as they powered up.
-    EXPECT_EQ(sensor->reg(0, 0x01), 0xFF);
-    EXPECT_EQ(sensor->reg(0, 0x44), 0x00);
-    EXPECT_EQ(sensor->reg(0, 0x45), 0x20);
+    EXPECT_EQ(sensor.device->reg(0, 0x01), 0xFF);
+    EXPECT_EQ(sensor.device->reg(0, 0x44), 0x00);
+    EXPECT_EQ(sensor.device->reg(0, 0x45), 0x20);
 }
 
 TEST(SimulatedSensorNvm, OptionsDefaultAndOverride) {

@@ -4,9 +4,11 @@
 #include "support/captured_stdout.h"
 #include "support/sensor_bus.h"
 #include "vl53l0x.h"
+#include "vl53l0x_sensor.h"
 #include "vl53l0x_timing.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
@@ -205,13 +207,12 @@ TEST(TimingBudgetOnAFailingBus, AFailedRegisterReadIsReported) {
 //   final      0x01FE = 254 << 1, + 1 = 509 - 151 = 358 MCLKs * 38131 ns = 13651 µs
 //   budget = 2870 + (2029 + 590) + (2 * 2029 + 1380) + (8061 + 660) + (13651 + 550) = 33849 µs
 TEST(SimulatedSensorTiming, BudgetOfThePowerOnRegisters) {
-    auto sensor = std::make_shared<dlnsim::Vl53l0x>();
-    dlnsim::AddVl53l0xTiming(*sensor);
-    SensorBus bus{sensor};
+    const dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(nlohmann::json::object());
+    SensorBus bus{sensor.device};
     uint32_t us = 0;
     std::string printed =
         CaptureStdout([&] { EXPECT_EQ(VL53L0X_ComputeTimingBudget(bus.device, &us), kSensorOk); });
-    EXPECT_EQ(sensor->reg(0, 0x01), 0xFF);
+    EXPECT_EQ(sensor.device->reg(0, 0x01), 0xFF);
     EXPECT_EQ(us, 33849u);
     EXPECT_EQ(printed, " 096 096 1fe"); // the 16-bit reads: 0x51, then 0x51 and 0x71
 }

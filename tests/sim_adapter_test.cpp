@@ -277,6 +277,7 @@ TEST_F(SimAdapterTest, FaultOnTheNthCallOnly) {
     EXPECT_EQ(device->reg(2), 0) << "a failed call must not reach the device";
     EXPECT_EQ(device->reg(3), 3);
     EXPECT_EQ(sim_->trace()[1].note, "injected fault");
+    EXPECT_TRUE(sim_->trace()[1].out.empty()) << "a refused call puts nothing on the bus";
     EXPECT_EQ(sim_->injectedFaults(), 1u);
 }
 

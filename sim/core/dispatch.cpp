@@ -118,6 +118,8 @@ uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &r
         entry.out = request.data;
 
     if (const Fault *fault = faultFor(entry.call)) {
+        // The adapter refused the call: nothing went on the bus.
+        entry.out.clear();
         ++injected_;
         entry.note = "injected fault";
         return fault->code;

@@ -38,6 +38,11 @@ class Context {
         } catch (const OptionError &e) {
             std::string key = e.key;
             fail(key.empty() ? place : place.empty() ? key : place + "." + key, e.what());
+        } catch (const ScenarioError &) {
+            throw;
+        } catch (const std::exception &e) {
+            // A model reading its options with plain JSON accessors ("type must be number").
+            fail(place, e.what());
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include "options.h"
 #include "register_device.h"
+#include "vl53l0x_sensor.h"
 
 #include <map>
 
@@ -13,6 +14,7 @@ namespace {
 const std::map<std::string, I2cModelFactory> &I2cModels() {
     static const std::map<std::string, I2cModelFactory> models = {
         {"register", MakeRegisterDevice},
+        {"vl53l0x", [](const nlohmann::json &o) { return MakeRangingSensor(o).device; }},
     };
     return models;
 }

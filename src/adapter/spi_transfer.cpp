@@ -85,8 +85,8 @@ int SpiWriteRead(int32_t *slots) {
         return 0;
     ApplyPortSettings(connection, SpiMode(slots[1], slots[2]), requested, mask);
 
-    DLN_RESULT result = DlnSpiMasterReadWrite(connection.handle, 0, static_cast<uint16_t>(count),
-                                              send, receive);
+    DLN_RESULT result =
+        DlnSpiMasterReadWrite(connection.handle, 0, static_cast<uint16_t>(count), send, receive);
     if (!DLN_SUCCEEDED(result))
         PrintCallFailure("DlnSpiMasterReadWrite", result);
     printf("SPI Read Write Okay\n");

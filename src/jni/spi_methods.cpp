@@ -1,5 +1,5 @@
 // The native methods of SPI: spiWriteRead, spiProgramEEPROM, spiEraseEEPROM.
-#include "adapter/spi_eeprom.h"
+#include "adapter/eeprom_programmer.h"
 #include "adapter/spi_transfer.h"
 #include "jni/native_method.h"
 

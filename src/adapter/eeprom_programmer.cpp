@@ -1,4 +1,4 @@
-#include "adapter/spi_eeprom.h"
+#include "adapter/eeprom_programmer.h"
 
 #include "adapter/connection.h"
 #include "adapter/eeprom_image.h"

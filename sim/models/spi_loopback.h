@@ -1,0 +1,15 @@
+// A loopback on one slave-select line: MISO wired to MOSI, so every byte sent comes back in
+// the same transfer. Lets a full-duplex transfer be checked end to end.
+#pragma once
+
+#include "dlnsim/device.h"
+
+namespace dlnsim {
+
+class SpiLoopback : public SpiDevice {
+  public:
+    void transfer(std::span<const uint8_t> out, std::span<uint8_t> in, uint64_t nowUs) override;
+    std::string decodeTransfer(std::span<const uint8_t> out) const override;
+};
+
+} // namespace dlnsim

@@ -12,4 +12,5 @@ jint Java_I2C_1DLN_write(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_spiWriteRead(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_spiProgramEEPROM(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_spiEraseEEPROM(JNIEnv *, jclass, jintArray);
+jint Java_I2C_1DLN_I2C_1LaserMeasurement(JNIEnv *, jclass, jintArray);
 }

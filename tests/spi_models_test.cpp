@@ -1,4 +1,6 @@
 // The simulator's SPI device models driven directly, one transfer at a time.
+#include "options.h"
+#include "scenario.h"
 #include "spi_eeprom.h"
 #include "spi_loopback.h"
 #include "support/temp_working_dir.h"
@@ -148,6 +150,37 @@ TEST(SpiEeprom, DumpFileMirrorsTheMemoryAfterEveryWrite) {
     EXPECT_EQ(dump.substr(0x1233, 4), "\xFF\x11\x22\xFF");
     chip.finish();
     EXPECT_EQ(dir.read("chip.bin"), std::string(chip.memory().begin(), chip.memory().end()));
+}
+
+TEST(SpiModels, ScenarioPlacesThemOnTheirLinesWithTheirOptions) {
+    auto sim = dlnsim::LoadScenario(R"({"spi": [
+        {"ss": 0, "model": "eeprom", "id": ["0xC2", 32, 16], "size": 1024, "pageSize": 128,
+         "programBusyReads": 0, "stuckBusy": true},
+        {"ss": 3, "model": "loopback"}]})",
+                                    "spi.json")
+                   .build();
+    auto chip = std::dynamic_pointer_cast<dlnsim::SpiEeprom>(sim->spiDevice(0));
+    ASSERT_NE(chip, nullptr);
+    EXPECT_EQ(chip->memory().size(), 1024u);
+    EXPECT_EQ(Transfer(*chip, {0x9F, 0, 0, 0}), (Bytes{0xFF, 0xC2, 0x20, 0x10}));
+    EXPECT_EQ(Status(*chip), 0x01);
+    EXPECT_NE(std::dynamic_pointer_cast<dlnsim::SpiLoopback>(sim->spiDevice(3)), nullptr);
+}
+
+TEST(SpiModels, BadEepromOptionsNameTheOption) {
+    const std::pair<const char *, const char *> cases[] = {
+        {R"({"id": [1, 2]})", "id"},          {R"({"size": 0})", "size"},
+        {R"({"pageSize": 96})", "pageSize"},  {R"({"dump": "/nonexistent-dir/chip.bin"})", "dump"},
+        {R"({"busyReads": 2})", "busyReads"},
+    };
+    for (auto [json, key] : cases) {
+        try {
+            dlnsim::MakeSpiEeprom(nlohmann::json::parse(json));
+            ADD_FAILURE() << json << " was accepted";
+        } catch (const dlnsim::OptionError &error) {
+            EXPECT_EQ(error.key, key) << json << ": " << error.what();
+        }
+    }
 }
 
 } // namespace

@@ -49,7 +49,7 @@ std::string Output(const Expected &e, int cpol, int cpha, int ss) {
                       "Frequency=" +
                       std::to_string(e.actual) + " \n****************\n" + e.failures[3] +
                       e.failures[4] + "SPI Read Write Okay\n";
-    char line[32];
+    char line[48];
     for (size_t i = 0; i < e.received.size(); ++i) {
         snprintf(line, sizeof line, "SPI C READ:%zu\t%x\n", i, e.received[i]);
         out += line;
@@ -153,6 +153,8 @@ TEST(SpiTransfer, EachFailedSettingIsReportedAndTheTransferGoesOn) {
             e.modeRead = 0; // the port kept its mode, and reading it back shows so
         if (c.failureIndex == 2)
             e.actual = 0;
+        if (c.failureIndex == 3)
+            e.received = {0xFF, 0xFF}; // line 0 stays selected: the EEPROM ignores the bytes
         if (c.failureIndex == 4)
             e.received = {0, 0}; // the receive buffer's zeros reach the slots
         EXPECT_EQ(out, Output(e, 1, 0, 2)) << c.call;

@@ -1,5 +1,7 @@
 #include "spi_eeprom.h"
 
+#include "options.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -167,6 +169,35 @@ std::string SpiEeprom::decodeTransfer(std::span<const uint8_t> out) const {
     default:
         std::snprintf(text, sizeof text, "unknown command 0x%02x", out[0]);
         return text;
+    }
+}
+
+std::shared_ptr<SpiDevice> MakeSpiEeprom(const nlohmann::json &options) {
+    CheckKnownOptions(options, {"id", "size", "pageSize", "programBusyReads", "eraseBusyReads",
+                                "stuckBusy", "dump"});
+    SpiEepromConfig config;
+    std::vector<uint8_t> id = BytesOption(options, "id");
+    if (!id.empty() && id.size() != config.id.size())
+        throw OptionError("id", "needs exactly 3 bytes (manufacturer, type, capacity)");
+    std::copy(id.begin(), id.end(), config.id.begin());
+    // 24-bit addresses reach 16 MiB.
+    config.size = static_cast<uint32_t>(UnsignedOption(options, "size", 1u << 24, config.size));
+    if (config.size == 0)
+        throw OptionError("size", "must not be 0");
+    config.pageSize =
+        static_cast<uint32_t>(UnsignedOption(options, "pageSize", 1u << 24, config.pageSize));
+    if (config.pageSize == 0 || (config.pageSize & (config.pageSize - 1)) != 0)
+        throw OptionError("pageSize", "must be a power of two");
+    config.programBusyReads = static_cast<uint32_t>(
+        UnsignedOption(options, "programBusyReads", UINT32_MAX, config.programBusyReads));
+    config.eraseBusyReads = static_cast<uint32_t>(
+        UnsignedOption(options, "eraseBusyReads", UINT32_MAX, config.eraseBusyReads));
+    config.stuckBusy = BoolOption(options, "stuckBusy", config.stuckBusy);
+    config.dumpPath = StringOption(options, "dump", config.dumpPath);
+    try {
+        return std::make_shared<SpiEeprom>(config);
+    } catch (const std::runtime_error &error) {
+        throw OptionError("dump", error.what());
     }
 }
 

@@ -11,9 +11,12 @@
 
 #include "dlnsim/device.h"
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,5 +68,9 @@ class SpiEeprom : public SpiDevice {
     uint32_t busyReadsLeft_ = 0;
     std::FILE *dump_ = nullptr;
 };
+
+// The scenario's "eeprom" model. Options, all optional: "id" (3 bytes), "size", "pageSize",
+// "programBusyReads", "eraseBusyReads", "stuckBusy", "dump" (the path of the memory mirror).
+std::shared_ptr<SpiDevice> MakeSpiEeprom(const nlohmann::json &options);
 
 } // namespace dlnsim

@@ -1,5 +1,7 @@
 #include "spi_loopback.h"
 
+#include "options.h"
+
 #include <algorithm>
 
 namespace dlnsim {
@@ -10,6 +12,11 @@ void SpiLoopback::transfer(std::span<const uint8_t> out, std::span<uint8_t> in, 
 
 std::string SpiLoopback::decodeTransfer(std::span<const uint8_t> out) const {
     return "loopback, " + std::to_string(out.size()) + " bytes";
+}
+
+std::shared_ptr<SpiDevice> MakeSpiLoopback(const nlohmann::json &options) {
+    CheckKnownOptions(options, {});
+    return std::make_shared<SpiLoopback>();
 }
 
 } // namespace dlnsim

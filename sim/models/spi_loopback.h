@@ -4,6 +4,10 @@
 
 #include "dlnsim/device.h"
 
+#include <nlohmann/json.hpp>
+
+#include <memory>
+
 namespace dlnsim {
 
 class SpiLoopback : public SpiDevice {
@@ -11,5 +15,8 @@ class SpiLoopback : public SpiDevice {
     void transfer(std::span<const uint8_t> out, std::span<uint8_t> in, uint64_t nowUs) override;
     std::string decodeTransfer(std::span<const uint8_t> out) const override;
 };
+
+// The scenario's "loopback" model; it takes no options.
+std::shared_ptr<SpiDevice> MakeSpiLoopback(const nlohmann::json &options);
 
 } // namespace dlnsim

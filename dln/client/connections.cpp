@@ -96,11 +96,17 @@ DLN_RESULT Connect(const char *host, uint16_t port) {
     }
     if (existing && existing->usable()) {
         DLN_RESULT result = SendConnectionCall(*existing, wire::Call::Connect);
-        if (DLN_SUCCEEDED(result)) {
-            std::lock_guard lock(t.mutex);
-            ++t.connections[key].count;
+        // A server restarted since the last call closed the old socket: that shows only
+        // now, and a fresh connection (below) reaches the new server. A silent server
+        // (time-out) is not tried again, so the call stays within its bound.
+        bool serverWentAway = result == DLN_RES_NOT_CONNECTED && !existing->usable();
+        if (!serverWentAway) {
+            if (DLN_SUCCEEDED(result)) {
+                std::lock_guard lock(t.mutex);
+                ++t.connections[key].count;
+            }
+            return result;
         }
-        return result;
     }
 
     // No connection yet, or the previous one was lost (server restarted): open a new one.

@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <system_error>
 
 namespace dlnsim {
 
@@ -178,8 +180,12 @@ void Server::acceptLoop() {
         socklen_t length = sizeof peer;
         int fd = accept4(listenFd_, reinterpret_cast<sockaddr *>(&peer), &length,
                          SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0)
-            continue; // the client gave up meanwhile, or no descriptors left: keep serving
+        if (fd < 0) {
+            // Out of descriptors: pause rather than spin, the clients we have may close.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue; // otherwise the client gave up meanwhile
+        }
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         reapFinishedClients();
@@ -187,7 +193,13 @@ void Server::acceptLoop() {
         Client &client = clients_.emplace_back();
         client.fd = fd;
         client.peer = PeerName(peer);
-        client.thread = std::thread([this, &client] { serve(client); });
+        try {
+            client.thread = std::thread([this, &client] { serve(client); });
+        } catch (const std::system_error &e) {
+            log_("dln-sim: client " + client.peer + " refused: " + e.what());
+            close(fd);
+            clients_.pop_back();
+        }
     }
 }
 

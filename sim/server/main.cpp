@@ -22,8 +22,8 @@ struct Options {
     std::string trace;
 };
 
-[[noreturn]] void Usage(const char *problem) {
-    std::fprintf(stderr,
+[[noreturn]] void Usage(const char *problem, int status = 2) {
+    std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
@@ -31,7 +31,7 @@ struct Options {
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
                  "  --trace FILE      write one line per adapter call to FILE\n",
                  problem);
-    std::exit(2);
+    std::exit(status);
 }
 
 Options Parse(int argc, char **argv) {
@@ -39,7 +39,7 @@ Options Parse(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h")
-            Usage("simulated DLN adapter server");
+            Usage("simulated DLN adapter server", 0);
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];

@@ -12,8 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <mutex>
+#include <thread>
 
 using namespace dlnsim;
 
@@ -124,6 +127,102 @@ TEST_F(TcpTest, StoppedServerFailsCallsAndARestartedOneServesAgain) {
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_NOT_CONNECTED);
+}
+
+// A held connection (the ranging sensor's) does not notice a restart until its next
+// exchange; the next DlnConnect must still reach the new server at once.
+TEST_F(TcpTest, ConnectAfterAnUnnoticedRestartReachesTheNewServer) {
+    startServer();
+    uint16_t port = server_->port();
+    ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
+    server_->stop();
+    startServer(port);
+    ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
+    HDLN handle = 0;
+    ASSERT_EQ(DlnOpenDevice(0, &handle), DLN_RES_SUCCESS);
+    uint8_t count = 0;
+    EXPECT_EQ(DlnI2cMasterGetPortCount(handle, &count), DLN_RES_SUCCESS);
+    EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
+    EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
+    EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_NOT_CONNECTED);
+}
+
+// Threads on two TCP connections at once (two host names are two connections), each
+// talking to its own device: every call gets the replies to its own transfers.
+TEST_F(TcpTest, ConcurrentClientsGetTheirOwnReplies) {
+    sim_ = SimBuilder()
+               .i2c(0x10, std::make_shared<RegisterDevice>())
+               .i2c(0x11, std::make_shared<RegisterDevice>())
+               .i2c(0x12, std::make_shared<RegisterDevice>())
+               .i2c(0x13, std::make_shared<RegisterDevice>())
+               .build();
+    server_ = std::make_unique<Server>(sim_, [](const std::string &) {});
+    server_->start(0);
+    uint16_t port = server_->port();
+    const char *hosts[] = {kLoopback, "localhost"};
+    for (const char *host : hosts)
+        ASSERT_EQ(DlnConnect(host, port), DLN_RES_SUCCESS);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (uint8_t t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            if (DlnConnect(hosts[t % 2], port) != DLN_RES_SUCCESS) {
+                ++failures;
+                return;
+            }
+            HDLN handle = 0;
+            if (DlnOpenDevice(0, &handle) != DLN_RES_SUCCESS) {
+                ++failures;
+                return;
+            }
+            uint8_t address = static_cast<uint8_t>(0x10 + t);
+            for (int i = 0; i < 150; ++i) {
+                uint8_t out[3] = {0x00, static_cast<uint8_t>(i), address}, pointer = 0;
+                uint8_t in[2] = {};
+                if (DlnI2cMasterWrite(handle, 0, address, 0, 0, 3, out) != DLN_RES_SUCCESS ||
+                    DlnI2cMasterWrite(handle, 0, address, 0, 0, 1, &pointer) != DLN_RES_SUCCESS ||
+                    DlnI2cMasterRead(handle, 0, address, 0, 0, 2, in) != DLN_RES_SUCCESS ||
+                    in[0] != out[1] || in[1] != address)
+                    ++failures;
+            }
+            DlnCloseHandle(handle);
+            DlnDisconnect(hosts[t % 2], port);
+        });
+    for (auto &thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    for (const char *host : hosts)
+        EXPECT_EQ(DlnDisconnect(host, port), DLN_RES_SUCCESS);
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// Many short connections, as the library makes one per method: neither side keeps
+// descriptors or threads of finished connections.
+TEST_F(TcpTest, ShortConnectionsLeaveNoDescriptorsBehind) {
+    startServer();
+    uint16_t port = server_->port();
+    auto cycle = [&] {
+        ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
+        HDLN handle = 0;
+        ASSERT_EQ(DlnOpenDevice(0, &handle), DLN_RES_SUCCESS);
+        ASSERT_EQ(DlnCloseHandle(handle), DLN_RES_SUCCESS);
+        ASSERT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
+    };
+    int before = OpenDescriptors();
+    for (int i = 0; i < 201; ++i)
+        cycle();
+    // The server closes its side when it sees the client's end, a moment later.
+    for (int i = 0; i < 100 && OpenDescriptors() > before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(OpenDescriptors(), before);
+    server_->stop();
+    EXPECT_EQ(log().size(), 201u);
 }
 
 TEST(TcpFaults, SilentServerTimesOut) {

@@ -5,6 +5,8 @@
 #include "dln_api.h"
 
 #include <cstdio>
+#include <exception>
+#include <string>
 
 namespace dlnsim {
 
@@ -78,7 +80,13 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
     Reply reply;
     reply.call = request.call;
     Draw draw = Draw::None;
-    reply.result = run(session, request, reply, entry, draw);
+    try {
+        reply.result = run(session, request, reply, entry, draw);
+    } catch (const std::exception &e) {
+        // A model's fault fails this call; it must not take the server down with it.
+        reply.result = DLN_RES_FAIL;
+        entry.note = std::string("device model error: ") + e.what();
+    }
     if (draw == Draw::Flip && DLN_SUCCEEDED(reply.result)) {
         flipRandomBit(reply.data, entry);
         entry.in = reply.data; // the trace shows what the client received

@@ -22,10 +22,12 @@ enum class ConnectionForm {
 struct AdapterConnection {
     ConnectionForm form = ConnectionForm::Stopping;
     HDLN handle = 0;        // 0 until the open succeeds (and stays 0 after a failed open)
-    bool connected = false; // DlnConnect succeeded: step 8 must disconnect
-    bool opened = false;    // DlnOpenDevice succeeded: step 8 must close the handle
+    bool connected = false; // DlnConnect succeeded: step 8 disconnects
+    bool opened = false;    // DlnOpenDevice succeeded: step 8 closes the handle
+    bool released = false;  // step 8 has run (it runs once)
     uint8_t portCount = 0;
     uint32_t frequency = 0;
+    DLN_RESULT disconnectResult = 0; // of the disconnect at step 8 or at an early end
     // The frequency line of step 5; the SPI transfer prints "SPI freq= %d\n" instead.
     const char *frequencyFormat = "freq= %d\n";
 };

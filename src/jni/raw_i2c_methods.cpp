@@ -1,0 +1,68 @@
+// The native methods of raw I2C: print, i2cScan, read, write.
+#include "adapter/raw_i2c.h"
+#include "jni/native_method.h"
+
+#include <cstdio>
+
+namespace {
+
+jint PrintBody(ParamSlots &) {
+    return PrintAdapterAndDevices();
+}
+
+jint ScanBody(ParamSlots &slots) {
+    // The scan runs twice on the same list; the second scan's entries reach Java.
+    ScanI2cBus(slots.slot);
+    ScanI2cBus(slots.slot);
+    printf("Passing Count=%d\n", 10);
+    for (int i = 0; i < 10; ++i)
+        printf("Passing %d address=%d\n", i, slots.slot[i]);
+    return 10;
+}
+
+jint ReadBody(ParamSlots &slots) {
+    const int32_t count = slots.slot[1];
+    if (count < 0 || count > kMaxReadCount) {
+        printf("read: byte count %d is outside 0..%d; nothing read\n", count, kMaxReadCount);
+        return 0;
+    }
+    ReadI2cBytes(slots.slot[0], count, &slots.slot[2]);
+    printf("Passing Read Data =%x\n", slots.slot[0]);
+    for (int i = 0; i <= count + 3; ++i)
+        printf("I2C Read Passing back  %d address=%d\n", i, slots.slot[i]);
+    return count + 4;
+}
+
+jint WriteBody(ParamSlots &slots) {
+    const int32_t count = slots.slot[1];
+    if (count < 0 || count > kMaxWriteCount) {
+        printf("write: byte count %d is outside 0..%d; nothing written\n", count, kMaxWriteCount);
+        return 3;
+    }
+    WriteI2cBytes(slots.slot[0], count, &slots.slot[2]);
+    printf("Passing Write Data =%x\n", slots.slot[0]);
+    return 3;
+}
+
+constexpr NativeMethod kPrint{"print", ArrayNeed::None, false, false, 0, PrintBody};
+constexpr NativeMethod kScan{"i2cScan", ArrayNeed::OutputTen, false, false, 10, ScanBody};
+constexpr NativeMethod kRead{"read", ArrayNeed::Full, false, false, 0, ReadBody};
+constexpr NativeMethod kWrite{"write", ArrayNeed::Full, false, false, 3, WriteBody};
+
+} // namespace
+
+I2C_DLN_EXPORT Java_I2C_1DLN_print(JNIEnv *env, jclass) {
+    return RunNativeMethod(env, nullptr, kPrint);
+}
+
+I2C_DLN_EXPORT Java_I2C_1DLN_i2cScan(JNIEnv *env, jclass, jintArray array) {
+    return RunNativeMethod(env, array, kScan);
+}
+
+I2C_DLN_EXPORT Java_I2C_1DLN_read(JNIEnv *env, jclass, jintArray array) {
+    return RunNativeMethod(env, array, kRead);
+}
+
+I2C_DLN_EXPORT Java_I2C_1DLN_write(JNIEnv *env, jclass, jintArray array) {
+    return RunNativeMethod(env, array, kWrite);
+}

@@ -1,0 +1,130 @@
+// The marshalling of the native methods through a fake JNIEnv, without a JVM. No simulator is
+// attached, so every operation stops at its failed connect.
+#include "support/captured_stdout.h"
+#include "support/fake_jni.h"
+#include "support/jni_exports.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+std::vector<jint> Counting(size_t n) {
+    std::vector<jint> values(n);
+    std::iota(values.begin(), values.end(), 1000);
+    return values;
+}
+
+TEST(JniMarshalling, ReadCopiesIn255SlotsAndBackTen) {
+    FakeJni jni;
+    std::vector<jint> values = Counting(300);
+    values[1] = 20;
+    jintArray array = jni.array(values);
+    jint result = 0;
+    std::string out =
+        CaptureStdout([&] { result = Java_I2C_1DLN_read(jni.env(), nullptr, array); });
+    EXPECT_EQ(result, 24);
+    EXPECT_EQ(jni.calls, (std::vector<std::string>{"GetArrayLength", "GetIntArrayRegion(0,255)",
+                                                   "SetIntArrayRegion(0,10)"}));
+    EXPECT_FALSE(jni.exceptionPending);
+    EXPECT_EQ(jni.values(array), values); // a failed read hands the slots back unchanged
+    // The echo covers slot 0 to slot 1 + 3, beyond the ten copied back.
+    EXPECT_NE(out.find("I2C Read Passing back  23 address=1023\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("I2C Read Passing back  24 "), std::string::npos);
+}
+
+TEST(JniMarshalling, ReadReturnValueFollowsTheCount) {
+    struct Case {
+        jint count;
+        jint expected;
+    };
+    for (Case c : {Case{0, 4}, Case{12, 16}, Case{251, 255}, Case{-3, 0}, Case{252, 0},
+                   Case{INT32_MAX, 0}}) {
+        FakeJni jni;
+        std::vector<jint> values(255);
+        values[1] = c.count;
+        jintArray array = jni.array(values);
+        jint result = -1;
+        CaptureStdout([&] { result = Java_I2C_1DLN_read(jni.env(), nullptr, array); });
+        EXPECT_EQ(result, c.expected) << "count " << c.count;
+    }
+}
+
+TEST(JniMarshalling, OutOfRangeCountsAreRefusedWithoutTouchingTheBus) {
+    FakeJni jni;
+    std::vector<jint> values(255, 5);
+    values[1] = 300;
+    jintArray readArray = jni.array(values);
+    values[1] = 254;
+    jintArray writeArray = jni.array(values);
+    std::string out = CaptureStdout([&] {
+        Java_I2C_1DLN_read(jni.env(), nullptr, readArray);
+        EXPECT_EQ(Java_I2C_1DLN_write(jni.env(), nullptr, writeArray), 3);
+    });
+    EXPECT_EQ(out, "read: byte count 300 is outside 0..251; nothing read\n"
+                   "write: byte count 254 is outside 0..253; nothing written\n");
+    EXPECT_EQ(jni.values(readArray)[2], 5);
+}
+
+TEST(JniMarshalling, NullAndShortArraysAreRefusedWithoutCopying) {
+    struct Case {
+        const char *method;
+        jint (*call)(JNIEnv *, jclass, jintArray);
+        size_t length; // 0 with null
+        bool null;
+        jint expected;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"read", Java_I2C_1DLN_read, 0, true, 0,
+         "read: the parameter array is null; it needs at least 255 slots. Nothing done.\n"},
+        {"write", Java_I2C_1DLN_write, 3, false, 3,
+         "write: the parameter array is too short; it needs at least 255 slots. Nothing done.\n"},
+        {"write", Java_I2C_1DLN_write, 254, false, 3,
+         "write: the parameter array is too short; it needs at least 255 slots. Nothing done.\n"},
+        {"i2cScan", Java_I2C_1DLN_i2cScan, 9, false, 10,
+         "i2cScan: the parameter array is too short; it needs at least 10 slots. Nothing done.\n"},
+    };
+    for (const Case &c : cases) {
+        FakeJni jni;
+        jintArray array = c.null ? nullptr : jni.array(std::vector<jint>(c.length, 7));
+        jint result = -1;
+        std::string out = CaptureStdout([&] { result = c.call(jni.env(), nullptr, array); });
+        EXPECT_EQ(result, c.expected) << c.method;
+        EXPECT_EQ(out, c.line);
+        EXPECT_FALSE(jni.exceptionPending) << c.method;
+        if (!c.null)
+            EXPECT_EQ(jni.values(array), std::vector<jint>(c.length, 7)) << c.method;
+    }
+}
+
+TEST(JniMarshalling, ScanNeverReadsTheArrayAndWritesTenSlots) {
+    FakeJni jni;
+    jintArray array = jni.array(std::vector<jint>(12, -1));
+    jint result = 0;
+    std::string out =
+        CaptureStdout([&] { result = Java_I2C_1DLN_i2cScan(jni.env(), nullptr, array); });
+    EXPECT_EQ(result, 10);
+    EXPECT_EQ(jni.calls, (std::vector<std::string>{"GetArrayLength", "SetIntArrayRegion(0,10)"}));
+    std::vector<jint> expected(10, 0);
+    expected.push_back(-1);
+    expected.push_back(-1);
+    EXPECT_EQ(jni.values(array), expected);
+    EXPECT_EQ(out.substr(0, 76), "Failed to connect to local DLN server\n"
+                                 "Failed to connect to local DLN server\n");
+}
+
+TEST(JniMarshalling, BannerIsFourLinesAndReturnsZero) {
+    FakeJni jni;
+    jint result = -1;
+    std::string out = CaptureStdout([&] { result = Java_I2C_1DLN_test(jni.env(), nullptr); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(out, "\n\rI2C_DLN native library, version 1.0.0"
+                   "\n\rMade by the I2C_DLN developers; free software under the MIT License"
+                   "\n\rThe licence text:"
+                   "\n\rhttps://opensource.org/licenses/MIT\n\r");
+    EXPECT_TRUE(jni.calls.empty());
+}
+
+} // namespace

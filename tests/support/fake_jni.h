@@ -1,0 +1,40 @@
+// A JNIEnv without a JVM: its function table holds just the array functions the library may
+// use, over std::vector<jint>. Out-of-bounds accesses are recorded, as a JVM would throw.
+#pragma once
+
+#include <jni.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FakeJni {
+  public:
+    FakeJni();
+    FakeJni(const FakeJni &) = delete;
+    FakeJni &operator=(const FakeJni &) = delete;
+    JNIEnv *env() { return &holder_.env; }
+    // A Java int[] holding values; valid while this FakeJni lives.
+    jintArray array(std::vector<jint> values);
+    std::vector<jint> &values(jintArray array);
+    // Calls made to the function table, e.g. "GetIntArrayRegion(0,255)".
+    std::vector<std::string> calls;
+    // Set when a call was out of bounds (a JVM would leave an exception pending).
+    bool exceptionPending = false;
+
+  private:
+    struct Holder {
+        JNIEnv env; // first, so that a JNIEnv* leads back to its holder
+        FakeJni *self;
+    };
+    static FakeJni &Of(JNIEnv *env) { return *reinterpret_cast<Holder *>(env)->self; }
+    static jsize GetArrayLength(JNIEnv *env, jarray array);
+    static void GetIntArrayRegion(JNIEnv *env, jintArray array, jsize start, jsize len, jint *buf);
+    static void SetIntArrayRegion(JNIEnv *env, jintArray array, jsize start, jsize len,
+                                  const jint *buf);
+    bool inBounds(jintArray array, jsize start, jsize len);
+
+    JNINativeInterface_ table_{};
+    Holder holder_{};
+    std::vector<std::unique_ptr<std::vector<jint>>> arrays_;
+};

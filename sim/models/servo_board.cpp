@@ -31,7 +31,7 @@ void ServoBoard::take(uint8_t byte) {
     switch (byte) {
     case kSelectParameter:
         expecting_ = Expecting::Parameter;
-        answer_ = {config_.id};
+        answer_ = {parameter_};
         break;
     case kSetPulseWidth:
         expecting_ = Expecting::PulseMsb;

@@ -1,6 +1,7 @@
 // A servo controller board. Every byte the master writes is taken one at a time and answered
 // with a frame the next read transfer clocks out:
-//   0xA3            answer id; the next byte is the parameter, answered with itself
+//   0xA3            answer the parameter in force; the next byte is the new parameter,
+//                   answered with itself
 //   0xA1            answer id; the next two bytes are the pulse width's MSB and LSB, each
 //                   answered with itself; the board keeps the pulse width
 //   0xA2            answer {id, current, pulse width MSB, pulse width LSB}
@@ -15,7 +16,7 @@
 namespace dlnsim {
 
 struct ServoBoardConfig {
-    uint8_t id = 0x51;          // answer to a command byte
+    uint8_t id = 0x51;          // answer to 0xA1 and byte 0 of the 0xA2 answer
     uint8_t current = 0x20;     // the current sensed, byte 1 of the 0xA2 answer
     uint8_t parameter = 0;      // parameter held at power-on
     uint16_t pulseWidth = 1500; // pulse width held at power-on, in microseconds

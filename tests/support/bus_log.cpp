@@ -18,6 +18,12 @@ std::string HexBytes(const std::vector<uint8_t> &bytes) {
     return text;
 }
 
+std::string AfterEnabled(const std::string &out) {
+    const std::string marker = "I2C Enabled\n";
+    const size_t at = out.find(marker);
+    return at == std::string::npos ? "<no I2C Enabled line>" : out.substr(at + marker.size());
+}
+
 namespace {
 
 std::string TransferLine(const dlnsim::TraceEntry &entry) {

@@ -22,5 +22,8 @@ struct BusRun {
 // Attaches sim for the duration of action, records the waits and captures standard output.
 BusRun RunOnBus(const std::shared_ptr<dlnsim::Simulator> &sim, const std::function<void()> &action);
 
+// What an operation printed after its connection reported "I2C Enabled".
+std::string AfterEnabled(const std::string &out);
+
 // Bytes as the bus lines print them: "a3 01".
 std::string HexBytes(const std::vector<uint8_t> &bytes);

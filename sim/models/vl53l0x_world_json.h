@@ -1,0 +1,19 @@
+// The ranging sensor's world as a scenario file describes it.
+#pragma once
+
+#include "vl53l0x_world.h"
+
+#include <nlohmann/json.hpp>
+
+namespace dlnsim {
+
+// Reads the optional keys of a scenario's "world" object over the defaults of RangingWorld:
+//   "distanceMm": a fixed target distance, or
+//   "path": [{"timeMs": t, "distanceMm": d}, ...] a target moving linearly between waypoints,
+//   "reflectance", "signalAt1mMcps", "ambientMcps", "minSignalMcps", "noiseMm", "noiseSeed",
+//   "effectiveSpads", "measurementTimeUs", "calibrationTimeUs", "vhvSetting", "phaseCal",
+//   "nonApertureSpadRate", "apertureSpadRate".
+// Throws nlohmann::json::exception on a value of the wrong type.
+RangingWorld RangingWorldFromJson(const nlohmann::json &world);
+
+} // namespace dlnsim

@@ -1,0 +1,29 @@
+// The native method of the laser ranging sensor.
+#include "jni/native_method.h"
+#include "ranging/laser_service.h"
+
+#include <cstdio>
+
+namespace {
+
+jint LaserBody(ParamSlots &slots) {
+    printf("LLLLLLLAAAAAAAAASSSSSSSSSSSSSEEEEERRRRRRRRR\n");
+    printf("Laser Operation for I2C Address:%x is: %d\n", slots.slot[0], slots.slot[1]);
+    // Slot 0 only seeds the result word; the sensor is always at its fixed bus address.
+    int32_t resultWord = slots.slot[0];
+    if (slots.slot[1] == 0)
+        ConnectRangingSensor();
+    else
+        RunLaserOperation(slots.slot[1], &resultWord);
+    slots.slot[2] = (resultWord >> 8) & 0xFF;
+    slots.slot[3] = resultWord & 0xFF;
+    return 10;
+}
+
+constexpr NativeMethod kLaser{"I2C_LaserMeasurement", ArrayNeed::Full, false, true, 10, LaserBody};
+
+} // namespace
+
+I2C_DLN_EXPORT Java_I2C_1DLN_I2C_1LaserMeasurement(JNIEnv *env, jclass, jintArray array) {
+    return RunNativeMethod(env, array, kLaser);
+}

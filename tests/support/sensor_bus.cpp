@@ -1,0 +1,59 @@
+#include "support/sensor_bus.h"
+
+#include "dln_api.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlnsim::Fault> faults,
+                     std::function<uint64_t()> clock) {
+    dlnsim::SimBuilder builder;
+    builder.i2c(0x29, std::move(sensor));
+    if (clock)
+        builder.clock(std::move(clock));
+    for (const dlnsim::Fault &fault : faults)
+        builder.fault(fault);
+    session_ = std::make_unique<SimSession>(builder);
+    HDLN handle = 0;
+    uint16_t conflict = 0;
+    if (!DLN_SUCCEEDED(DlnConnect("localhost", 9656)) ||
+        !DLN_SUCCEEDED(DlnOpenDevice(0, &handle)) ||
+        !DLN_SUCCEEDED(DlnI2cMasterEnable(handle, 0, &conflict)))
+        throw std::runtime_error("the simulated adapter could not be opened");
+    sensorAdapterHandle = handle;
+    device.busAddress = kSensorBusAddress;
+    sim().clearTrace();
+}
+
+SensorBus::~SensorBus() {
+    DlnCloseHandle(sensorAdapterHandle);
+    DlnDisconnect("localhost", 9656);
+    session_.reset();
+    sensorAdapterHandle = 0;
+    TheRangingDevice() = RangingDevice{};
+}
+
+std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
+    const bool isWrite = entry.call == "DlnI2cMasterWrite";
+    if ((!isWrite && entry.call != "DlnI2cMasterRead") || entry.address != 0x29)
+        return "";
+    std::string text = isWrite ? "W" : "R";
+    char hex[4];
+    for (uint8_t byte : isWrite ? entry.out : entry.in) {
+        std::snprintf(hex, sizeof hex, " %02x", byte);
+        text += hex;
+    }
+    if (!DLN_SUCCEEDED(entry.result))
+        text += " !";
+    return text;
+}
+
+std::vector<std::string> SensorBus::transfers() const {
+    std::vector<std::string> texts;
+    for (const dlnsim::TraceEntry &entry : session_->sim().trace()) {
+        std::string text = SensorTransferText(entry);
+        if (!text.empty())
+            texts.push_back(text);
+    }
+    return texts;
+}

@@ -1,0 +1,40 @@
+// A ranging sensor on a simulated adapter, reached in-process: the adapter is connected and
+// opened, sensorAdapterHandle holds its handle and device is a fresh record addressing 0x29.
+// The process-wide record and handle are restored to their creation values on destruction.
+#pragma once
+
+#include "dlnsim/simulator.h"
+#include "ranging/ranging_device.h"
+#include "support/sim_session.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SensorBus {
+  public:
+    // sensor sits at 0x29; faults are injected from the start. clock, when given, replaces
+    // the simulator's steady clock.
+    explicit SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor,
+                       std::vector<dlnsim::Fault> faults = {},
+                       std::function<uint64_t()> clock = nullptr);
+    ~SensorBus();
+    SensorBus(const SensorBus &) = delete;
+    SensorBus &operator=(const SensorBus &) = delete;
+
+    dlnsim::Simulator &sim() { return session_->sim(); }
+    // The transfers to 0x29 since the start or the last clear(), as a logic analyser shows
+    // them: "W 44 01 23" for a write, "R 00 0a" for a read (bytes received), with " !" appended
+    // when the call failed.
+    std::vector<std::string> transfers() const;
+    void clear() { sim().clearTrace(); }
+
+    RangingDevice device;
+
+  private:
+    std::unique_ptr<SimSession> session_;
+};
+
+// Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.
+std::string SensorTransferText(const dlnsim::TraceEntry &entry);

@@ -55,6 +55,11 @@ class SimBuilder {
     SimBuilder &fault(const Fault &fault);
     // Replace the steady clock (for tests that advance time by hand).
     SimBuilder &clock(std::function<uint64_t()> nowUs);
+    // Also write each trace line to this file (created or truncated by build()).
+    SimBuilder &traceFile(const std::string &path);
+    // Keep only the last count entries in memory (0, the default: keep all). For long runs.
+    SimBuilder &traceLimit(size_t count);
+    // Throws std::runtime_error when the trace file cannot be created.
     std::shared_ptr<Simulator> build();
 
   private:
@@ -63,6 +68,8 @@ class SimBuilder {
     std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
     std::vector<Fault> faults_;
     std::function<uint64_t()> clock_;
+    std::string traceFile_;
+    size_t traceLimit_ = 0;
 };
 
 // The simulated adapter. Its request dispatch (the wire protocol shared with libdln) is
@@ -79,6 +86,8 @@ class Simulator {
     std::shared_ptr<I2cDevice> i2cDevice(uint8_t address) const; // null if none
     std::shared_ptr<SpiDevice> spiDevice(uint8_t ssLine) const;  // null if none
     void finish(); // calls finish() of every device once
+    // How many calls an injected fault has failed so far.
+    uint64_t injectedFaults() const;
     Impl &impl() { return *impl_; }
 
   private:

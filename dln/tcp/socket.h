@@ -1,0 +1,34 @@
+// The few socket operations the TCP transport needs, each bounded by a deadline. The POSIX
+// version lives in socket_posix.cpp; a Winsock version would provide the same functions.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace dln::tcp {
+
+using Clock = std::chrono::steady_clock;
+
+#if defined(_WIN32)
+using SocketHandle = uintptr_t;
+#else
+using SocketHandle = int;
+#endif
+constexpr SocketHandle kNoSocket = static_cast<SocketHandle>(-1);
+
+enum class IoStatus { Ok, TimedOut, Closed, Failed };
+
+// Connects to host:port, trying every address the name resolves to, each within
+// perAddress and all before deadline. The socket has TCP_NODELAY set. kNoSocket on failure.
+SocketHandle SocketConnect(const std::string &host, uint16_t port,
+                           std::chrono::milliseconds perAddress, Clock::time_point deadline);
+// Sends all size bytes (never raising SIGPIPE).
+IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
+                       Clock::time_point deadline);
+// Receives exactly size bytes.
+IoStatus SocketReceiveAll(SocketHandle s, uint8_t *data, size_t size, Clock::time_point deadline);
+void SocketClose(SocketHandle s);
+
+} // namespace dln::tcp

@@ -1,0 +1,67 @@
+// The TCP transport of libdln: one socket per counted connection, one frame out and one
+// frame back per call, every step bounded in time.
+#include "socket.h"
+#include "transport.h"
+
+#include <array>
+
+namespace dln::client {
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kConnectTimePerAddress = 1000ms;
+constexpr auto kConnectTimeTotal = 2000ms;
+// Every simulated call answers at once; a real adapter within milliseconds.
+constexpr auto kReplyTime = 2000ms;
+
+DLN_RESULT Failure(tcp::IoStatus status) {
+    return status == tcp::IoStatus::TimedOut ? DLN_RES_TIMEOUT : DLN_RES_NOT_CONNECTED;
+}
+
+class TcpTransport : public Transport {
+  public:
+    explicit TcpTransport(tcp::SocketHandle socket) : socket_(socket) {}
+    ~TcpTransport() override { tcp::SocketClose(socket_); }
+    TcpTransport(const TcpTransport &) = delete;
+    TcpTransport &operator=(const TcpTransport &) = delete;
+
+    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
+        std::vector<uint8_t> frame = wire::EncodeRequest(request);
+        if (frame.empty())
+            return DLN_RES_INVALID_ARGUMENT;
+        auto deadline = tcp::Clock::now() + kReplyTime;
+        tcp::IoStatus status = tcp::SocketSendAll(socket_, frame.data(), frame.size(), deadline);
+        if (status != tcp::IoStatus::Ok)
+            return Failure(status);
+        std::array<uint8_t, wire::kLengthPrefix> prefix{};
+        status = tcp::SocketReceiveAll(socket_, prefix.data(), prefix.size(), deadline);
+        if (status != tcp::IoStatus::Ok)
+            return Failure(status);
+        auto length = wire::BodyLength(prefix, wire::kReplyHeader);
+        if (!length)
+            return DLN_RES_PROTOCOL_ERROR;
+        std::vector<uint8_t> body(*length);
+        status = tcp::SocketReceiveAll(socket_, body.data(), body.size(), deadline);
+        if (status != tcp::IoStatus::Ok)
+            return Failure(status);
+        return wire::DecodeReply(body, reply) ? DLN_RES_SUCCESS : DLN_RES_PROTOCOL_ERROR;
+    }
+
+  private:
+    tcp::SocketHandle socket_;
+};
+
+} // namespace
+
+DLN_RESULT OpenTransport(const std::string &host, uint16_t port,
+                         std::unique_ptr<Transport> &transport) {
+    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress,
+                                                  tcp::Clock::now() + kConnectTimeTotal);
+    if (socket == tcp::kNoSocket)
+        return DLN_RES_CONNECTION_FAILED;
+    transport = std::make_unique<TcpTransport>(socket);
+    return DLN_RES_SUCCESS;
+}
+
+} // namespace dln::client

@@ -1,0 +1,73 @@
+// The inside of the simulated adapter: its state, its client sessions and the dispatch of
+// one request. The server and dln_inproc talk to it through sessions; tests use Simulator.
+#pragma once
+
+#include "dlnsim/simulator.h"
+#include "wire.h"
+
+#include <cstdio>
+#include <deque>
+#include <set>
+
+namespace dlnsim {
+
+struct Simulator::Impl {
+    Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,
+         std::map<uint8_t, std::shared_ptr<SpiDevice>> spi, std::vector<Fault> faults,
+         std::function<uint64_t()> clock, std::FILE *traceFile, size_t traceLimit);
+    ~Impl();
+
+    // A client session (one TCP connection, or one in-process connection). Handles opened in
+    // a session are closed with it.
+    uint32_t openSession();
+    void closeSession(uint32_t session);
+    // Runs one request of session and gives its reply. Every request is traced.
+    dln::wire::Reply dispatch(uint32_t session, const dln::wire::Request &request);
+
+    uint64_t now() const;
+    void finish();
+    // Counts of calls failed by an injected fault, for the report at the end of a run.
+    uint64_t injectedFaults() const;
+
+    mutable std::mutex mutex; // every request runs under it
+    const AdapterConfig config;
+    const std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c;
+    const std::map<uint8_t, std::shared_ptr<SpiDevice>> spi;
+
+  private:
+    friend class Simulator;
+    uint16_t run(uint32_t session, const dln::wire::Request &request, dln::wire::Reply &reply,
+                 TraceEntry &entry);
+    const Fault *faultFor(const std::string &call);
+    uint16_t openDevice(uint32_t session, uint32_t number, dln::wire::Reply &reply,
+                        TraceEntry &entry);
+    uint16_t i2cWrite(const dln::wire::Request &request, TraceEntry &entry);
+    uint16_t i2cRead(const dln::wire::Request &request, dln::wire::Reply &reply, TraceEntry &entry);
+    uint16_t spiReadWrite(const dln::wire::Request &request, dln::wire::Reply &reply,
+                          TraceEntry &entry);
+    void record(TraceEntry entry);
+
+    std::vector<Fault> faults_;
+    std::map<std::string, uint32_t> callCounts_;
+    uint64_t injected_ = 0;
+    std::function<uint64_t()> clock_;
+    std::FILE *traceFile_ = nullptr;
+    size_t traceLimit_ = 0; // 0: keep everything
+    std::deque<TraceEntry> trace_;
+    std::map<uint32_t, std::set<uint16_t>> sessions_;
+    std::set<uint16_t> handles_;
+    uint16_t lastHandle_ = 0;
+    uint32_t lastSession_ = 0;
+    uint8_t spiMode_ = 0;
+    uint8_t ssMask_ = 0xFF; // no line selected
+    uint32_t spiFrequency_ = 0;
+    bool finished_ = false;
+};
+
+// The frequency a 48 MHz clock divided by an even divider gives: the largest not above
+// requested, clamped to what the dividers reach.
+uint32_t ActualSpiFrequency(uint32_t requested);
+// The slave-select line of an active-low mask: its lowest cleared bit; -1 when none is.
+int SelectedLine(uint8_t mask);
+
+} // namespace dlnsim

@@ -1,0 +1,114 @@
+// dln-sim: a DLN server simulating adapter 0 and the robot's devices.
+//
+//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
+//
+// Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
+#include "scenario.h"
+#include "server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+struct Options {
+    uint16_t port = 9656;
+    std::string bind = "127.0.0.1";
+    std::string scenario;
+    std::string trace;
+};
+
+[[noreturn]] void Usage(const char *problem, int status = 2) {
+    std::fprintf(status == 0 ? stdout : stderr,
+                 "dln-sim: %s\n"
+                 "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
+                 "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
+                 "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
+                 "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
+                 "  --trace FILE      write one line per adapter call to FILE\n",
+                 problem);
+    std::exit(status);
+}
+
+Options Parse(int argc, char **argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--help" || option == "-h")
+            Usage("simulated DLN adapter server", 0);
+        if (i + 1 >= argc)
+            Usage(("missing value after " + option).c_str());
+        const char *value = argv[++i];
+        if (option == "--port") {
+            char *end = nullptr;
+            unsigned long port = std::strtoul(value, &end, 10);
+            if (*value == '\0' || *end != '\0' || port > 65535)
+                Usage(("bad port " + std::string(value)).c_str());
+            options.port = static_cast<uint16_t>(port);
+        } else if (option == "--bind") {
+            options.bind = value;
+        } else if (option == "--scenario") {
+            options.scenario = value;
+        } else if (option == "--trace") {
+            options.trace = value;
+        } else {
+            Usage(("unknown option " + option).c_str());
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Options options = Parse(argc, argv);
+
+    // The signals are taken by sigwait below, in this thread only; the server's threads
+    // inherit the blocked mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::shared_ptr<dlnsim::Simulator> sim;
+    try {
+        dlnsim::SimBuilder builder =
+            options.scenario.empty()
+                ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
+                : dlnsim::LoadScenarioFile(options.scenario);
+        if (!options.trace.empty())
+            builder.traceFile(options.trace);
+        // Nobody reads the in-memory trace of a server; keep it from growing without end.
+        builder.traceLimit(1000);
+        sim = builder.build();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "dln-sim: %s\n", e.what());
+        return 1;
+    }
+
+    dlnsim::Server server(sim);
+    try {
+        server.start(options.port, options.bind);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "dln-sim: %s\n", e.what());
+        return 1;
+    }
+    bool v6 = options.bind.find(':') != std::string::npos;
+    std::printf("dln-sim: listening on %s%s%s:%u\n", v6 ? "[" : "", options.bind.c_str(),
+                v6 ? "]" : "", server.port());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+    sim->finish();
+    std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
+                 strsignal(signal), static_cast<unsigned long long>(sim->injectedFaults()));
+    return 0;
+}

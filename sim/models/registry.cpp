@@ -2,6 +2,7 @@
 
 #include "options.h"
 #include "register_device.h"
+#include "robot_boards.h"
 #include "vl53l0x_sensor.h"
 
 #include <map>
@@ -14,6 +15,10 @@ namespace {
 const std::map<std::string, I2cModelFactory> &I2cModels() {
     static const std::map<std::string, I2cModelFactory> models = {
         {"register", MakeRegisterDevice},
+        {"servo-board", MakeServoBoard},
+        {"adc-dac-board", MakeAdcDacBoard},
+        {"ultrasonic-ranger", MakeUltrasonicRanger},
+        {"motor-board", MakeMotorBoard},
         {"vl53l0x", [](const nlohmann::json &o) { return MakeRangingSensor(o).device; }},
     };
     return models;

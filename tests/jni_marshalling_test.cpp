@@ -94,8 +94,9 @@ TEST(JniMarshalling, NullAndShortArraysAreRefusedWithoutCopying) {
         EXPECT_EQ(result, c.expected) << c.method;
         EXPECT_EQ(out, c.line);
         EXPECT_FALSE(jni.exceptionPending) << c.method;
-        if (!c.null)
+        if (!c.null) {
             EXPECT_EQ(jni.values(array), std::vector<jint>(c.length, 7)) << c.method;
+        }
     }
 }
 

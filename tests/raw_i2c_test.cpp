@@ -77,7 +77,7 @@ TEST(RawI2c, ZeroByteWriteIsABareAddressProbe) {
 }
 
 TEST(RawI2c, FailedTransfersKeepTheSlotsAndRelease) {
-    SimSession session(dlnsim::SimBuilder());
+    SimSession session{dlnsim::SimBuilder()};
     int32_t slots[2] = {7, 8};
     std::string out = CaptureStdout([&] {
         EXPECT_EQ(ReadI2cBytes(0x33, 2, slots), -1);

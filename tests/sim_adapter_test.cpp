@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <stdexcept>
 
 using namespace dlnsim;
 
@@ -36,6 +37,13 @@ class DeafDevice : public I2cDevice {
   public:
     bool write(std::span<const uint8_t>, uint64_t) override { return false; }
     bool read(std::span<uint8_t>, uint64_t) override { return false; }
+};
+
+// An I2C device whose model has a bug.
+class BrokenDevice : public I2cDevice {
+  public:
+    bool write(std::span<const uint8_t>, uint64_t) override { throw std::out_of_range("page 9"); }
+    bool read(std::span<uint8_t>, uint64_t) override { return true; }
 };
 
 class SimAdapterTest : public ::testing::Test {
@@ -189,6 +197,14 @@ TEST_F(SimAdapterTest, AbsentOrSilentDeviceNacks) {
         EXPECT_EQ(data[0], 0x5A) << "a failed read must not hand bytes back";
     }
     EXPECT_EQ(sim_->trace().back().in, std::vector<uint8_t>{});
+}
+
+TEST_F(SimAdapterTest, ModelErrorFailsTheCallOnly) {
+    start(SimBuilder().i2c(0x30, std::make_shared<BrokenDevice>()).build());
+    uint8_t byte = 1;
+    EXPECT_EQ(DlnI2cMasterWrite(handle_, 0, 0x30, 0, 0, 1, &byte), DLN_RES_FAIL);
+    EXPECT_EQ(sim_->trace().back().note, "device model error: page 9");
+    EXPECT_EQ(DlnI2cMasterRead(handle_, 0, 0x30, 0, 0, 1, &byte), DLN_RES_SUCCESS);
 }
 
 TEST_F(SimAdapterTest, ScanListsPresentAddressesAscending) {

@@ -39,8 +39,11 @@ public class LaserMeasurementTest {
     }
 
     static NativeRun runAgainst(String scenarioName) throws Exception {
-        try (SimServer sim = SimServer.start(scenario(scenarioName), null)) {
+        SimServer sim = SimServer.start(scenario(scenarioName), null);
+        try {
             return NativeRun.run("LaserMeasurementTest#connectCalibrateMeasureChild");
+        } finally {
+            sim.close();
         }
     }
 

@@ -5,6 +5,8 @@
 #include "dln_api.h"
 
 #include <cstdio>
+#include <exception>
+#include <string>
 
 namespace dlnsim {
 
@@ -77,7 +79,18 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
         entry.port = request.port;
     Reply reply;
     reply.call = request.call;
-    reply.result = run(session, request, reply, entry);
+    Draw draw = Draw::None;
+    try {
+        reply.result = run(session, request, reply, entry, draw);
+    } catch (const std::exception &e) {
+        // A model's fault fails this call; it must not take the server down with it.
+        reply.result = DLN_RES_FAIL;
+        entry.note = std::string("device model error: ") + e.what();
+    }
+    if (draw == Draw::Flip && DLN_SUCCEEDED(reply.result)) {
+        flipRandomBit(reply.data, entry);
+        entry.in = reply.data; // the trace shows what the client received
+    }
     if (!DLN_SUCCEEDED(reply.result)) {
         // A failed call hands nothing back.
         reply.words.clear();
@@ -98,7 +111,7 @@ const Fault *Simulator::Impl::faultFor(const std::string &call) {
 }
 
 uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &reply,
-                              TraceEntry &entry) {
+                              TraceEntry &entry, Draw &draw) {
     // What the trace shows of the request, also when it fails.
     switch (request.call) {
     case Call::I2cWrite:
@@ -123,6 +136,13 @@ uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &r
         ++injected_;
         entry.note = "injected fault";
         return fault->code;
+    }
+    draw = drawRandomFault(request.call);
+    if (draw == Draw::Nack || draw == Draw::Fail) {
+        entry.out.clear();
+        ++injected_;
+        entry.note = "random fault";
+        return draw == Draw::Nack ? DLN_RES_I2C_NACK : DLN_RES_FAIL;
     }
     auto sessionIt = sessions_.find(session);
     if (sessionIt == sessions_.end())

@@ -180,6 +180,46 @@ void LoadFaults(const Context &context, const json &list, SimBuilder &builder) {
     }
 }
 
+void LoadRandomFaults(const Context &context, const json &object, SimBuilder &builder) {
+    const std::string place = "randomFaults";
+    ObjectAt(context, place, object);
+    CheckKeys(context, place, object, {"seed", "rate", "calls", "kinds", "comment"});
+    RandomFaults faults;
+    context.at(place, [&] {
+        faults.seed = UnsignedOption(object, "seed", UINT64_MAX, faults.seed);
+        faults.rate = NumberOption(object, "rate", 0);
+        return 0;
+    });
+    if (faults.rate < 0 || faults.rate > 1)
+        context.fail(place + ".rate", "a chance from 0 to 1");
+    if (object.contains("calls")) {
+        const json &calls = ListAt(context, place + ".calls", object["calls"]);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            std::string where = place + ".calls[" + std::to_string(i) + "]";
+            if (!calls[i].is_string() || !dln::wire::CallByName(calls[i].get<std::string>()))
+                context.fail(where, "unknown call " + calls[i].dump());
+            faults.calls.push_back(calls[i].get<std::string>());
+        }
+    }
+    if (object.contains("kinds")) {
+        const json &kinds = ListAt(context, place + ".kinds", object["kinds"]);
+        faults.nack = faults.fail = faults.flip = false;
+        for (size_t i = 0; i < kinds.size(); ++i) {
+            std::string kind = kinds[i].is_string() ? kinds[i].get<std::string>() : "";
+            if (kind == "nack")
+                faults.nack = true;
+            else if (kind == "fail")
+                faults.fail = true;
+            else if (kind == "flip")
+                faults.flip = true;
+            else
+                context.fail(place + ".kinds[" + std::to_string(i) + "]",
+                             kinds[i].dump() + " is not \"nack\", \"fail\" or \"flip\"");
+        }
+    }
+    builder.randomFaults(faults);
+}
+
 } // namespace
 
 SimBuilder LoadScenario(std::string_view text, const std::string &source) {
@@ -191,7 +231,7 @@ SimBuilder LoadScenario(std::string_view text, const std::string &source) {
         context.fail("", std::string("not valid JSON: ") + e.what());
     }
     ObjectAt(context, "top level", root);
-    CheckKeys(context, "", root, {"adapter", "i2c", "spi", "faults", "comment"});
+    CheckKeys(context, "", root, {"adapter", "i2c", "spi", "faults", "randomFaults", "comment"});
     SimBuilder builder;
     if (root.contains("adapter"))
         builder.adapter(LoadAdapter(context, root["adapter"]));
@@ -201,6 +241,8 @@ SimBuilder LoadScenario(std::string_view text, const std::string &source) {
         LoadSpi(context, root["spi"], builder);
     if (root.contains("faults"))
         LoadFaults(context, root["faults"], builder);
+    if (root.contains("randomFaults"))
+        LoadRandomFaults(context, root["randomFaults"], builder);
     return builder;
 }
 

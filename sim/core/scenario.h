@@ -6,7 +6,9 @@
 //                 "i2cPorts": 1, "spiPorts": 1, "i2cFrequency": 100000, "spiFrequency": 1000000},
 //     "i2c": [{"address": "0x50", "model": "register", ...model options}],
 //     "spi": [{"ss": 0, "model": "...", ...model options}],
-//     "faults": [{"call": "DlnI2cMasterWrite", "code": "0x44", "nth": 3}]
+//     "faults": [{"call": "DlnI2cMasterWrite", "code": "0x44", "nth": 3}],
+//     "randomFaults": {"seed": 42, "rate": 0.05, "calls": ["DlnI2cMasterRead"],
+//                      "kinds": ["nack", "fail", "flip"]}
 //   }
 //
 // Every part is optional. Numbers may be JSON numbers or "0x.."/decimal strings.

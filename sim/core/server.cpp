@@ -113,6 +113,9 @@ Server::~Server() {
 
 void Server::start(uint16_t port, const std::string &bindAddress) {
     std::string where = bindAddress + ":" + std::to_string(port);
+    if (listenFd_ >= 0)
+        throw ListenError(where, "this server is already listening on port " +
+                                     std::to_string(port_));
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

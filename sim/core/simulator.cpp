@@ -30,6 +30,11 @@ SimBuilder &SimBuilder::fault(const Fault &fault) {
     return *this;
 }
 
+SimBuilder &SimBuilder::randomFaults(const RandomFaults &faults) {
+    randomFaults_ = faults;
+    return *this;
+}
+
 SimBuilder &SimBuilder::clock(std::function<uint64_t()> nowUs) {
     clock_ = std::move(nowUs);
     return *this;
@@ -71,8 +76,10 @@ std::shared_ptr<Simulator> SimBuilder::build() {
     for (auto &[line, device] : spi_)
         if (device && line < 8)
             spi[line] = device;
-    return std::make_shared<Simulator>(std::make_unique<Simulator::Impl>(
+    auto sim = std::make_shared<Simulator>(std::make_unique<Simulator::Impl>(
         config_, std::move(i2c), std::move(spi), faults_, std::move(clock), file, traceLimit_));
+    sim->impl().setRandomFaults(randomFaults_);
+    return sim;
 }
 
 Simulator::Impl::Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <random>
 #include <set>
 
 namespace dlnsim {
@@ -24,6 +25,9 @@ struct Simulator::Impl {
     // Runs one request of session and gives its reply. Every request is traced.
     dln::wire::Reply dispatch(uint32_t session, const dln::wire::Request &request);
 
+    // Faults at random from now on (replacing any earlier set).
+    void setRandomFaults(const RandomFaults &faults);
+
     uint64_t now() const;
     void finish();
     // Counts of calls failed by an injected fault, for the report at the end of a run.
@@ -36,8 +40,9 @@ struct Simulator::Impl {
 
   private:
     friend class Simulator;
+    enum class Draw { None, Nack, Fail, Flip }; // what a random draw decided for a call
     uint16_t run(uint32_t session, const dln::wire::Request &request, dln::wire::Reply &reply,
-                 TraceEntry &entry);
+                 TraceEntry &entry, Draw &draw);
     const Fault *faultFor(const std::string &call);
     uint16_t openDevice(uint32_t session, uint32_t number, dln::wire::Reply &reply,
                         TraceEntry &entry);
@@ -47,9 +52,15 @@ struct Simulator::Impl {
                           TraceEntry &entry);
     void record(TraceEntry entry);
 
+    Draw drawRandomFault(dln::wire::Call call);
+    void flipRandomBit(std::vector<uint8_t> &bytes, TraceEntry &entry);
+
     std::vector<Fault> faults_;
     std::map<std::string, uint32_t> callCounts_;
     uint64_t injected_ = 0;
+    RandomFaults random_;
+    std::set<std::string> randomCalls_;
+    std::mt19937_64 rng_;
     std::function<uint64_t()> clock_;
     std::FILE *traceFile_ = nullptr;
     size_t traceLimit_ = 0; // 0: keep everything

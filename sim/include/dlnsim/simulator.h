@@ -33,6 +33,20 @@ struct Fault {
     uint32_t nth = 0;
 };
 
+// Faults drawn from a generator seeded by seed, so that a failing run is repeated by its
+// seed. Each call named in calls (by default the bus transfers DlnI2cMasterWrite,
+// DlnI2cMasterRead and DlnSpiMasterReadWrite) meets a fault with probability rate, of a kind
+// drawn from those enabled that fit the call: an I2C NACK (I2C transfers), a failed call
+// (DLN_RES_FAIL, any call) or one flipped bit in the bytes read (I2C read, SPI transfer).
+struct RandomFaults {
+    uint64_t seed = 1;
+    double rate = 0; // 0..1
+    std::vector<std::string> calls;
+    bool nack = true;
+    bool fail = true;
+    bool flip = true;
+};
+
 // One adapter call as a logic analyser would show it.
 struct TraceEntry {
     uint64_t timeUs = 0;
@@ -53,6 +67,7 @@ class SimBuilder {
     SimBuilder &i2c(uint8_t address, std::shared_ptr<I2cDevice> device);
     SimBuilder &spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device);
     SimBuilder &fault(const Fault &fault);
+    SimBuilder &randomFaults(const RandomFaults &faults);
     // Replace the steady clock (for tests that advance time by hand).
     SimBuilder &clock(std::function<uint64_t()> nowUs);
     // Also write each trace line to this file (created or truncated by build()).
@@ -67,6 +82,7 @@ class SimBuilder {
     std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c_;
     std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
     std::vector<Fault> faults_;
+    RandomFaults randomFaults_;
     std::function<uint64_t()> clock_;
     std::string traceFile_;
     size_t traceLimit_ = 0;

@@ -1,0 +1,54 @@
+// Random fault injection: a seeded generator decides per call, so a run is repeatable.
+#include "simulator_impl.h"
+
+#include <string>
+
+namespace dlnsim {
+
+using dln::wire::Call;
+
+void Simulator::Impl::setRandomFaults(const RandomFaults &faults) {
+    std::lock_guard lock(mutex);
+    random_ = faults;
+    randomCalls_.clear();
+    if (faults.calls.empty())
+        randomCalls_ = {"DlnI2cMasterWrite", "DlnI2cMasterRead", "DlnSpiMasterReadWrite"};
+    else
+        randomCalls_.insert(faults.calls.begin(), faults.calls.end());
+    rng_.seed(faults.seed);
+}
+
+Simulator::Impl::Draw Simulator::Impl::drawRandomFault(Call call) {
+    if (random_.rate <= 0 || randomCalls_.count(dln::wire::CallName(call)) == 0)
+        return Draw::None;
+    // Integer arithmetic on the generator's output: the same seed gives the same faults
+    // with any standard library.
+    constexpr uint64_t kScale = 1000000;
+    if (rng_() % kScale >= static_cast<uint64_t>(random_.rate * kScale))
+        return Draw::None;
+    bool i2cTransfer = call == Call::I2cWrite || call == Call::I2cRead;
+    bool reads = call == Call::I2cRead || call == Call::SpiReadWrite;
+    Draw kinds[3];
+    size_t count = 0;
+    if (random_.nack && i2cTransfer)
+        kinds[count++] = Draw::Nack;
+    if (random_.fail)
+        kinds[count++] = Draw::Fail;
+    if (random_.flip && reads)
+        kinds[count++] = Draw::Flip;
+    return count == 0 ? Draw::None : kinds[rng_() % count];
+}
+
+void Simulator::Impl::flipRandomBit(std::vector<uint8_t> &bytes, TraceEntry &entry) {
+    if (bytes.empty())
+        return;
+    size_t index = rng_() % bytes.size();
+    unsigned bit = static_cast<unsigned>(rng_() % 8);
+    bytes[index] = static_cast<uint8_t>(bytes[index] ^ (1u << bit));
+    ++injected_;
+    std::string note = "random fault: bit " + std::to_string(bit) + " of byte " +
+                       std::to_string(index) + " flipped";
+    entry.note = entry.note.empty() ? note : entry.note + "; " + note;
+}
+
+} // namespace dlnsim

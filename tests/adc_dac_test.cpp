@@ -88,7 +88,10 @@ TEST(AdcDac, AFailedFirstReadGoesUnnoticed) {
     AdcCall adc;
     adc.call(0x1FF, {{"DlnI2cMasterRead", 0x4F, 5}});
     EXPECT_EQ(adc.run.bus[7], "read 0x48: -> 0x4f");
-    EXPECT_EQ(adc.slots(), (Slots{0x10, 0x20, 0x30, 0x40}));
+    EXPECT_EQ(adc.run.bus[8], "read 0x48: 20");
+    // The failed read clocked nothing out, so channel 3's slot gets the conversion before it.
+    EXPECT_EQ(adc.slots(), (Slots{0x10, 0x20, 0x20, 0x40}));
+    EXPECT_EQ(AfterEnabled(adc.run.out), "ADC 1 =10 \nADC 2 =20 \nADC 3 =20 \nADC 4 =40 \n");
     EXPECT_EQ(adc.status, 0);
 }
 

@@ -32,7 +32,7 @@ std::string TransferLine(const dlnsim::TraceEntry &entry) {
     snprintf(head, sizeof head, "%s 0x%02x:", isWrite ? "write" : "read", entry.address);
     std::string line = head;
     const std::string bytes = HexBytes(isWrite ? entry.out : entry.in);
-    if (!bytes.empty() && (isWrite || entry.result < 0x40))
+    if (!bytes.empty() && entry.result < 0x40)
         line += " " + bytes;
     if (entry.result >= 0x40) {
         char result[16];

@@ -2,7 +2,7 @@
 // analyser would: one line per transfer and per wait, in the order they happened.
 //   "write 0x51: a3"            a write and its bytes
 //   "read 0x51: 51 ff"          a read and the bytes it returned
-//   "write 0x51: a3 -> 0x4f"    a failed transfer and its result
+//   "write 0x51: -> 0x4f"       a failed transfer (no bytes reach the bus) and its result
 //   "wait 100"                  a wait of the library, recorded instead of slept
 #pragma once
 

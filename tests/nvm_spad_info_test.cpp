@@ -1,17 +1,17 @@
+#include "options.h"
 #include "ranging/nvm_spad_info.h"
 #include "ranging/registers.h"
+#include "scenario.h"
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
 #include "vl53l0x.h"
 #include "vl53l0x_nvm.h"
-#include "vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -149,21 +149,26 @@ TEST(SimulatedSensorNvm, AStrobeWithTheWindowClosedFetchesNothing) {
 }
 
 TEST(SimulatedSensorNvm, ScenarioOptionsGiveTheSpadInformation) {
-    const auto options = nlohmann::json::parse(R"({
-        "refSpadCount": 7, "apertureSpads": false,
-        "goodSpadMap": [1, 2, 3, "0x04", 5, 255]
-    })");
-    const dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(options);
-    SensorBus bus{sensor.device};
+    const char *scenario = R"({"i2c": [{"address": "0x29", "model": "vl53l0x",
+        "refSpadCount": 7, "apertureSpads": false, "goodSpadMap": [1, 2, 3, "0x04", 5, 255]}]})";
+    const auto sensor = dlnsim::LoadScenario(scenario, "spads.json").build()->i2cDevice(0x29);
+    SensorBus bus{sensor};
     RecordedWaits waits;
     EXPECT_EQ(VL53L0X_ReadNvmSpadInfo(bus.device), kSensorOk);
     EXPECT_EQ(bus.device.refSpadCount, 7);
     EXPECT_EQ(bus.device.isApertureSpads, 0);
     EXPECT_EQ(MapOf(bus.device), (SpadMap{1, 2, 3, 4, 5, 255}));
-    // The window's page changes leave the timing registers of page 0 as they powered up.
-    EXPECT_EQ(sensor.device->reg(0, 0x01), 0xFF);
-    EXPECT_EQ(sensor.device->reg(0, 0x44), 0x00);
-    EXPECT_EQ(sensor.device->reg(0, 0x45), 0x20);
+}
+
+TEST(SimulatedSensorNvm, AScenarioWithABadSpadOptionNamesIt) {
+    const char *scenario = R"({"i2c": [{"address": "0x29", "model": "vl53l0x",
+        "refSpadCount": 128}]})";
+    try {
+        dlnsim::LoadScenario(scenario, "spads.json");
+        ADD_FAILURE() << "the scenario was accepted";
+    } catch (const dlnsim::ScenarioError &e) {
+        EXPECT_NE(std::string(e.what()).find("refSpadCount"), std::string::npos) << e.what();
+    }
 }
 
 TEST(SimulatedSensorNvm, OptionsDefaultAndOverride) {
@@ -191,7 +196,7 @@ TEST(SimulatedSensorNvm, BadOptionsNameTheKey) {
     };
     for (const char *text : bad) {
         EXPECT_THROW(dlnsim::Vl53l0xNvmFromOptions(nlohmann::json::parse(text)),
-                     std::invalid_argument)
+                     dlnsim::OptionError)
             << text;
     }
 }

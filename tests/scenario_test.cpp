@@ -118,7 +118,7 @@ TEST(Scenario, ErrorsNameFilePlaceAndProblem) {
          "s.json: faults[0].after: unknown key"},
         {R"({"devices": []})", "s.json: devices: unknown key"},
         {R"({"i2c": [{"address": 41, "model": "vl53l0x", "world": {"distanceMm": "far"}}]})",
-         "s.json: i2c[0]: [json.exception.type_error"},
+         R"(s.json: i2c[0].world.distanceMm: "far" is not a number)"},
         {R"([1, 2])", "s.json: top level: expected an object, found array"},
         {R"({"i2c": [)", "s.json: not valid JSON: "},
     };

@@ -1,5 +1,6 @@
 // The ranging sensor model's measurements, driven byte by byte as the bus would, at chosen
 // times of the simulator's clock.
+#include "options.h"
 #include "vl53l0x_measurement.h"
 #include "vl53l0x_sensor.h"
 
@@ -149,6 +150,28 @@ TEST(Vl53l0xMeasurement, ResetDropsAMeasurementUnderWay) {
     model.write({0xBF, 0x00}, 1);
     model.write({0xBF, 0x01}, 2);
     EXPECT_EQ(Bytes{0x00}, model.read(0x13, 1, 100));
+}
+
+TEST(Vl53l0xMeasurement, MalformedWorldsAreRefusedNamingThePlace) {
+    const struct {
+        nlohmann::json world;
+        const char *place;
+    } cases[] = {
+        {{{"distanse", 300}}, "world.distanse"},
+        {{{"reflectance", -0.5}}, "world.reflectance"},
+        {{{"path", {{{"timeMs", 100}, {"distanceMm", 1}}, {{"timeMs", 50}, {"distanceMm", 2}}}}},
+         "world.path[1].timeMs"},
+        {{{"path", {{{"timeMs", 0}}}}}, "world.path[0]"},
+        {{{"vhvSetting", 256}}, "world.vhvSetting"},
+    };
+    for (const auto &c : cases) {
+        try {
+            dlnsim::MakeRangingSensor({{"world", c.world}});
+            ADD_FAILURE() << "accepted " << c.world.dump();
+        } catch (const dlnsim::OptionError &e) {
+            EXPECT_EQ(c.place, e.key) << e.what();
+        }
+    }
 }
 
 } // namespace

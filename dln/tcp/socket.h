@@ -27,8 +27,10 @@ SocketHandle SocketConnect(const std::string &host, uint16_t port,
 // Sends all size bytes (never raising SIGPIPE).
 IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
                        Clock::time_point deadline);
-// Receives exactly size bytes.
-IoStatus SocketReceiveAll(SocketHandle s, uint8_t *data, size_t size, Clock::time_point deadline);
+// Waits until bytes arrive, then receives what is there, up to capacity, into data;
+// received tells how many (at least one when Ok).
+IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
+                           Clock::time_point deadline);
 void SocketClose(SocketHandle s);
 
 } // namespace dln::tcp

@@ -96,27 +96,24 @@ IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
     return IoStatus::Ok;
 }
 
-IoStatus SocketReceiveAll(SocketHandle s, uint8_t *data, size_t size, Clock::time_point deadline) {
-    while (size > 0) {
-        ssize_t n = recv(s, data, size, 0);
+IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
+                           Clock::time_point deadline) {
+    received = 0;
+    for (;;) {
+        // Waiting first spares a receive that would only say "nothing yet".
+        IoStatus status = WaitFor(s, POLLIN, deadline);
+        if (status != IoStatus::Ok)
+            return status;
+        ssize_t n = recv(s, data, capacity, 0);
         if (n > 0) {
-            data += n;
-            size -= static_cast<size_t>(n);
-            continue;
+            received = static_cast<size_t>(n);
+            return IoStatus::Ok;
         }
         if (n == 0)
             return IoStatus::Closed;
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            IoStatus status = WaitFor(s, POLLIN, deadline);
-            if (status != IoStatus::Ok)
-                return status;
-            continue;
-        }
-        return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
     }
-    return IoStatus::Ok;
 }
 
 void SocketClose(SocketHandle s) {

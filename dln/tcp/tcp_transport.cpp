@@ -3,7 +3,9 @@
 #include "socket.h"
 #include "transport.h"
 
-#include <array>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace dln::client {
 
@@ -34,22 +36,36 @@ class TcpTransport : public Transport {
         tcp::IoStatus status = tcp::SocketSendAll(socket_, frame.data(), frame.size(), deadline);
         if (status != tcp::IoStatus::Ok)
             return Failure(status);
-        std::array<uint8_t, wire::kLengthPrefix> prefix{};
-        status = tcp::SocketReceiveAll(socket_, prefix.data(), prefix.size(), deadline);
-        if (status != tcp::IoStatus::Ok)
-            return Failure(status);
-        auto length = wire::BodyLength(prefix, wire::kReplyHeader);
-        if (!length)
+        // The reply usually arrives whole, so one receive into a buffer sized for the
+        // largest frame takes it in.
+        buffer_.resize(wire::kLengthPrefix + wire::kMaxBody);
+        size_t have = 0;
+        std::optional<uint32_t> length;
+        while (!length || have < wire::kLengthPrefix + *length) {
+            size_t got = 0;
+            status = tcp::SocketReceiveSome(socket_, buffer_.data() + have, buffer_.size() - have,
+                                            got, deadline);
+            if (status != tcp::IoStatus::Ok)
+                return Failure(status);
+            have += got;
+            if (!length && have >= wire::kLengthPrefix) {
+                length = wire::BodyLength(std::span<const uint8_t, wire::kLengthPrefix>(
+                                              buffer_.data(), wire::kLengthPrefix),
+                                          wire::kReplyHeader);
+                if (!length)
+                    return DLN_RES_PROTOCOL_ERROR;
+            }
+        }
+        // More than one reply to one request: the stream is not ours to trust.
+        if (have != wire::kLengthPrefix + *length)
             return DLN_RES_PROTOCOL_ERROR;
-        std::vector<uint8_t> body(*length);
-        status = tcp::SocketReceiveAll(socket_, body.data(), body.size(), deadline);
-        if (status != tcp::IoStatus::Ok)
-            return Failure(status);
+        std::span<const uint8_t> body(buffer_.data() + wire::kLengthPrefix, *length);
         return wire::DecodeReply(body, reply) ? DLN_RES_SUCCESS : DLN_RES_PROTOCOL_ERROR;
     }
 
   private:
     tcp::SocketHandle socket_;
+    std::vector<uint8_t> buffer_;
 };
 
 } // namespace

@@ -3,6 +3,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.Arrays;
 import org.junit.jupiter.api.Test;
 
@@ -110,9 +112,12 @@ public class BoardsTest {
 
     @Test
     void addressZeroDoesNothingOnTheBus() throws Exception {
-        java.nio.file.Path trace = java.nio.file.Files.createTempFile("boards-trace", ".txt");
-        try (SimServer sim = SimServer.start(null, trace)) {
-            NativeRun run = NativeRun.run("BoardsTest#addressZeroChild");
+        Path trace = Files.createTempFile("boards-trace", ".txt");
+        try {
+            NativeRun run;
+            try (SimServer sim = SimServer.start(null, trace)) {
+                run = NativeRun.run("BoardsTest#addressZeroChild");
+            }
             assertEquals(0, run.exitCode, run.stderr);
             assertArrayEquals(new int[] {0, 0x52, 1, 2, 3, 4, 5, 6, -1, -1, -1, -1},
                     run.reportedInts("pwm"));
@@ -120,12 +125,11 @@ public class BoardsTest {
                     run.reportedInts("current"));
             String zero = "I2C Address Zero. Nothing to be done.\n";
             assertEquals(2, run.stdout.split(zero, -1).length - 1, run.stdout);
-            assertFalse(run.stdout.contains("DLN-4M"), run.stdout);
-            sim.close();
-            String calls = java.nio.file.Files.readString(trace);
+            // The server saw no adapter call at all.
+            String calls = Files.readString(trace);
             assertFalse(calls.contains("Dln"), calls);
         } finally {
-            java.nio.file.Files.deleteIfExists(trace);
+            Files.deleteIfExists(trace);
         }
     }
 }

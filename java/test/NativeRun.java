@@ -34,6 +34,9 @@ public final class NativeRun {
         List<String> command = new ArrayList<>(List.of(
                 Path.of(System.getProperty("java.home"), "bin", "java").toString(),
                 "-Djava.library.path=" + System.getProperty("java.library.path"),
+                // Test classes read these in their static set-up, also in the child.
+                "-Dsource.dir=" + System.getProperty("source.dir", ""),
+                "-Ddlnsim.path=" + System.getProperty("dlnsim.path", ""),
                 "-cp", classPath, "NativeRun", classAndMethod));
         Path out = Files.createTempFile("native-out", ".txt");
         Path err = Files.createTempFile("native-err", ".txt");

@@ -88,11 +88,17 @@ public final class SimServer implements AutoCloseable {
     }
 
     @Override
-    public void close() throws InterruptedException {
+    public void close() {
         process.destroy();
-        if (!process.waitFor(10, TimeUnit.SECONDS)) {
+        try {
+            if (!process.waitFor(10, TimeUnit.SECONDS)) {
+                process.destroyForcibly();
+                process.waitFor(10, TimeUnit.SECONDS);
+            }
+        } catch (InterruptedException e) {
+            // Closing must not be skipped; kill the server and keep the interrupt for the caller.
             process.destroyForcibly();
-            process.waitFor(10, TimeUnit.SECONDS);
+            Thread.currentThread().interrupt();
         }
     }
 }

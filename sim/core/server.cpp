@@ -18,6 +18,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <span>
 #include <system_error>
 
 namespace dlnsim {
@@ -41,24 +42,53 @@ Io Wait(int fd, short events, int wakeFd) {
     }
 }
 
-Io ReceiveAll(int fd, uint8_t *data, size_t size, int wakeFd) {
-    while (size > 0) {
-        ssize_t n = recv(fd, data, size, 0);
-        if (n > 0) {
-            data += n;
-            size -= static_cast<size_t>(n);
-        } else if (n == 0) {
-            return Io::Closed;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+// A client's received bytes, handed out as whole frames. Whatever has arrived is taken in
+// one receive, so a request costs one wait and one receive however it was split.
+class Inbox {
+  public:
+    enum class Next { Frame, Closed, CutShort, BadLength, Stopped, Failed };
+
+    // Waits for the next whole frame. On Frame, body holds it until the next call; on
+    // BadLength, claimed is the length its prefix announced.
+    Next next(int fd, int wakeFd, std::span<const uint8_t> &body) {
+        for (;;) {
+            size_t available = bytes_.size() - start_;
+            if (available >= dln::wire::kLengthPrefix) {
+                std::span<const uint8_t, dln::wire::kLengthPrefix> prefix(bytes_.data() + start_,
+                                                                          dln::wire::kLengthPrefix);
+                auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
+                if (!length) {
+                    claimed = static_cast<uint32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
+                                                    static_cast<uint32_t>(prefix[3]) << 24);
+                    return Next::BadLength;
+                }
+                if (available >= dln::wire::kLengthPrefix + *length) {
+                    body = {bytes_.data() + start_ + dln::wire::kLengthPrefix, *length};
+                    start_ += dln::wire::kLengthPrefix + *length;
+                    return Next::Frame;
+                }
+            }
+            bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(start_));
+            start_ = 0;
             Io io = Wait(fd, POLLIN, wakeFd);
             if (io != Io::Ok)
-                return io;
-        } else if (errno != EINTR) {
-            return errno == ECONNRESET ? Io::Closed : Io::Failed;
+                return io == Io::Stopped ? Next::Stopped : Next::Failed;
+            ssize_t n = recv(fd, chunk_.data(), chunk_.size(), 0);
+            if (n > 0)
+                bytes_.insert(bytes_.end(), chunk_.begin(), chunk_.begin() + n);
+            else if (n == 0 || errno == ECONNRESET)
+                return bytes_.empty() ? Next::Closed : Next::CutShort;
+            else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+                return Next::Failed;
         }
     }
-    return Io::Ok;
-}
+    uint32_t claimed = 0;
+
+  private:
+    std::vector<uint8_t> bytes_;
+    size_t start_ = 0; // bytes before it are handed out already
+    std::vector<uint8_t> chunk_ = std::vector<uint8_t>(65536);
+};
 
 Io SendAll(int fd, const uint8_t *data, size_t size, int wakeFd) {
     while (size > 0) {
@@ -114,8 +144,8 @@ Server::~Server() {
 void Server::start(uint16_t port, const std::string &bindAddress) {
     std::string where = bindAddress + ":" + std::to_string(port);
     if (listenFd_ >= 0)
-        throw ListenError(where, "this server is already listening on port " +
-                                     std::to_string(port_));
+        throw ListenError(where,
+                          "this server is already listening on port " + std::to_string(port_));
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -221,31 +251,31 @@ void Server::reapFinishedClients() {
 void Server::serve(Client &client) {
     Simulator::Impl &sim = simulator_->impl();
     uint32_t session = sim.openSession();
+    Inbox inbox;
     std::string why;
     for (;;) {
-        std::array<uint8_t, dln::wire::kLengthPrefix> prefix{};
-        Io io = ReceiveAll(client.fd, prefix.data(), prefix.size(), wakeRead_);
-        if (io == Io::Closed) {
-            why = "disconnected";
-            break;
-        }
-        if (io != Io::Ok) {
-            why = io == Io::Stopped ? "closed: the server stops" : "dropped: receive failed";
-            break;
-        }
-        auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
-        if (!length) {
-            uint32_t claimed = static_cast<uint32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
-                                                     static_cast<uint32_t>(prefix[3]) << 24);
-            why = "dropped: frame length " + std::to_string(claimed) + " outside " +
-                  std::to_string(dln::wire::kRequestHeader) + ".." +
-                  std::to_string(dln::wire::kMaxBody);
-            break;
-        }
-        std::vector<uint8_t> body(*length);
-        io = ReceiveAll(client.fd, body.data(), body.size(), wakeRead_);
-        if (io != Io::Ok) {
-            why = io == Io::Stopped ? "closed: the server stops" : "dropped: frame cut short";
+        std::span<const uint8_t> body;
+        Inbox::Next next = inbox.next(client.fd, wakeRead_, body);
+        if (next != Inbox::Next::Frame) {
+            switch (next) {
+            case Inbox::Next::Closed:
+                why = "disconnected";
+                break;
+            case Inbox::Next::CutShort:
+                why = "dropped: disconnected in the middle of a frame";
+                break;
+            case Inbox::Next::BadLength:
+                why = "dropped: frame length " + std::to_string(inbox.claimed) + " outside " +
+                      std::to_string(dln::wire::kRequestHeader) + ".." +
+                      std::to_string(dln::wire::kMaxBody);
+                break;
+            case Inbox::Next::Stopped:
+                why = "closed: the server stops";
+                break;
+            default:
+                why = "dropped: receive failed";
+                break;
+            }
             break;
         }
         dln::wire::Request request;
@@ -258,7 +288,7 @@ void Server::serve(Client &client) {
             why = "dropped: reply does not fit in a frame";
             break;
         }
-        io = SendAll(client.fd, reply.data(), reply.size(), wakeRead_);
+        Io io = SendAll(client.fd, reply.data(), reply.size(), wakeRead_);
         if (io != Io::Ok) {
             why = io == Io::Stopped ? "closed: the server stops" : "dropped: send failed";
             break;

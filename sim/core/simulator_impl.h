@@ -70,7 +70,9 @@ struct Simulator::Impl {
     uint16_t lastHandle_ = 0;
     uint32_t lastSession_ = 0;
     uint8_t spiMode_ = 0;
-    uint8_t ssMask_ = 0xFF; // no line selected
+    // Line 0 is selected from power-on, so a program that never sets the select (the EEPROM
+    // programmer) reaches the device on line 0, as it does on the adapter.
+    uint8_t ssMask_ = 0xFE;
     uint32_t spiFrequency_ = 0;
     bool finished_ = false;
 };

@@ -20,7 +20,10 @@ uint64_t UnsignedValue(const nlohmann::json &value, uint64_t max, const std::str
     if (value.is_number_unsigned()) {
         result = value.get<uint64_t>();
     } else if (value.is_number_integer()) {
-        throw OptionError(key, Shown(value) + " is negative");
+        // JSON built in code holds positive numbers as signed integers too.
+        if (value.get<int64_t>() < 0)
+            throw OptionError(key, Shown(value) + " is negative");
+        result = static_cast<uint64_t>(value.get<int64_t>());
     } else if (value.is_string()) {
         const std::string &text = value.get_ref<const std::string &>();
         bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

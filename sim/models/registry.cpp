@@ -3,6 +3,8 @@
 #include "options.h"
 #include "register_device.h"
 #include "robot_boards.h"
+#include "spi_eeprom.h"
+#include "spi_loopback.h"
 #include "vl53l0x_sensor.h"
 
 #include <map>
@@ -25,7 +27,10 @@ const std::map<std::string, I2cModelFactory> &I2cModels() {
 }
 
 const std::map<std::string, SpiModelFactory> &SpiModels() {
-    static const std::map<std::string, SpiModelFactory> models = {};
+    static const std::map<std::string, SpiModelFactory> models = {
+        {"eeprom", MakeSpiEeprom},
+        {"loopback", MakeSpiLoopback},
+    };
     return models;
 }
 

@@ -1,10 +1,13 @@
 #include "vl53l0x_nvm.h"
 
+#include "options.h"
+
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace dlnsim {
 
@@ -25,34 +28,6 @@ bool WindowOpen(const Vl53l0x &sensor) {
     return (sensor.reg(6, kRegStrobe) & 0x04) != 0 && sensor.reg(kNvmPage, 0x81) == 0x01;
 }
 
-uint64_t Number(const nlohmann::json &value, const std::string &key) {
-    if (value.is_number_unsigned()) {
-        return value.get<uint64_t>();
-    }
-    if (value.is_string()) {
-        const std::string text = value.get<std::string>();
-        try {
-            size_t used = 0;
-            const uint64_t number = std::stoull(text, &used, 0);
-            if (used == text.size()) {
-                return number;
-            }
-        } catch (const std::exception &) {
-        }
-    }
-    throw std::invalid_argument("ranging sensor option \"" + key +
-                                "\": not a non-negative number: " + value.dump());
-}
-
-uint64_t NumberUpTo(const nlohmann::json &value, const std::string &key, uint64_t max) {
-    const uint64_t number = Number(value, key);
-    if (number > max) {
-        throw std::invalid_argument("ranging sensor option \"" + key + "\": " +
-                                    std::to_string(number) + " is above " + std::to_string(max));
-    }
-    return number;
-}
-
 } // namespace
 
 Vl53l0xNvmContents Vl53l0xNvmFromOptions(const nlohmann::json &options) {
@@ -60,44 +35,29 @@ Vl53l0xNvmContents Vl53l0xNvmFromOptions(const nlohmann::json &options) {
     if (!options.is_object()) {
         return contents;
     }
-    if (options.contains("refSpadCount")) {
-        contents.refSpadCount =
-            static_cast<uint8_t>(NumberUpTo(options["refSpadCount"], "refSpadCount", 127));
-    }
-    if (options.contains("apertureSpads")) {
-        const nlohmann::json &value = options["apertureSpads"];
-        contents.apertureSpads =
-            value.is_boolean() ? value.get<bool>() : NumberUpTo(value, "apertureSpads", 1) != 0;
-    }
+    contents.refSpadCount =
+        static_cast<uint8_t>(UnsignedOption(options, "refSpadCount", 127, contents.refSpadCount));
+    contents.apertureSpads = BoolOption(options, "apertureSpads", contents.apertureSpads);
     if (options.contains("goodSpadMap")) {
-        const nlohmann::json &map = options["goodSpadMap"];
-        if (!map.is_array() || map.size() != contents.goodSpadMap.size()) {
-            throw std::invalid_argument(
-                "ranging sensor option \"goodSpadMap\": expected six bytes");
+        const std::vector<uint8_t> map = BytesOption(options, "goodSpadMap");
+        if (map.size() != contents.goodSpadMap.size()) {
+            throw OptionError("goodSpadMap",
+                              "expected six bytes, found " + std::to_string(map.size()));
         }
-        for (size_t i = 0; i < map.size(); ++i) {
-            contents.goodSpadMap[i] = static_cast<uint8_t>(NumberUpTo(map[i], "goodSpadMap", 255));
-        }
+        std::copy(map.begin(), map.end(), contents.goodSpadMap.begin());
     }
-    if (options.contains("nvmBusyPolls")) {
-        contents.busyPolls =
-            static_cast<uint32_t>(NumberUpTo(options["nvmBusyPolls"], "nvmBusyPolls", 0xFFFFFFFF));
-    }
-    if (options.contains("nvmNeverReady")) {
-        const nlohmann::json &value = options["nvmNeverReady"];
-        if (!value.is_boolean()) {
-            throw std::invalid_argument(
-                "ranging sensor option \"nvmNeverReady\": expected true or false");
-        }
-        contents.neverReady = value.get<bool>();
-    }
+    contents.busyPolls = static_cast<uint32_t>(
+        UnsignedOption(options, "nvmBusyPolls", 0xFFFFFFFF, contents.busyPolls));
+    contents.neverReady = BoolOption(options, "nvmNeverReady", contents.neverReady);
     if (options.contains("nvmWords")) {
-        if (!options["nvmWords"].is_object()) {
-            throw std::invalid_argument("ranging sensor option \"nvmWords\": expected an object");
+        const nlohmann::json &words = options["nvmWords"];
+        if (!words.is_object()) {
+            throw OptionError("nvmWords", "expected an object of address to value");
         }
-        for (const auto &[address, value] : options["nvmWords"].items()) {
-            const auto key = static_cast<uint8_t>(NumberUpTo(address, "nvmWords", 255));
-            contents.words[key] = static_cast<uint32_t>(NumberUpTo(value, "nvmWords", 0xFFFFFFFF));
+        for (const auto &[address, value] : words.items()) {
+            const std::string key = "nvmWords." + address;
+            const auto at = static_cast<uint8_t>(UnsignedValue(address, 0xFF, key));
+            contents.words[at] = static_cast<uint32_t>(UnsignedValue(value, 0xFFFFFFFF, key));
         }
     }
     return contents;

@@ -28,10 +28,10 @@ struct Vl53l0xNvmContents {
     bool neverReady = false;           // a sensor whose NVM never answers
 };
 
-// Reads the model's options of a scenario: "refSpadCount" (0 to 127), "apertureSpads"
-// (boolean), "goodSpadMap" (six bytes), "nvmBusyPolls", "nvmNeverReady", "nvmWords" (object of
-// address to value, numbers or "0x..." strings). Missing keys keep the defaults above. Throws
-// std::invalid_argument naming the key when a value is out of range.
+// Reads the model's options of a scenario: "refSpadCount" (0 to 127), "apertureSpads" (true or
+// false), "goodSpadMap" (six bytes), "nvmBusyPolls", "nvmNeverReady" (true or false),
+// "nvmWords" (object of address to value). Numbers may be written as strings ("0x24").
+// Missing keys keep the defaults above. Throws OptionError (options.h) naming the key.
 Vl53l0xNvmContents Vl53l0xNvmFromOptions(const nlohmann::json &options);
 
 // The 32-bit word at an NVM address; 0 where nothing is stored.

@@ -1,5 +1,6 @@
 #include "vl53l0x_sensor.h"
 
+#include "options.h"
 #include "vl53l0x_measurement.h"
 #include "vl53l0x_nvm.h"
 #include "vl53l0x_timing.h"
@@ -12,13 +13,20 @@ namespace dlnsim {
 RangingSensor MakeRangingSensor(const nlohmann::json &options) {
     const nlohmann::json none = nlohmann::json::object();
     const nlohmann::json &config = options.is_object() ? options : none;
+    CheckKnownOptions(config, {"refSpadCount", "apertureSpads", "goodSpadMap", "nvmBusyPolls",
+                               "nvmNeverReady", "nvmWords", "world"});
     RangingSensor sensor;
     sensor.device = std::make_shared<Vl53l0x>();
     AddVl53l0xTiming(*sensor.device);
     AddVl53l0xLimitChecks(*sensor.device);
     AddVl53l0xNvm(*sensor.device, Vl53l0xNvmFromOptions(config));
-    sensor.world = AddMeasurements(
-        *sensor.device, RangingWorldFromJson(config.contains("world") ? config.at("world") : none));
+    RangingWorld world;
+    try {
+        world = RangingWorldFromJson(config.contains("world") ? config.at("world") : none);
+    } catch (const OptionError &e) {
+        throw OptionError(e.key.empty() ? "world" : "world." + e.key, e.what());
+    }
+    sensor.world = AddMeasurements(*sensor.device, world);
     return sensor;
 }
 

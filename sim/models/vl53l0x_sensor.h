@@ -17,8 +17,8 @@ struct RangingSensor {
 };
 
 // options is the scenario's device entry (or an empty object): the non-volatile memory keys
-// of Vl53l0xNvmFromOptions and a "world" object as RangingWorldFromJson reads it. Throws on
-// malformed options.
+// of Vl53l0xNvmFromOptions and a "world" object as RangingWorldFromJson reads it. Throws on an
+// unknown key or a malformed value, naming its place ("world.path[1].timeMs").
 RangingSensor MakeRangingSensor(const nlohmann::json &options);
 
 } // namespace dlnsim

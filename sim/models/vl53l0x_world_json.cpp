@@ -1,42 +1,75 @@
 #include "vl53l0x_world_json.h"
 
+#include "options.h"
+
+#include <string>
+
 namespace dlnsim {
 
 namespace {
 
-template <class T> void Read(const nlohmann::json &object, const char *key, T &value) {
-    if (object.contains(key))
-        value = object.at(key).get<T>();
+// A number that must not be negative (distances, rates, amplitudes).
+double NonNegative(const nlohmann::json &object, const char *key, double fallback,
+                   const std::string &place) {
+    double value = NumberOption(object, key, fallback);
+    if (value < 0)
+        throw OptionError(place + key, "must not be negative");
+    return value;
+}
+
+std::vector<RangingWorld::Waypoint> PathOption(const nlohmann::json &path) {
+    if (!path.is_array() || path.empty())
+        throw OptionError("path", "is not a list of waypoints");
+    std::vector<RangingWorld::Waypoint> waypoints;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const std::string place = "path[" + std::to_string(i) + "].";
+        if (!path[i].is_object() || !path[i].contains("timeMs") || !path[i].contains("distanceMm"))
+            throw OptionError(place.substr(0, place.size() - 1), "needs timeMs and distanceMm");
+        const double timeMs = NonNegative(path[i], "timeMs", 0, place);
+        const auto timeUs = static_cast<uint64_t>(timeMs * 1000.0);
+        if (!waypoints.empty() && timeUs < waypoints.back().timeUs)
+            throw OptionError(place + "timeMs", "is earlier than the waypoint before");
+        waypoints.push_back({timeUs, NonNegative(path[i], "distanceMm", 0, place)});
+    }
+    return waypoints;
 }
 
 } // namespace
 
 RangingWorld RangingWorldFromJson(const nlohmann::json &world) {
     RangingWorld out;
-    if (!world.is_object())
+    if (world.is_null())
         return out;
+    if (!world.is_object())
+        throw OptionError("", "is not an object");
+    CheckKnownOptions(world, {"distanceMm", "path", "reflectance", "signalAt1mMcps", "ambientMcps",
+                              "minSignalMcps", "noiseMm", "noiseSeed", "effectiveSpads",
+                              "measurementTimeUs", "calibrationTimeUs", "vhvSetting", "phaseCal",
+                              "nonApertureSpadRate", "apertureSpadRate"});
     if (world.contains("distanceMm"))
-        out.path = {{0, world.at("distanceMm").get<double>()}};
-    if (world.contains("path")) {
-        out.path.clear();
-        for (const nlohmann::json &point : world.at("path")) {
-            out.path.push_back({static_cast<uint64_t>(point.at("timeMs").get<double>() * 1000.0),
-                                point.at("distanceMm").get<double>()});
-        }
-    }
-    Read(world, "reflectance", out.reflectance);
-    Read(world, "signalAt1mMcps", out.signalAt1mMcps);
-    Read(world, "ambientMcps", out.ambientMcps);
-    Read(world, "minSignalMcps", out.minSignalMcps);
-    Read(world, "noiseMm", out.noiseMm);
-    Read(world, "noiseSeed", out.noiseSeed);
-    Read(world, "effectiveSpads", out.effectiveSpads);
-    Read(world, "measurementTimeUs", out.measurementTimeUs);
-    Read(world, "calibrationTimeUs", out.calibrationTimeUs);
-    Read(world, "vhvSetting", out.vhvSetting);
-    Read(world, "phaseCal", out.phaseCal);
-    Read(world, "nonApertureSpadRate", out.nonApertureSpadRate);
-    Read(world, "apertureSpadRate", out.apertureSpadRate);
+        out.path = {{0, NonNegative(world, "distanceMm", 0, "")}};
+    if (world.contains("path"))
+        out.path = PathOption(world.at("path"));
+    out.reflectance = NonNegative(world, "reflectance", out.reflectance, "");
+    out.signalAt1mMcps = NonNegative(world, "signalAt1mMcps", out.signalAt1mMcps, "");
+    out.ambientMcps = NonNegative(world, "ambientMcps", out.ambientMcps, "");
+    out.minSignalMcps = NonNegative(world, "minSignalMcps", out.minSignalMcps, "");
+    out.noiseMm = NonNegative(world, "noiseMm", out.noiseMm, "");
+    out.effectiveSpads = NonNegative(world, "effectiveSpads", out.effectiveSpads, "");
+    if (out.effectiveSpads > 255)
+        throw OptionError("effectiveSpads", "is above 255");
+    out.noiseSeed = static_cast<uint32_t>(UnsignedOption(world, "noiseSeed", 0xFFFFFFFF, 1));
+    out.measurementTimeUs = static_cast<uint32_t>(
+        UnsignedOption(world, "measurementTimeUs", 0xFFFFFFFF, out.measurementTimeUs));
+    out.calibrationTimeUs = static_cast<uint32_t>(
+        UnsignedOption(world, "calibrationTimeUs", 0xFFFFFFFF, out.calibrationTimeUs));
+    out.vhvSetting =
+        static_cast<uint8_t>(UnsignedOption(world, "vhvSetting", 0xFF, out.vhvSetting));
+    out.phaseCal = static_cast<uint8_t>(UnsignedOption(world, "phaseCal", 0xFF, out.phaseCal));
+    out.nonApertureSpadRate = static_cast<uint16_t>(
+        UnsignedOption(world, "nonApertureSpadRate", 0xFFFF, out.nonApertureSpadRate));
+    out.apertureSpadRate = static_cast<uint16_t>(
+        UnsignedOption(world, "apertureSpadRate", 0xFFFF, out.apertureSpadRate));
     return out;
 }
 

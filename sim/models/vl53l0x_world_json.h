@@ -9,11 +9,13 @@ namespace dlnsim {
 
 // Reads the optional keys of a scenario's "world" object over the defaults of RangingWorld:
 //   "distanceMm": a fixed target distance, or
-//   "path": [{"timeMs": t, "distanceMm": d}, ...] a target moving linearly between waypoints,
+//   "path": [{"timeMs": t, "distanceMm": d}, ...] a target moving linearly between waypoints
+//           (times from the start of the simulator, not decreasing),
 //   "reflectance", "signalAt1mMcps", "ambientMcps", "minSignalMcps", "noiseMm", "noiseSeed",
 //   "effectiveSpads", "measurementTimeUs", "calibrationTimeUs", "vhvSetting", "phaseCal",
 //   "nonApertureSpadRate", "apertureSpadRate".
-// Throws nlohmann::json::exception on a value of the wrong type.
+// Throws OptionError naming the key for an unknown key, a value of the wrong type or out of
+// range.
 RangingWorld RangingWorldFromJson(const nlohmann::json &world);
 
 } // namespace dlnsim

@@ -9,5 +9,8 @@ jint Java_I2C_1DLN_test(JNIEnv *, jclass);
 jint Java_I2C_1DLN_i2cScan(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_read(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_write(JNIEnv *, jclass, jintArray);
+jint Java_I2C_1DLN_spiWriteRead(JNIEnv *, jclass, jintArray);
+jint Java_I2C_1DLN_spiProgramEEPROM(JNIEnv *, jclass, jintArray);
+jint Java_I2C_1DLN_spiEraseEEPROM(JNIEnv *, jclass, jintArray);
 jint Java_I2C_1DLN_I2C_1LaserMeasurement(JNIEnv *, jclass, jintArray);
 }

@@ -1,0 +1,26 @@
+// Erasing and programming the serial EEPROM on SPI port 0. Both run the SPI form of the
+// connection and keep the port's mode, frequency and slave select as they are.
+#pragma once
+
+#include "adapter/eeprom_commands.h"
+
+#include <cstdint>
+
+// A chip that never clears its busy bit is given up on after this many status reads per block.
+inline constexpr int kMaxStatusPolls = 10000;
+
+// Reads the identification, erases the chip (the erase command goes out twice) and closes.
+// Ends early, releasing the connection, when the write enable before the erase fails.
+// Returns 0.
+int SpiEraseEEPROM();
+
+// Erases the chip as above, loads "program.hex" into a 64 KiB image, dumps it to "zz.dat" and
+// programs it in 512 blocks of 128 bytes, polling the status after each. A missing
+// "program.hex" or an unwritable "zz.dat" is reported on standard error and ends the
+// operation before any block is programmed. Returns 0.
+int SpiProgramEEPROM();
+
+// Programs one block of image and waits on the status register until the chip is ready, at
+// most kMaxStatusPolls reads; then reads the status once more and sets the write enable latch
+// for the next block. Prints every step.
+void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block);

@@ -51,7 +51,8 @@ public class LaserConnectTest {
                 run = NativeRun.run("LaserConnectTest#connectThenUnknownCodeChild");
             }
             assertEquals(operationLine(0x1234, 0) + ADAPTER + "0\n  count=1\nfreq= 100000\n"
-                    + "I2C Enabled\nNumber of Devices: 2\n41 29\n80 50\n" + IDS
+                    + "I2C Enabled\nNumber of Devices: 7\n41 29\n48 30\n72 48\n80 50\n81 51\n82 52\n"
+                    + "112 70\n" + IDS
                     + operationLine(0x1234, 5) + IDS + START + "Laser Operation UNKOWN\n",
                     run.stdout);
             // Slots 2 and 3 carry the bytes of slot 0; the other slots come back unchanged.

@@ -2,6 +2,7 @@
 
 #include "options.h"
 #include "register_device.h"
+#include "robot_boards.h"
 #include "spi_eeprom.h"
 #include "spi_loopback.h"
 #include "vl53l0x_sensor.h"
@@ -16,6 +17,10 @@ namespace {
 const std::map<std::string, I2cModelFactory> &I2cModels() {
     static const std::map<std::string, I2cModelFactory> models = {
         {"register", MakeRegisterDevice},
+        {"servo-board", MakeServoBoard},
+        {"adc-dac-board", MakeAdcDacBoard},
+        {"ultrasonic-ranger", MakeUltrasonicRanger},
+        {"motor-board", MakeMotorBoard},
         {"vl53l0x", [](const nlohmann::json &o) { return MakeRangingSensor(o).device; }},
     };
     return models;

@@ -1,0 +1,29 @@
+// Runs library code against an in-process simulator and shows its I2C traffic the way a logic
+// analyser would: one line per transfer and per wait, in the order they happened.
+//   "write 0x51: a3"            a write and its bytes
+//   "read 0x51: 51 ff"          a read and the bytes it returned
+//   "write 0x51: -> 0x4f"       a failed transfer (no bytes reach the bus) and its result
+//   "wait 100"                  a wait of the library, recorded instead of slept
+#pragma once
+
+#include "dlnsim/simulator.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct BusRun {
+    std::vector<std::string> bus;          // I2C transfers and waits, in order
+    std::vector<dlnsim::TraceEntry> trace; // every adapter call
+    std::string out;                       // what was printed on standard output
+};
+
+// Attaches sim for the duration of action, records the waits and captures standard output.
+BusRun RunOnBus(const std::shared_ptr<dlnsim::Simulator> &sim, const std::function<void()> &action);
+
+// What an operation printed after its connection reported "I2C Enabled".
+std::string AfterEnabled(const std::string &out);
+
+// Bytes as the bus lines print them: "a3 01".
+std::string HexBytes(const std::vector<uint8_t> &bytes);

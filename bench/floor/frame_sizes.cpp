@@ -58,7 +58,8 @@ std::optional<FrameSizes> FrameSizesOfTraceLine(std::string_view line) {
     // A failed call (0x40 and above) hands nothing back.
     bool succeeded = std::stoul(std::string(rest.substr(result + 10, 4)), nullptr, 16) < 0x40;
     FrameSizes sizes;
-    size_t sent = *call == Call::I2cWrite || *call == Call::SpiReadWrite ? ByteCount(rest, "out") : 0;
+    size_t sent =
+        *call == Call::I2cWrite || *call == Call::SpiReadWrite ? ByteCount(rest, "out") : 0;
     sizes.request = dln::wire::kLengthPrefix + dln::wire::kRequestHeader + sent;
     sizes.reply = dln::wire::kLengthPrefix + dln::wire::kReplyHeader;
     if (succeeded)

@@ -10,4 +10,4 @@ ctest --test-dir build/sanitize --output-on-failure
 
 # The JVM cannot load a sanitized library, so the Java tests use a plain build.
 scripts/setup.sh build/release
-ctest --test-dir build/release --output-on-failure -L java
+ctest --test-dir build/release --output-on-failure -L 'java|release'

@@ -100,40 +100,45 @@ EchoServer::EchoServer() {
 }
 
 EchoServer::~EchoServer() {
-    shutdown(listenFd_, SHUT_RDWR); // wakes the accept
+    shutdown(listenFd_, SHUT_RDWR); // wakes the accept; every client has closed by now
     acceptThread_.join();
     close(listenFd_);
-    for (std::thread &client : clients_)
-        client.join(); // every client has closed its end by now
 }
 
+// One client at a time is all a measurement has, and it spares a thread per connection.
 void EchoServer::acceptLoop() {
     for (;;) {
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             return;
         NoDelay(fd);
-        clients_.emplace_back(Serve, fd);
+        Serve(fd);
     }
+}
+
+EchoClient::EchoClient(uint16_t port) : fd_(ConnectTo(port)) {}
+
+EchoClient::~EchoClient() {
+    close(fd_);
+}
+
+void EchoClient::exchange(const FrameSizes &sizes) {
+    Put32(buffer_.data(), static_cast<uint32_t>(sizes.request - 4));
+    Put32(buffer_.data() + 4, static_cast<uint32_t>(sizes.reply - 4));
+    if (!WriteAll(fd_, buffer_.data(), sizes.request) || !ReadAll(fd_, buffer_.data(), sizes.reply))
+        throw std::runtime_error("the echo server went away");
 }
 
 std::vector<double> TimeExchanges(uint16_t port, const std::vector<FrameSizes> &exchanges,
                                   int reps) {
-    int fd = ConnectTo(port);
-    std::vector<uint8_t> buffer(1 << 17);
+    EchoClient client(port);
     std::vector<double> times;
     for (int rep = 0; rep < reps; ++rep) {
         auto start = std::chrono::steady_clock::now();
-        for (const FrameSizes &exchange : exchanges) {
-            Put32(buffer.data(), static_cast<uint32_t>(exchange.request - 4));
-            Put32(buffer.data() + 4, static_cast<uint32_t>(exchange.reply - 4));
-            if (!WriteAll(fd, buffer.data(), exchange.request) ||
-                !ReadAll(fd, buffer.data(), exchange.reply))
-                throw std::runtime_error("the echo server went away");
-        }
+        for (const FrameSizes &exchange : exchanges)
+            client.exchange(exchange);
         times.push_back(MicrosecondsSince(start));
     }
-    close(fd);
     return times;
 }
 
@@ -141,7 +146,7 @@ std::vector<double> TimeConnects(uint16_t port, int reps) {
     std::vector<double> times;
     for (int rep = 0; rep < reps; ++rep) {
         auto start = std::chrono::steady_clock::now();
-        close(ConnectTo(port));
+        { EchoClient client(port); }
         times.push_back(MicrosecondsSince(start));
     }
     return times;

@@ -9,7 +9,7 @@
 #include <vector>
 
 // A server on 127.0.0.1 (a free port) that answers every frame with a frame of the size the
-// request names, one thread per client. Lives until destroyed.
+// request names, serving one client after the other. Lives until destroyed.
 class EchoServer {
   public:
     EchoServer();
@@ -23,7 +23,21 @@ class EchoServer {
     int listenFd_ = -1;
     uint16_t port_ = 0;
     std::thread acceptThread_;
-    std::vector<std::thread> clients_;
+};
+
+// A client connection to an EchoServer (connected on construction, closed on destruction).
+class EchoClient {
+  public:
+    explicit EchoClient(uint16_t port); // throws std::runtime_error when it cannot connect
+    ~EchoClient();
+    EchoClient(const EchoClient &) = delete;
+    EchoClient &operator=(const EchoClient &) = delete;
+    // Sends a request of sizes.request bytes and waits for the reply of sizes.reply bytes.
+    void exchange(const FrameSizes &sizes);
+
+  private:
+    int fd_ = -1;
+    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(1 << 17);
 };
 
 // Runs the exchanges reps times over one connection; the microseconds of each run.

@@ -32,6 +32,7 @@ struct Tables {
     std::mutex connectMutex;
     std::condition_variable lingerChanged; // waited on with connectMutex by the closer
     bool closerRunning = false;
+    Clock::time_point closerWakesAt = Clock::time_point::max();
     std::mutex mutex;
     std::map<std::string, CountedConnection> connections;
     std::map<HDLN, HandleEntry> handles;
@@ -84,6 +85,7 @@ void CloseExpiredConnections(Tables &t) {
         Clock::time_point next;
         for (auto &connection : TakeExpired(t, Clock::now(), next))
             connection->close();
+        t.closerWakesAt = next;
         if (next == Clock::time_point::max())
             t.lingerChanged.wait(connectLock);
         else
@@ -103,7 +105,12 @@ bool StartLinger(Tables &t, CountedConnection &entry) {
         t.closerRunning = true;
     }
     entry.idleUntil = Clock::now() + entry.connection->linger();
-    t.lingerChanged.notify_one();
+    // Waking the closer costs a thread switch per method; it is needed only when the closer
+    // would otherwise sleep past this deadline.
+    if (entry.idleUntil < t.closerWakesAt) {
+        t.closerWakesAt = entry.idleUntil;
+        t.lingerChanged.notify_one();
+    }
     return true;
 }
 

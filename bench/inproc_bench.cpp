@@ -89,7 +89,7 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
-    benchmark::ConsoleReporter reporter;
+    benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_None);
     reporter.SetOutputStream(&std::cerr);
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);

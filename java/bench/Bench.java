@@ -4,7 +4,10 @@ import java.io.RandomAccessFile;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardOpenOption;
+import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.List;
 
 /**
@@ -14,7 +17,7 @@ import java.util.List;
  * <pre>
  *   java Bench count TRACE OUTDIR   one call per case; its lines of dln-sim's trace file go to
  *                                   OUTDIR/NAME.trace, the counts to OUTDIR/count.tsv
- *   java Bench time OUTDIR [SCALE]  repeated calls per case; times to OUTDIR/time.tsv
+ *   java Bench time OUTDIR [SCALE]  repeated calls per case; times added to OUTDIR/time.tsv
  * </pre>
  *
  * The working directory receives program.hex (a full 64 KiB image) and the library's zz.dat.
@@ -47,23 +50,36 @@ public final class Bench {
         Files.writeString(path, text.toString(), StandardCharsets.US_ASCII);
     }
 
-    /** One call per case after its set-up; the trace lines that call added are its calls. */
+    /**
+     * Calls per case after its set-up: the trace lines the first call added are its adapter
+     * calls; the gaps between successive calls of all of them show any stall.
+     */
     static void count(List<BenchCase> cases, Path trace, Path outDir) throws Exception {
         try (RandomAccessFile file = new RandomAccessFile(trace.toFile(), "r");
                 PrintWriter table = new PrintWriter(Files.newBufferedWriter(
                         outDir.resolve("count.tsv"), StandardCharsets.UTF_8))) {
-            table.println("case\tcalls\tmaxGapUs");
+            table.println("case\tcalls\tmaxGapUs\tp99GapUs");
             for (BenchCase c : cases) {
                 if (!c.setUp()) {
                     System.err.println(c.name + ": not available, skipped");
                     continue;
                 }
-                file.seek(file.length());
-                c.call();
-                List<String> lines = newLines(file);
-                Files.write(outDir.resolve(c.name + ".trace"), lines, StandardCharsets.UTF_8);
-                table.println(c.name + "\t" + lines.size() + "\t" + maxGapUs(lines));
-                System.err.println(c.name + ": " + lines.size() + " adapter calls");
+                List<Long> gaps = new ArrayList<>();
+                List<String> first = null;
+                for (int run = 0; run < Math.max(3, c.reps / 20); run++) {
+                    file.seek(file.length());
+                    c.call();
+                    List<String> lines = newLines(file);
+                    first = first == null ? lines : first;
+                    gaps.addAll(gapsUs(lines));
+                }
+                Files.write(outDir.resolve(c.name + ".trace"), first, StandardCharsets.UTF_8);
+                Collections.sort(gaps);
+                long max = gaps.isEmpty() ? 0 : gaps.get(gaps.size() - 1);
+                long p99 = gaps.isEmpty() ? 0
+                        : gaps.get(Math.min(gaps.size() - 1, (int) Math.ceil(gaps.size() * 0.99) - 1));
+                table.println(c.name + "\t" + first.size() + "\t" + max + "\t" + p99);
+                System.err.println(c.name + ": " + first.size() + " adapter calls");
             }
         }
     }
@@ -75,32 +91,39 @@ public final class Bench {
         return text.isEmpty() ? List.of() : Arrays.asList(text.split("\n"));
     }
 
-    /** The longest time between two successive calls the server saw, in microseconds. */
-    static long maxGapUs(List<String> lines) {
-        long max = 0;
+    /** The times between successive calls the server saw, in microseconds. */
+    static List<Long> gapsUs(List<String> lines) {
+        List<Long> gaps = new ArrayList<>();
         long previous = -1;
         for (String line : lines) {
             String seconds = line.substring(0, line.indexOf(' '));
             long us = Math.round(Double.parseDouble(seconds) * 1e6);
             if (previous >= 0) {
-                max = Math.max(max, us - previous);
+                gaps.add(us - previous);
             }
             previous = us;
         }
-        return max;
+        return gaps;
     }
 
     /** Warm-up, then timed calls; median, 99th percentile and maximum per case. */
     static void time(List<BenchCase> cases, Path outDir, double scale) throws Exception {
-        try (PrintWriter table = new PrintWriter(Files.newBufferedWriter(
-                outDir.resolve("time.tsv"), StandardCharsets.UTF_8))) {
-            table.println("case\treps\tmedianUs\tp99Us\tmaxUs");
+        // Each run adds its rows, so that several runs can be compared.
+        Path out = outDir.resolve("time.tsv");
+        boolean fresh = !Files.exists(out);
+        try (PrintWriter table = new PrintWriter(Files.newBufferedWriter(out,
+                StandardCharsets.UTF_8, StandardOpenOption.CREATE, StandardOpenOption.APPEND))) {
+            if (fresh) {
+                table.println("case\treps\tmedianUs\tp99Us\tmaxUs");
+            }
             for (BenchCase c : cases) {
                 if (!c.setUp()) {
                     continue;
                 }
                 int reps = Math.max(5, (int) (c.reps * scale));
-                for (int i = 0; i < Math.max(2, reps / 10); i++) {
+                // Until the JIT has settled: a tenth of the calls, and at least half a second.
+                long warmUntil = System.nanoTime() + 500_000_000L;
+                for (int i = 0; i < Math.max(2, reps / 10) || System.nanoTime() < warmUntil; i++) {
                     c.call();
                 }
                 long[] us = new long[reps];

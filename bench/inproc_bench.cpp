@@ -7,8 +7,10 @@
 #include "dlnsim/simulator.h"
 #include "jni/native_method.h"
 #include "register_device.h"
+#include "spi_eeprom.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
+#include "support/temp_working_dir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -79,6 +81,34 @@ void BM_InprocWriteMethod(benchmark::State &state) {
     DlnInprocDetach();
 }
 BENCHMARK(BM_InprocWriteMethod);
+
+// The whole 64 KiB programming without the network: what the library itself spends on
+// loading program.hex, echoing it, writing zz.dat and 512 page programs.
+void BM_InprocProgramEeprom64KiB(benchmark::State &state) {
+    dlnsim::SpiEepromConfig chip;
+    chip.programBusyReads = 0;
+    auto sim = dlnsim::SimBuilder()
+                   .spi(0, std::make_shared<dlnsim::SpiEeprom>(chip))
+                   .traceLimit(1000)
+                   .build();
+    DlnInprocAttach(sim);
+    TempWorkingDir dir;
+    std::string hex;
+    char line[16];
+    for (int address = 0; address < 65536; ++address) {
+        std::snprintf(line, sizeof line, "%x %x\n", address, (address * 7 + 3) & 0xFF);
+        hex += line;
+    }
+    dir.write("program.hex", hex);
+    FakeJni jni;
+    jintArray array = jni.array(std::vector<jint>(255, 0));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Java_I2C_1DLN_spiProgramEEPROM(jni.env(), nullptr, array));
+        jni.calls.clear();
+    }
+    DlnInprocDetach();
+}
+BENCHMARK(BM_InprocProgramEeprom64KiB)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -51,7 +51,8 @@ public class BoardsTest {
             NativeRun run = NativeRun.run("BoardsTest#sensorBoardsChild");
             assertEquals(0, run.exitCode, run.stderr);
             assertEquals("10", run.reported("adcReturn").get(0));
-            int[] adc = {0x48, 0x1C0, 0x3A, 0x7F, 0xC4, 0x12, -1, -1, -1, -1, -1, -1};
+            // Channel 4 is wired to the output, which took the low byte of the DAC slot.
+            int[] adc = {0x48, 0x1C0, 0x3A, 0x7F, 0xC4, 0xC0, -1, -1, -1, -1, -1, -1};
             assertArrayEquals(adc, run.reportedInts("adc"));
             assertEquals("10", run.reported("sonicReturn").get(0));
             // 300 cm: low byte 0x2C, high byte 0x01, between the fixed markers 237 and 170.

@@ -65,7 +65,7 @@ public class BoardsTest {
             assertTrue(Long.parseLong(run.reported("sonicMs").get(0)) >= 300);
             assertTrue(Long.parseLong(run.reported("motorMs").get(0)) >= 210);
 
-            String adcOut = ADAPTER_BLOCK + "ADC 1 =3a \nADC 2 =7f \nADC 3 =c4 \nADC 4 =12 \n"
+            String adcOut = ADAPTER_BLOCK + "ADC 1 =3a \nADC 2 =7f \nADC 3 =c4 \nADC 4 =c0 \n"
                     + passing("Passing ADCs DAC  Data =48\n", "value", adc);
             String sonicOut = ADAPTER_BLOCK + "TEMP 1 =16 \nSCAN LSB  2 =2c \nSCAN MSB =1 \n"
                     + passing("Passing SCAN 1825 Data =70\n", "value", sonic);

@@ -5,9 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 
-scripts/setup.sh build/sanitize -DI2C_DLN_SANITIZE=ON -DI2C_DLN_JAVA=OFF
+scripts/setup.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DI2C_DLN_SANITIZE=ON -DI2C_DLN_JAVA=OFF
 ctest --test-dir build/sanitize --output-on-failure
 
-# The JVM cannot load a sanitized library, so the Java tests use a plain build.
-scripts/setup.sh build/release
+# The JVM cannot load a sanitized library, so the Java tests use a plain build, without the
+# C++ test programs that already ran above.
+scripts/setup.sh build/release -DI2C_DLN_CXX_TESTS=OFF
 ctest --test-dir build/release --output-on-failure -L 'java|release'

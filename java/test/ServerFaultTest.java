@@ -211,17 +211,22 @@ public class ServerFaultTest {
     void serverKilledWhileProgrammingTheEepromEndsTheProgrammingInTime() throws Exception {
         Path dir = Files.createTempDirectory("server-killed-programming");
         Files.writeString(dir.resolve("program.hex"), "0 12\n1 34\n");
+        // A chip that stays busy for 50 status reads per page makes the programming last
+        // seconds, so the kill surely lands in the middle of it.
+        Path scenario = dir.resolve("slow_eeprom.json");
+        Files.writeString(scenario,
+                "{\"spi\": [{\"ss\": 0, \"model\": \"eeprom\", \"programBusyReads\": 50}]}");
         Path trace = dir.resolve("trace.txt");
         ExecutorService executor = Executors.newSingleThreadExecutor();
         NativeRun run;
         try {
-            SimServer sim = SimServer.start(null, trace);
+            SimServer sim = SimServer.start(scenario, trace);
             Future<NativeRun> child =
                     executor.submit(() -> NativeRun.run("ServerFaultTest#programmingChild", dir));
             try {
                 awaitFile(dir.resolve("programming"));
                 long deadline = System.nanoTime() + 30_000_000_000L;
-                while (lines(trace) < 200 && System.nanoTime() < deadline) {
+                while (lines(trace) < 500 && System.nanoTime() < deadline) {
                     Thread.sleep(1);
                 }
                 sim.signal("STOP");

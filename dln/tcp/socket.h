@@ -1,5 +1,5 @@
 // The few socket operations the TCP transport needs, each bounded by a deadline. The POSIX
-// version lives in socket_posix.cpp; a Winsock version would provide the same functions.
+// version lives in socket_posix.cpp, the Winsock version in socket_win32.cpp.
 #pragma once
 
 #include <chrono>

@@ -50,15 +50,21 @@ IoStatus WaitFor(SocketHandle s, Ready ready, Clock::time_point deadline) {
     return n == 0 ? IoStatus::TimedOut : IoStatus::Failed;
 }
 
+// Non-blocking, so that connect is bounded in time; TCP_NODELAY, as every call is a small
+// request waiting for its reply.
+bool MakeNonBlockingNoDelay(SOCKET s) {
+    u_long nonBlocking = 1;
+    BOOL one = TRUE;
+    const char *value = reinterpret_cast<const char *>(&one);
+    return ioctlsocket(s, FIONBIO, &nonBlocking) == 0 &&
+           setsockopt(s, IPPROTO_TCP, TCP_NODELAY, value, sizeof one) == 0;
+}
+
 SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     SOCKET s = socket(address.ai_family, address.ai_socktype, address.ai_protocol);
     if (s == INVALID_SOCKET)
         return kNoSocket;
-    u_long nonBlocking = 1;
-    BOOL one = TRUE;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one),
-                   sizeof one) != 0) {
+    if (!MakeNonBlockingNoDelay(s)) {
         closesocket(s);
         return kNoSocket;
     }

@@ -10,6 +10,5 @@ ctest --test-dir build/sanitize --output-on-failure
 
 # The JVM cannot load a sanitized library, so the Java tests use a plain build.
 scripts/setup.sh build/release
-ctest --test-dir build/release --output-on-failure -L java
-# I2C_DLN.dll and dln.dll cross-built with mingw-w64, their exports and imports checked.
-ctest --test-dir build/release --output-on-failure -L windows
+# With them, the linkage checks, and I2C_DLN.dll and dln.dll cross-built with mingw-w64.
+ctest --test-dir build/release --output-on-failure -L 'java|release|windows'

@@ -19,6 +19,7 @@ std::vector<jint> Counting(size_t n) {
 TEST(JniMarshalling, ReadCopiesIn255SlotsAndBackTen) {
     FakeJni jni;
     std::vector<jint> values = Counting(300);
+    values[0] = 0x50;
     values[1] = 20;
     jintArray array = jni.array(values);
     jint result = 0;
@@ -65,6 +66,31 @@ TEST(JniMarshalling, OutOfRangeCountsAreRefusedWithoutTouchingTheBus) {
     EXPECT_EQ(out, "read: byte count 300 is outside 0..251; nothing read\n"
                    "write: byte count 254 is outside 0..253; nothing written\n");
     EXPECT_EQ(jni.values(readArray)[2], 5);
+}
+
+// The bus takes a byte: 0x129 would otherwise reach the device at 0x29.
+TEST(JniMarshalling, AddressesOutsideSevenBitsAreRefusedWithoutTouchingTheBus) {
+    for (jint address : {128, 0x129, -1, INT32_MIN}) {
+        FakeJni jni;
+        std::vector<jint> values(255, 5);
+        values[0] = address;
+        values[1] = 2;
+        jintArray readArray = jni.array(values);
+        jintArray writeArray = jni.array(values);
+        jint readResult = 0, writeResult = 0;
+        std::string out = CaptureStdout([&] {
+            readResult = Java_I2C_1DLN_read(jni.env(), nullptr, readArray);
+            writeResult = Java_I2C_1DLN_write(jni.env(), nullptr, writeArray);
+        });
+        const std::string range = " is outside 0..127; ";
+        EXPECT_EQ(out, "read: device address " + std::to_string(address) + range +
+                           "nothing read\nwrite: device address " + std::to_string(address) +
+                           range + "nothing written\n");
+        EXPECT_EQ(readResult, 6);
+        EXPECT_EQ(writeResult, 3);
+        EXPECT_EQ(jni.values(readArray), values);
+        EXPECT_EQ(jni.values(writeArray), values);
+    }
 }
 
 TEST(JniMarshalling, NullAndShortArraysAreRefusedWithoutCopying) {

@@ -29,10 +29,18 @@ public final class NativeRun {
 
     public static NativeRun run(String classAndMethod, Path workDir)
             throws IOException, InterruptedException {
+        return run(classAndMethod, workDir, List.of());
+    }
+
+    /** As above, with extra options for the child JVM (such as -Xcheck:jni). */
+    public static NativeRun run(String classAndMethod, Path workDir, List<String> jvmOptions)
+            throws IOException, InterruptedException {
         String classPath = System.getProperty("classes.dir") + java.io.File.pathSeparator
                 + System.getProperty("java.class.path");
         List<String> command = new ArrayList<>(List.of(
-                Path.of(System.getProperty("java.home"), "bin", "java").toString(),
+                Path.of(System.getProperty("java.home"), "bin", "java").toString()));
+        command.addAll(jvmOptions);
+        command.addAll(List.of(
                 "-Djava.library.path=" + System.getProperty("java.library.path"),
                 // Test classes read these in their static set-up, also in the child.
                 "-Dsource.dir=" + System.getProperty("source.dir", ""),

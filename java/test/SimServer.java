@@ -87,6 +87,15 @@ public final class SimServer implements AutoCloseable {
         process.waitFor(10, TimeUnit.SECONDS);
     }
 
+    /** Sends a signal to the server ("STOP", "CONT", "KILL"), as an operator would. */
+    public void signal(String name) throws IOException, InterruptedException {
+        Process kill = new ProcessBuilder("kill", "-" + name, String.valueOf(process.pid()))
+                .inheritIO().start();
+        if (kill.waitFor() != 0) {
+            throw new IOException("kill -" + name + " " + process.pid() + " failed");
+        }
+    }
+
     @Override
     public void close() {
         process.destroy();

@@ -1,4 +1,5 @@
 #include "adc_dac_board.h"
+#include <cstdio>
 
 namespace dlnsim {
 
@@ -23,6 +24,17 @@ bool AdcDacBoard::read(std::span<uint8_t> data, uint64_t) {
         lastConversion_ = inputs_[channel_];
     }
     return true;
+}
+
+std::string AdcDacBoard::decodeWrite(std::span<const uint8_t> data) const {
+    if (data.empty())
+        return {};
+    char text[48];
+    if (data.size() >= 2 && (data[0] & kOutputEnable))
+        std::snprintf(text, sizeof text, "adc: channel %d, dac = %u", (data[0] & 3) + 1, data[1]);
+    else
+        std::snprintf(text, sizeof text, "adc: channel %d", (data[0] & 3) + 1);
+    return text;
 }
 
 } // namespace dlnsim

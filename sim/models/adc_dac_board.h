@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace dlnsim {
 
@@ -26,6 +27,7 @@ class AdcDacBoard : public I2cDevice {
 
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
+    std::string decodeWrite(std::span<const uint8_t> data) const override;
 
     uint8_t output() const { return output_; }
     bool outputEnabled() const { return outputEnabled_; }

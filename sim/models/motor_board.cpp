@@ -1,6 +1,7 @@
 #include "motor_board.h"
 
 #include "reply_frame.h"
+#include <cstdio>
 
 namespace dlnsim {
 
@@ -37,6 +38,24 @@ bool MotorBoard::write(std::span<const uint8_t> data, uint64_t) {
 bool MotorBoard::read(std::span<uint8_t> data, uint64_t) {
     ClockOutFrame(answer_, data);
     return true;
+}
+
+std::string MotorBoard::decodeWrite(std::span<const uint8_t> data) const {
+    if (data.size() != 1)
+        return {};
+    if (expectingParameter_) {
+        char text[32];
+        std::snprintf(text, sizeof text, "motor: parameter %u", data[0]);
+        return text;
+    }
+    switch (data[0]) {
+    case kSelect:
+        return "motor: select";
+    case kReadSpeed:
+        return "motor: read speed";
+    default:
+        return "motor: not a command";
+    }
 }
 
 } // namespace dlnsim

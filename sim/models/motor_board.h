@@ -9,6 +9,7 @@
 #include "dlnsim/device.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace dlnsim {
@@ -27,6 +28,7 @@ class MotorBoard : public I2cDevice {
 
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
+    std::string decodeWrite(std::span<const uint8_t> data) const override;
 
     uint8_t parameter() const { return parameter_; }
     void setSpeed(uint8_t speed) { config_.speed = speed; }

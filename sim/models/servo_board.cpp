@@ -1,6 +1,7 @@
 #include "servo_board.h"
 
 #include "reply_frame.h"
+#include <cstdio>
 
 namespace dlnsim {
 
@@ -56,6 +57,37 @@ bool ServoBoard::write(std::span<const uint8_t> data, uint64_t) {
 bool ServoBoard::read(std::span<uint8_t> data, uint64_t) {
     ClockOutFrame(answer_, data);
     return true;
+}
+
+// The board takes its bytes one at a time, so a byte means what the board's state makes of it.
+std::string ServoBoard::decodeWrite(std::span<const uint8_t> data) const {
+    if (data.size() != 1)
+        return {};
+    char text[48];
+    switch (expecting_) {
+    case Expecting::Parameter:
+        std::snprintf(text, sizeof text, "servo parameter %u", data[0]);
+        return text;
+    case Expecting::PulseMsb:
+        std::snprintf(text, sizeof text, "servo pulse width MSB 0x%02x", data[0]);
+        return text;
+    case Expecting::PulseLsb:
+        std::snprintf(text, sizeof text, "servo pulse width %u us",
+                      static_cast<unsigned>(pendingMsb_ << 8 | data[0]));
+        return text;
+    case Expecting::Command:
+        break;
+    }
+    switch (data[0]) {
+    case kSelectParameter:
+        return "servo: select parameter";
+    case kSetPulseWidth:
+        return "servo: set pulse width";
+    case kReadCurrent:
+        return "servo: read current";
+    default:
+        return "servo: not a command";
+    }
 }
 
 } // namespace dlnsim

@@ -11,6 +11,7 @@
 #include "dlnsim/device.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace dlnsim {
@@ -32,6 +33,7 @@ class ServoBoard : public I2cDevice {
 
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
+    std::string decodeWrite(std::span<const uint8_t> data) const override;
 
     uint8_t parameter() const { return parameter_; }
     uint16_t pulseWidth() const { return pulseWidth_; }

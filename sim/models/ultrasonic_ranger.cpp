@@ -1,6 +1,7 @@
 #include "ultrasonic_ranger.h"
 
 #include "reply_frame.h"
+#include <cstdio>
 
 namespace dlnsim {
 
@@ -43,6 +44,21 @@ bool UltrasonicRanger::read(std::span<uint8_t> data, uint64_t nowUs) {
     }
     ClockOutFrame(answer_, data);
     return true;
+}
+
+std::string UltrasonicRanger::decodeWrite(std::span<const uint8_t> data) const {
+    if (data.size() != 2 || data[0] != data[1])
+        return "ultrasonic: not a command";
+    switch (data[0]) {
+    case kTemperature:
+        return "ultrasonic: temperature";
+    case kRangeLowFirst:
+        return "ultrasonic: range, low byte first";
+    case kRangeHighFirst:
+        return "ultrasonic: range, high byte first";
+    default:
+        return "ultrasonic: not a command";
+    }
 }
 
 } // namespace dlnsim

@@ -11,6 +11,7 @@
 #include "dlnsim/device.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace dlnsim {
@@ -31,6 +32,7 @@ class UltrasonicRanger : public I2cDevice {
 
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
+    std::string decodeWrite(std::span<const uint8_t> data) const override;
 
     void setDistanceCm(uint16_t distanceCm) { config_.distanceCm = distanceCm; }
 

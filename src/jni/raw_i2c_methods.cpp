@@ -6,6 +6,15 @@
 
 namespace {
 
+// The bus call takes a byte, so an address above 127 would otherwise lose its high bits and
+// reach another device (0x129 would become the ranging sensor at 0x29).
+bool AddressFits(const char *method, int32_t address, const char *nothingDone) {
+    if (address >= 0 && address <= 0x7F)
+        return true;
+    printf("%s: device address %d is outside 0..127; %s\n", method, address, nothingDone);
+    return false;
+}
+
 jint PrintBody(ParamSlots &) {
     return PrintAdapterAndDevices();
 }
@@ -26,6 +35,8 @@ jint ReadBody(ParamSlots &slots) {
         printf("read: byte count %d is outside 0..%d; nothing read\n", count, kMaxReadCount);
         return 0;
     }
+    if (!AddressFits("read", slots.slot[0], "nothing read"))
+        return count + 4;
     ReadI2cBytes(slots.slot[0], count, &slots.slot[2]);
     printf("Passing Read Data =%x\n", slots.slot[0]);
     for (int i = 0; i <= count + 3; ++i)
@@ -39,6 +50,8 @@ jint WriteBody(ParamSlots &slots) {
         printf("write: byte count %d is outside 0..%d; nothing written\n", count, kMaxWriteCount);
         return 3;
     }
+    if (!AddressFits("write", slots.slot[0], "nothing written"))
+        return 3;
     WriteI2cBytes(slots.slot[0], count, &slots.slot[2]);
     printf("Passing Write Data =%x\n", slots.slot[0]);
     return 3;

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Checks how the two libraries are linked: I2C_DLN exports only the JNI methods and finds dln
+# next to itself; dln carries the plain SONAME libdln.so.
+set -euo pipefail
+libdir=$1
+fail() { echo "FAIL: $*"; exit 1; }
+
+exports=$(nm -D --defined-only "$libdir/libI2C_DLN.so" | awk '{print $3}' | sort)
+others=$(grep -v '^Java_I2C_1DLN_' <<<"$exports" || true)
+[ -z "$others" ] || fail "libI2C_DLN.so exports more than the JNI methods: $others"
+[ "$(wc -l <<<"$exports")" -eq 15 ] || fail "expected 15 JNI exports, found: $exports"
+
+runpath=$(readelf -d "$libdir/libI2C_DLN.so" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+[ "$runpath" = '$ORIGIN' ] || fail "libI2C_DLN.so RUNPATH is '$runpath', not \$ORIGIN"
+readelf -d "$libdir/libI2C_DLN.so" | grep -q 'NEEDED.*\[libdln.so\]' \
+    || fail "libI2C_DLN.so does not link libdln.so dynamically"
+
+soname=$(readelf -d "$libdir/libdln.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = libdln.so ] || fail "libdln.so SONAME is '$soname'"
+others=$(nm -D --defined-only "$libdir/libdln.so" | awk '{print $3}' | grep -v '^Dln' || true)
+[ -z "$others" ] || fail "libdln.so exports more than the Dln functions: $others"
+echo "linkage ok: 15 JNI exports, RUNPATH \$ORIGIN, libdln.so exports only Dln*"

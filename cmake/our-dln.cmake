@@ -27,6 +27,7 @@ if(WIN32)
 else()
   # No VERSION/SOVERSION: the SONAME is plain libdln.so, as the maker's library is named.
   set_target_properties(dln PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/dln/dln.map)
+  # nodelete: a lingering connection's closer thread runs our code until the process ends.
   target_link_options(dln PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/dln/dln.map
-                      -Wl,--no-undefined)
+                      -Wl,--no-undefined -Wl,-z,nodelete)
 endif()

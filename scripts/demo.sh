@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
-scripts/setup.sh build/release
+scripts/setup.sh build/release -DI2C_DLN_CXX_TESTS=OFF
 exec scripts/run-demo.sh build/release

@@ -23,5 +23,5 @@ build_dir=$1
 shift
 # The JDK 17 headers and runtime, whatever other JDKs the machine has.
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

@@ -61,6 +61,15 @@ TEST(AdcDacBoardModel, FirstReadAfterAChannelChangeGivesThePreviousConversion) {
     EXPECT_EQ(board.output(), 0x97);
 }
 
+TEST(AdcDacBoardModel, InputWiredToTheOutputConvertsTheOutputWhileItIsEnabled) {
+    dlnsim::AdcDacBoard board(
+        {.inputs = {0x10, 0x20, 0x30, 0x40}, .output = 0, .outputLoopChannel = 4});
+    EXPECT_EQ(Converse(board, {{0x43, 0x9C}, {0x43, 0x21}}, 2),
+              (std::vector<Bytes>{{0x80, 0x9C}, {0x9C, 0x21}}));
+    // With the output disabled the wire carries nothing; the input reads its own value.
+    EXPECT_EQ(Converse(board, {{0x03}}, 2)[0], (Bytes{0x21, 0x40}));
+}
+
 TEST(UltrasonicRangerModel, AnswersTemperatureAndBothRangeBytes) {
     dlnsim::UltrasonicRanger ranger({.temperature = 0x17, .distanceCm = 0x0234, .measureMs = 0});
     const std::vector<Bytes> answers =

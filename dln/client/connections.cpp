@@ -1,18 +1,24 @@
 #include "connections.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace dln::client {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 struct CountedConnection {
     std::shared_ptr<Connection> connection;
-    unsigned count = 0;
+    unsigned count = 0; // 0: lingering, unused, until idleUntil
     uint64_t order = 0; // when it was opened, to find the oldest
+    Clock::time_point idleUntil;
 };
 
 struct HandleEntry {
@@ -24,6 +30,9 @@ struct Tables {
     // Serialises connects and disconnects, which may wait for the network; lookups only
     // take the table lock, so calls on other handles go on meanwhile.
     std::mutex connectMutex;
+    std::condition_variable lingerChanged; // waited on with connectMutex by the closer
+    bool closerRunning = false;
+    Clock::time_point closerWakesAt = Clock::time_point::max();
     std::mutex mutex;
     std::map<std::string, CountedConnection> connections;
     std::map<HDLN, HandleEntry> handles;
@@ -32,8 +41,9 @@ struct Tables {
 };
 
 Tables &TheTables() {
-    static Tables tables;
-    return tables;
+    // Never destroyed: the closer thread may still be waiting on it while the process exits.
+    static Tables *tables = new Tables;
+    return *tables;
 }
 
 std::string Key(const char *host, uint16_t port) {
@@ -46,6 +56,64 @@ void DropHandlesOf(Tables &t, const std::shared_ptr<Connection> &connection) {
         it = it->second.connection == connection ? t.handles.erase(it) : std::next(it);
 }
 
+// Takes the lingering connections whose time is up out of the table, for the caller to close
+// (outside the table lock); tells when the next one is due.
+std::vector<std::shared_ptr<Connection>> TakeExpired(Tables &t, Clock::time_point now,
+                                                     Clock::time_point &next) {
+    std::vector<std::shared_ptr<Connection>> expired;
+    next = Clock::time_point::max();
+    std::lock_guard lock(t.mutex);
+    for (auto it = t.connections.begin(); it != t.connections.end();) {
+        CountedConnection &entry = it->second;
+        if (entry.count == 0 && entry.idleUntil <= now) {
+            expired.push_back(entry.connection);
+            it = t.connections.erase(it);
+            continue;
+        }
+        if (entry.count == 0 && entry.idleUntil < next)
+            next = entry.idleUntil;
+        ++it;
+    }
+    return expired;
+}
+
+// The closer: closes lingering connections when their time is up. It holds connectMutex
+// while it looks, so a connect never reuses a connection it is closing.
+void CloseExpiredConnections(Tables &t) {
+    std::unique_lock connectLock(t.connectMutex);
+    for (;;) {
+        Clock::time_point next;
+        for (auto &connection : TakeExpired(t, Clock::now(), next))
+            connection->close();
+        t.closerWakesAt = next;
+        if (next == Clock::time_point::max())
+            t.lingerChanged.wait(connectLock);
+        else
+            t.lingerChanged.wait_until(connectLock, next);
+    }
+}
+
+// Lets connection linger unused; false when it cannot (no closer thread), and it must close
+// now. The caller holds connectMutex and the table lock.
+bool StartLinger(Tables &t, CountedConnection &entry) {
+    if (!t.closerRunning) {
+        try {
+            std::thread(CloseExpiredConnections, std::ref(t)).detach();
+        } catch (const std::system_error &) {
+            return false;
+        }
+        t.closerRunning = true;
+    }
+    entry.idleUntil = Clock::now() + entry.connection->linger();
+    // Waking the closer costs a thread switch per method; it is needed only when the closer
+    // would otherwise sleep past this deadline.
+    if (entry.idleUntil < t.closerWakesAt) {
+        t.closerWakesAt = entry.idleUntil;
+        t.lingerChanged.notify_one();
+    }
+    return true;
+}
+
 DLN_RESULT SendConnectionCall(Connection &connection, wire::Call call) {
     wire::Request request;
     request.call = call;
@@ -56,7 +124,8 @@ DLN_RESULT SendConnectionCall(Connection &connection, wire::Call call) {
 
 } // namespace
 
-Connection::Connection(std::unique_ptr<Transport> transport) : transport_(std::move(transport)) {}
+Connection::Connection(std::unique_ptr<Transport> transport)
+    : linger_(transport->linger()), transport_(std::move(transport)) {}
 
 DLN_RESULT Connection::exchange(const wire::Request &request, wire::Reply &reply) {
     std::lock_guard lock(mutex_);
@@ -94,6 +163,9 @@ DLN_RESULT Connect(const char *host, uint16_t port) {
         if (it != t.connections.end())
             existing = it->second.connection;
     }
+    // A lingering connection is reused like a counted one. Its server may have gone away
+    // meanwhile: then the Connect call below fails on the closed socket, and a fresh
+    // connection (or the failure to make one) decides.
     if (existing && existing->usable()) {
         DLN_RESULT result = SendConnectionCall(*existing, wire::Call::Connect);
         // A server restarted since the last call closed the old socket: that shows only
@@ -141,7 +213,7 @@ DLN_RESULT Disconnect(const char *host, uint16_t port) {
     {
         std::lock_guard lock(t.mutex);
         auto it = t.connections.find(key);
-        if (it == t.connections.end())
+        if (it == t.connections.end() || it->second.count == 0)
             return DLN_RES_NOT_CONNECTED;
         connection = it->second.connection;
     }
@@ -153,8 +225,11 @@ DLN_RESULT Disconnect(const char *host, uint16_t port) {
     auto it = t.connections.find(key);
     if (--it->second.count == 0) {
         DropHandlesOf(t, connection);
-        t.connections.erase(it);
-        connection->close();
+        bool sound = DLN_SUCCEEDED(result) && connection->usable();
+        if (!sound || connection->linger().count() == 0 || !StartLinger(t, it->second)) {
+            t.connections.erase(it);
+            connection->close();
+        }
     }
     return result;
 }
@@ -165,7 +240,8 @@ std::shared_ptr<Connection> FirstUsableConnection() {
     {
         std::lock_guard lock(t.mutex);
         for (auto &[key, entry] : t.connections)
-            candidates.emplace_back(entry.order, entry.connection);
+            if (entry.count > 0) // a lingering connection is closed to its caller
+                candidates.emplace_back(entry.order, entry.connection);
     }
     std::shared_ptr<Connection> best;
     uint64_t bestOrder = 0;

@@ -5,6 +5,7 @@
 #include "dln_api.h"
 #include "transport.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -20,8 +21,11 @@ class Connection {
     DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply);
     bool usable();
     void close();
+    // How long the connection may stay open unused once uncounted (its transport's linger).
+    std::chrono::milliseconds linger() const { return linger_; }
 
   private:
+    std::chrono::milliseconds linger_;
     std::mutex mutex_;
     std::unique_ptr<Transport> transport_; // null once closed or lost
 };
@@ -29,11 +33,13 @@ class Connection {
 // Counts a connection to host:port, opening it on the first count or when the previous one
 // was lost. The server sees a Connect call each time; a failure leaves the count unchanged.
 DLN_RESULT Connect(const char *host, uint16_t port);
-// Uncounts host:port, closing the connection and dropping its handles at zero. The count is
-// released even when the server reports a failure, so a caller can never leak it.
+// Uncounts host:port, dropping the connection's handles at zero. The connection itself then
+// closes at once, or lingers unused for its transport's linger time when it is still sound,
+// for the next Connect to reuse; a background thread closes it when that time is up. The
+// count is released even when the server reports a failure, so a caller can never leak it.
 DLN_RESULT Disconnect(const char *host, uint16_t port);
 
-// The oldest usable connection (the one DlnOpenDevice uses), or null.
+// The oldest usable counted connection (the one DlnOpenDevice uses), or null.
 std::shared_ptr<Connection> FirstUsableConnection();
 
 // Records a server handle opened on connection and returns the caller's handle (never 0),
@@ -44,7 +50,8 @@ HDLN AddHandle(std::shared_ptr<Connection> connection, uint16_t serverHandle);
 DLN_RESULT FindHandle(HDLN handle, std::shared_ptr<Connection> &connection, uint16_t &serverHandle);
 void RemoveHandle(HDLN handle);
 
-// Forgets every connection and handle (the in-process backend when its simulator changes).
+// Closes every connection, lingering ones included, and forgets every handle (the in-process
+// backend when its simulator changes).
 void DropAllConnections();
 
 } // namespace dln::client

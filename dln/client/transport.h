@@ -5,6 +5,7 @@
 #include "dln_api.h"
 #include "wire.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ class Transport {
     // back; otherwise a failure code (DLN_RES_TIMEOUT, DLN_RES_NOT_CONNECTED,
     // DLN_RES_PROTOCOL_ERROR), after which the transport is unusable.
     virtual DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) = 0;
+    // How long the connection stays open, unused, after its count drops to zero, so that
+    // the next connect reuses it instead of opening a new one. 0: close at once.
+    virtual std::chrono::milliseconds linger() const { return std::chrono::milliseconds(0); }
 };
 
 // Opens a transport to the server at host:port. Defined by the backend (TCP or in-process).

@@ -34,6 +34,18 @@ IoStatus WaitFor(SocketHandle s, short events, Clock::time_point deadline) {
     }
 }
 
+// The slice a blocking send or receive waits at most before the caller checks its deadline.
+constexpr timeval kWaitSlice = {0, 100000};
+
+// Blocking, with every wait cut into slices: a send or receive is then one system call
+// instead of a poll and a call, yet no call overruns its deadline by more than a slice.
+bool MakeBlockingWithSlices(int s) {
+    int flags = fcntl(s, F_GETFL);
+    return flags >= 0 && fcntl(s, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+           setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &kWaitSlice, sizeof kWaitSlice) == 0 &&
+           setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &kWaitSlice, sizeof kWaitSlice) == 0;
+}
+
 SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     int s = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                    address.ai_protocol);
@@ -41,14 +53,14 @@ SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
         return kNoSocket;
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (connect(s, address.ai_addr, address.ai_addrlen) == 0)
-        return s;
-    if (errno == EINPROGRESS && WaitFor(s, POLLOUT, deadline) == IoStatus::Ok) {
+    bool connected = connect(s, address.ai_addr, address.ai_addrlen) == 0;
+    if (!connected && errno == EINPROGRESS && WaitFor(s, POLLOUT, deadline) == IoStatus::Ok) {
         int error = 0;
         socklen_t length = sizeof error;
-        if (getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-            return s;
+        connected = getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
+    if (connected && MakeBlockingWithSlices(s))
+        return s;
     close(s);
     return kNoSocket;
 }
@@ -86,9 +98,8 @@ IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            IoStatus status = WaitFor(s, POLLOUT, deadline);
-            if (status != IoStatus::Ok)
-                return status;
+            if (Clock::now() >= deadline)
+                return IoStatus::TimedOut;
             continue;
         }
         return (errno == EPIPE || errno == ECONNRESET) ? IoStatus::Closed : IoStatus::Failed;
@@ -100,10 +111,6 @@ IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_
                            Clock::time_point deadline) {
     received = 0;
     for (;;) {
-        // Waiting first spares a receive that would only say "nothing yet".
-        IoStatus status = WaitFor(s, POLLIN, deadline);
-        if (status != IoStatus::Ok)
-            return status;
         ssize_t n = recv(s, data, capacity, 0);
         if (n > 0) {
             received = static_cast<size_t>(n);
@@ -111,8 +118,12 @@ IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_
         }
         if (n == 0)
             return IoStatus::Closed;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (Clock::now() >= deadline)
+                return IoStatus::TimedOut;
+        } else if (errno != EINTR) {
             return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
+        }
     }
 }
 

@@ -16,6 +16,9 @@ constexpr auto kConnectTimePerAddress = 1000ms;
 constexpr auto kConnectTimeTotal = 2000ms;
 // Every simulated call answers at once; a real adapter within milliseconds.
 constexpr auto kReplyTime = 2000ms;
+// The library connects and disconnects around every method; a connection kept this long
+// spares the next method a TCP connect and the server a new client thread.
+constexpr auto kLinger = 1000ms;
 
 DLN_RESULT Failure(tcp::IoStatus status) {
     return status == tcp::IoStatus::TimedOut ? DLN_RES_TIMEOUT : DLN_RES_NOT_CONNECTED;
@@ -62,6 +65,8 @@ class TcpTransport : public Transport {
         std::span<const uint8_t> body(buffer_.data() + wire::kLengthPrefix, *length);
         return wire::DecodeReply(body, reply) ? DLN_RES_SUCCESS : DLN_RES_PROTOCOL_ERROR;
     }
+
+    std::chrono::milliseconds linger() const override { return kLinger; }
 
   private:
     tcp::SocketHandle socket_;

@@ -97,7 +97,8 @@ public class Demo {
         for (int dac : new int[] {0, 128, 255}) {
             int[] adc = slots(ADC_DAC, dac, -1, -1, -1, -1);
             I2C_DLN.adcsdac(adc);
-            ok &= adc[2] >= 0 && adc[3] >= 0 && adc[4] >= 0 && adc[5] >= 0;
+            // Input 4 of the robot's board is wired to the output.
+            ok &= adc[2] >= 0 && adc[3] >= 0 && adc[4] >= 0 && adc[5] == dac;
             values.append(String.format("DAC %d: %d %d %d %d  ", dac, adc[2], adc[3], adc[4],
                     adc[5]));
         }

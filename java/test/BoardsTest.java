@@ -51,7 +51,8 @@ public class BoardsTest {
             NativeRun run = NativeRun.run("BoardsTest#sensorBoardsChild");
             assertEquals(0, run.exitCode, run.stderr);
             assertEquals("10", run.reported("adcReturn").get(0));
-            int[] adc = {0x48, 0x1C0, 0x3A, 0x7F, 0xC4, 0x12, -1, -1, -1, -1, -1, -1};
+            // Channel 4 is wired to the output, which took the low byte of the DAC slot.
+            int[] adc = {0x48, 0x1C0, 0x3A, 0x7F, 0xC4, 0xC0, -1, -1, -1, -1, -1, -1};
             assertArrayEquals(adc, run.reportedInts("adc"));
             assertEquals("10", run.reported("sonicReturn").get(0));
             // 300 cm: low byte 0x2C, high byte 0x01, between the fixed markers 237 and 170.
@@ -64,7 +65,7 @@ public class BoardsTest {
             assertTrue(Long.parseLong(run.reported("sonicMs").get(0)) >= 300);
             assertTrue(Long.parseLong(run.reported("motorMs").get(0)) >= 210);
 
-            String adcOut = ADAPTER_BLOCK + "ADC 1 =3a \nADC 2 =7f \nADC 3 =c4 \nADC 4 =12 \n"
+            String adcOut = ADAPTER_BLOCK + "ADC 1 =3a \nADC 2 =7f \nADC 3 =c4 \nADC 4 =c0 \n"
                     + passing("Passing ADCs DAC  Data =48\n", "value", adc);
             String sonicOut = ADAPTER_BLOCK + "TEMP 1 =16 \nSCAN LSB  2 =2c \nSCAN MSB =1 \n"
                     + passing("Passing SCAN 1825 Data =70\n", "value", sonic);

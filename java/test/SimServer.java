@@ -11,6 +11,7 @@ import java.util.concurrent.TimeUnit;
 public final class SimServer implements AutoCloseable {
     private final Process process;
     private final List<String> output = new ArrayList<>();
+    private Thread drain;
 
     private SimServer(Process process) {
         this.process = process;
@@ -58,7 +59,7 @@ public final class SimServer implements AutoCloseable {
             process.destroyForcibly();
             throw new IOException("dln-sim did not start: " + output);
         }
-        Thread drain = new Thread(() -> {
+        drain = new Thread(() -> {
             try {
                 String more;
                 while ((more = reader.readLine()) != null) {
@@ -94,6 +95,19 @@ public final class SimServer implements AutoCloseable {
         if (kill.waitFor() != 0) {
             throw new IOException("kill -" + name + " " + process.pid() + " failed");
         }
+    }
+
+    /** Stops the server as an operator would (SIGTERM) and returns its exit status once all
+     * it printed has been read. */
+    public int stop() throws IOException, InterruptedException {
+        // Not destroy(): it closes our end of the pipes, losing the server's last lines.
+        signal("TERM");
+        if (!process.waitFor(10, TimeUnit.SECONDS)) {
+            process.destroyForcibly();
+            process.waitFor(10, TimeUnit.SECONDS);
+        }
+        drain.join(10_000);
+        return process.exitValue();
     }
 
     @Override

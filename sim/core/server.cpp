@@ -46,11 +46,12 @@ Io Wait(int fd, short events, int wakeFd) {
 // one receive, so a request costs one wait and one receive however it was split.
 class Inbox {
   public:
-    enum class Next { Frame, Closed, CutShort, BadLength, Stopped, Failed };
+    enum class Next { Frame, Closed, CutShort, BadLength, Failed };
 
     // Waits for the next whole frame. On Frame, body holds it until the next call; on
-    // BadLength, claimed is the length its prefix announced.
-    Next next(int fd, int wakeFd, std::span<const uint8_t> &body) {
+    // BadLength, claimed is the length its prefix announced. The socket blocks: a request
+    // costs one receive, and stop() ends the wait by shutting the socket down.
+    Next next(int fd, std::span<const uint8_t> &body) {
         for (;;) {
             size_t available = bytes_.size() - start_;
             if (available >= dln::wire::kLengthPrefix) {
@@ -70,15 +71,12 @@ class Inbox {
             }
             bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(start_));
             start_ = 0;
-            Io io = Wait(fd, POLLIN, wakeFd);
-            if (io != Io::Ok)
-                return io == Io::Stopped ? Next::Stopped : Next::Failed;
             ssize_t n = recv(fd, chunk_.data(), chunk_.size(), 0);
             if (n > 0)
                 bytes_.insert(bytes_.end(), chunk_.begin(), chunk_.begin() + n);
             else if (n == 0 || errno == ECONNRESET)
                 return bytes_.empty() ? Next::Closed : Next::CutShort;
-            else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            else if (errno != EINTR)
                 return Next::Failed;
         }
     }
@@ -90,16 +88,13 @@ class Inbox {
     std::vector<uint8_t> chunk_ = std::vector<uint8_t>(65536);
 };
 
-Io SendAll(int fd, const uint8_t *data, size_t size, int wakeFd) {
+// Sends on a blocking client socket; stop() ends a send stuck on a client that does not read.
+Io SendAll(int fd, const uint8_t *data, size_t size) {
     while (size > 0) {
         ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
         if (n > 0) {
             data += n;
             size -= static_cast<size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            Io io = Wait(fd, POLLOUT, wakeFd);
-            if (io != Io::Ok)
-                return io;
         } else if (n < 0 && errno != EINTR) {
             return (errno == EPIPE || errno == ECONNRESET) ? Io::Closed : Io::Failed;
         }
@@ -189,20 +184,26 @@ void Server::start(uint16_t port, const std::string &bindAddress) {
 void Server::stop() {
     if (listenFd_ < 0)
         return;
+    stopping_ = true;
     ssize_t written = write(wakeWrite_, "x", 1);
     (void)written;
-    acceptThread_.join();
+    acceptThread_.join(); // no client is added from now on
     {
+        // Wakes every client thread from its receive or send; each closes its own socket.
         std::lock_guard lock(clientsMutex_);
         for (Client &client : clients_)
-            if (client.thread.joinable())
-                client.thread.join();
-        clients_.clear();
+            if (client.fd >= 0)
+                shutdown(client.fd, SHUT_RDWR);
     }
+    for (Client &client : clients_)
+        if (client.thread.joinable())
+            client.thread.join();
+    clients_.clear();
     close(listenFd_);
     close(wakeRead_);
     close(wakeWrite_);
     listenFd_ = wakeRead_ = wakeWrite_ = -1;
+    stopping_ = false;
 }
 
 void Server::acceptLoop() {
@@ -211,8 +212,7 @@ void Server::acceptLoop() {
             return;
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
-        int fd = accept4(listenFd_, reinterpret_cast<sockaddr *>(&peer), &length,
-                         SOCK_CLOEXEC | SOCK_NONBLOCK);
+        int fd = accept4(listenFd_, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_CLOEXEC);
         if (fd < 0) {
             // Out of descriptors: pause rather than spin, the clients we have may close.
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
@@ -255,7 +255,7 @@ void Server::serve(Client &client) {
     std::string why;
     for (;;) {
         std::span<const uint8_t> body;
-        Inbox::Next next = inbox.next(client.fd, wakeRead_, body);
+        Inbox::Next next = inbox.next(client.fd, body);
         if (next != Inbox::Next::Frame) {
             switch (next) {
             case Inbox::Next::Closed:
@@ -268,9 +268,6 @@ void Server::serve(Client &client) {
                 why = "dropped: frame length " + std::to_string(inbox.claimed) + " outside " +
                       std::to_string(dln::wire::kRequestHeader) + ".." +
                       std::to_string(dln::wire::kMaxBody);
-                break;
-            case Inbox::Next::Stopped:
-                why = "closed: the server stops";
                 break;
             default:
                 why = "dropped: receive failed";
@@ -288,14 +285,19 @@ void Server::serve(Client &client) {
             why = "dropped: reply does not fit in a frame";
             break;
         }
-        Io io = SendAll(client.fd, reply.data(), reply.size(), wakeRead_);
-        if (io != Io::Ok) {
-            why = io == Io::Stopped ? "closed: the server stops" : "dropped: send failed";
+        if (SendAll(client.fd, reply.data(), reply.size()) != Io::Ok) {
+            why = "dropped: send failed";
             break;
         }
     }
+    if (stopping_)
+        why = "closed: the server stops";
     sim.closeSession(session);
-    close(client.fd);
+    {
+        std::lock_guard lock(clientsMutex_); // stop() must never shut down a reused number
+        close(client.fd);
+        client.fd = -1;
+    }
     log_("dln-sim: client " + client.peer + " " + why);
     client.done = true;
 }

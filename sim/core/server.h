@@ -32,7 +32,7 @@ class Server {
 
   private:
     struct Client {
-        int fd = -1;
+        int fd = -1; // -1 once closed; guarded by clientsMutex_
         std::string peer;
         std::thread thread;
         std::atomic<bool> done{false};
@@ -44,9 +44,10 @@ class Server {
     std::shared_ptr<Simulator> simulator_;
     Log log_;
     int listenFd_ = -1;
-    int wakeRead_ = -1; // readable once stop() begins: wakes every waiting thread
+    int wakeRead_ = -1; // readable once stop() begins: wakes the accepting thread
     int wakeWrite_ = -1;
     uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
     std::mutex clientsMutex_;
     std::list<Client> clients_;

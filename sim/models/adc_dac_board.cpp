@@ -4,7 +4,8 @@
 namespace dlnsim {
 
 AdcDacBoard::AdcDacBoard(const AdcDacBoardConfig &config)
-    : inputs_(config.inputs), output_(config.output) {}
+    : inputs_(config.inputs), output_(config.output), outputLoopChannel_(config.outputLoopChannel) {
+}
 
 bool AdcDacBoard::write(std::span<const uint8_t> data, uint64_t) {
     if (data.empty())
@@ -21,7 +22,8 @@ bool AdcDacBoard::write(std::span<const uint8_t> data, uint64_t) {
 bool AdcDacBoard::read(std::span<uint8_t> data, uint64_t) {
     for (uint8_t &byte : data) {
         byte = lastConversion_;
-        lastConversion_ = inputs_[channel_];
+        const bool looped = outputEnabled_ && channel_ + 1 == outputLoopChannel_;
+        lastConversion_ = looped ? output_ : inputs_[channel_];
     }
     return true;
 }

@@ -16,6 +16,9 @@ namespace dlnsim {
 struct AdcDacBoardConfig {
     std::array<uint8_t, 4> inputs = {0x10, 0x20, 0x30, 0x40}; // channel 1 to 4
     uint8_t output = 0;                                       // output value at power-on
+    // The input (1 to 4) wired to the analogue output, as on a test loop; 0 for none. While
+    // the output is enabled that channel converts the output value.
+    int outputLoopChannel = 0;
 };
 
 class AdcDacBoard : public I2cDevice {
@@ -38,6 +41,7 @@ class AdcDacBoard : public I2cDevice {
     uint8_t output_;
     bool outputEnabled_ = false;
     int channel_ = 0;
+    int outputLoopChannel_;
     uint8_t lastConversion_ = kPowerOnConversion;
 };
 

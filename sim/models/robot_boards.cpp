@@ -26,7 +26,7 @@ std::shared_ptr<I2cDevice> MakeServoBoard(const nlohmann::json &options) {
 }
 
 std::shared_ptr<I2cDevice> MakeAdcDacBoard(const nlohmann::json &options) {
-    CheckKnownOptions(options, {"inputs", "output"});
+    CheckKnownOptions(options, {"inputs", "output", "outputLoopChannel"});
     AdcDacBoardConfig config;
     if (options.contains("inputs")) {
         const std::vector<uint8_t> inputs = BytesOption(options, "inputs");
@@ -35,6 +35,8 @@ std::shared_ptr<I2cDevice> MakeAdcDacBoard(const nlohmann::json &options) {
         std::copy(inputs.begin(), inputs.end(), config.inputs.begin());
     }
     config.output = ByteOption(options, "output", config.output);
+    // An input from 1 to 4 wired to the output, or 0 for none.
+    config.outputLoopChannel = static_cast<int>(UnsignedOption(options, "outputLoopChannel", 4, 0));
     return std::make_shared<AdcDacBoard>(config);
 }
 

@@ -14,6 +14,24 @@ void PrintDevices(uint8_t count, const uint8_t *devices) {
         printf("%d %x\n", devices[i], devices[i]);
 }
 
+int FailTransfer(AdapterConnection &connection, const char *call) {
+    printf("%s() failed\n", call);
+    ReleaseAdapterConnection(connection);
+    return -1;
+}
+
+// A transfer that went through: print each byte, hand it to its slot, release the connection.
+int FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, int length, int32_t *slots,
+                   int32_t count) {
+    for (int i = 0; i < length; ++i) {
+        printf("%d %x\n", buffer[i], buffer[i]);
+        slots[i] = buffer[i];
+    }
+    fflush(stdout);
+    ReleaseAdapterConnection(connection);
+    return count;
+}
+
 } // namespace
 
 int PrintAdapterAndDevices() {
@@ -39,11 +57,8 @@ int ScanI2cBus(int32_t list[kScanListLength]) {
     DLN_RESULT result = DlnI2cMasterScanDevices(connection.handle, 0, &count, devices);
     for (int i = 0; i < kScanListLength; ++i)
         list[i] = 0;
-    if (!DLN_SUCCEEDED(result)) {
-        printf("DlnI2cMasterScanDevices() failed\n");
-        ReleaseAdapterConnection(connection);
-        return -1;
-    }
+    if (!DLN_SUCCEEDED(result))
+        return FailTransfer(connection, "DlnI2cMasterScanDevices");
     PrintDevices(count, devices);
     for (int i = 0; i < count && i < kScanListLength; ++i)
         list[i] = devices[i];
@@ -61,17 +76,9 @@ int ReadI2cBytes(int32_t address, int32_t count, int32_t *slots) {
     uint8_t buffer[256] = {};
     if (!DLN_SUCCEEDED(DlnI2cMasterRead(connection.handle, 0, static_cast<uint8_t>(address), 0, 0,
                                         length, buffer))) {
-        printf("DlnI2cMasterReadDevices() failed\n");
-        ReleaseAdapterConnection(connection);
-        return -1;
+        return FailTransfer(connection, "DlnI2cMasterReadDevices");
     }
-    for (int i = 0; i < length; ++i) {
-        printf("%d %x\n", buffer[i], buffer[i]);
-        slots[i] = buffer[i];
-    }
-    fflush(stdout);
-    ReleaseAdapterConnection(connection);
-    return count;
+    return FinishTransfer(connection, buffer, length, slots, count);
 }
 
 int WriteI2cBytes(int32_t address, int32_t count, int32_t *slots) {
@@ -84,15 +91,7 @@ int WriteI2cBytes(int32_t address, int32_t count, int32_t *slots) {
         return -1;
     if (!DLN_SUCCEEDED(DlnI2cMasterWrite(connection.handle, 0, static_cast<uint8_t>(address), 0, 0,
                                          length, buffer))) {
-        printf("DlnI2cMasterWriteDevices() failed\n");
-        ReleaseAdapterConnection(connection);
-        return -1;
+        return FailTransfer(connection, "DlnI2cMasterWriteDevices");
     }
-    for (int i = 0; i < length; ++i) {
-        printf("%d %x\n", buffer[i], buffer[i]);
-        slots[i] = buffer[i];
-    }
-    fflush(stdout);
-    ReleaseAdapterConnection(connection);
-    return count;
+    return FinishTransfer(connection, buffer, length, slots, count);
 }

@@ -202,8 +202,8 @@ int OpenDescriptors() {
     return count;
 }
 
-// Many short connections, as the library makes one per method: neither side keeps
-// descriptors or threads of finished connections.
+// Many short connections, as the library makes one per method: they share one TCP
+// connection, and once its linger is over neither side keeps descriptors or threads.
 TEST_F(TcpTest, ShortConnectionsLeaveNoDescriptorsBehind) {
     startServer();
     uint16_t port = server_->port();
@@ -217,12 +217,13 @@ TEST_F(TcpTest, ShortConnectionsLeaveNoDescriptorsBehind) {
     int before = OpenDescriptors();
     for (int i = 0; i < 201; ++i)
         cycle();
-    // The server closes its side when it sees the client's end, a moment later.
-    for (int i = 0; i < 100 && OpenDescriptors() > before; ++i)
+    // The client closes after its linger (1 s), the server when it sees that end. Earlier
+    // tests' lingering connections may close meanwhile too, hence at most as many as before.
+    for (int i = 0; i < 300 && OpenDescriptors() > before; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_LE(OpenDescriptors(), before);
     server_->stop();
-    EXPECT_EQ(log().size(), 201u);
+    EXPECT_EQ(log().size(), 1u);
 }
 
 TEST(TcpFaults, SilentServerTimesOut) {

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Measures the library's cost per call against the round-trip floor, in one run: the Java
+# calls against dln-sim over TCP on loopback (adapter calls counted from dln-sim's trace,
+# times taken without a trace), the same exchanges over a bare socket, and the in-process
+# costs under Google Benchmark. Usage: scripts/bench.sh [SCALE] [RUNS]: SCALE multiplies the
+# repetitions (default 1); the Java calls are timed in RUNS runs (default 3) and the table
+# takes, per call, the run with the lowest median, as other programs share the machine.
+# Results land in build/release/bench-results.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
+root=$(pwd)
+build=build/release
+scale=${1:-1}
+runs=${2:-3}
+
+if [ -z "${DLN_BENCH_INSIDE:-}" ]; then
+    if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
+        echo "Installing missing packages: libbenchmark-dev"
+        sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo=sudo
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq libbenchmark-dev >/dev/null
+    fi
+    scripts/setup.sh "$build" -DI2C_DLN_BENCH=ON
+    # The library's port is fixed at 9656. A network namespace of our own gives the run a
+    # loopback where that port is ours alone, so neither a running dln-sim nor a test
+    # elsewhere on the machine disturbs it.
+    if unshare -rn true 2>/dev/null; then
+        DLN_BENCH_INSIDE=netns exec unshare -rn "$0" "$@"
+    fi
+    echo "No network namespace available: measuring on the machine's loopback (port 9656 must be free)."
+    DLN_BENCH_INSIDE=shared exec "$0" "$@"
+fi
+[ "$DLN_BENCH_INSIDE" = netns ] && ip link set lo up
+
+results=$root/$build/bench-results
+rm -rf "$results"
+mkdir -p "$results"
+work=$(mktemp -d)
+sim=""
+stop_sim() {
+    [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null || true
+    sim=""
+}
+trap 'stop_sim; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+start_sim() {
+    "$build/bin/dln-sim" --scenario java/bench/bench.json "$@" >"$work/sim.log" 2>&1 &
+    sim=$!
+    for _ in $(seq 100); do
+        grep -q listening "$work/sim.log" && return 0
+        kill -0 "$sim" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "dln-sim did not start:"; cat "$work/sim.log"; exit 1
+}
+
+# The library prints a lot: into a file, as a user's program would print into a pipe.
+java_bench() {
+    (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$root/$build/lib" \
+        -cp "$root/$build/java/classes" Bench "$@" >"$work/stdout.txt")
+}
+
+echo "== Counting adapter calls (dln-sim with --trace)"
+start_sim --trace "$results/trace.txt"
+java_bench count "$results/trace.txt" "$results"
+stop_sim
+
+echo "== Timing the Java calls (dln-sim without a trace), $runs runs"
+for _ in $(seq "$runs"); do
+    start_sim
+    java_bench time "$results" "$scale"
+    stop_sim
+done
+
+echo "== Round-trip floor over a bare socket"
+"$build/bin/dln-bench-floor" "$results" | tee "$results/table.md"
+
+echo "== One exchange over TCP, and in process (Google Benchmark)"
+"$build/bin/dln-bench-tcp" --benchmark_min_time=0.5 --benchmark_color=false 2>&1 | tee "$results/tcp.txt"
+"$build/bin/dln-bench-inproc" --benchmark_min_time=0.5 --benchmark_color=false 2>&1 | tee "$results/inproc.txt"
+
+{
+    echo "nproc: $(nproc)"
+    echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+    echo "kernel: $(uname -sr)"
+    echo "load average (1, 5, 15 min) at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+} | tee "$results/machine.txt"

@@ -121,6 +121,8 @@ TEST(Scenario, ErrorsNameFilePlaceAndProblem) {
          R"(s.json: i2c[0].world.distanceMm: "far" is not a number)"},
         {R"([1, 2])", "s.json: top level: expected an object, found array"},
         {R"({"i2c": [)", "s.json: not valid JSON: "},
+        // Found by fuzzing: a number beyond a double escaped as a bare JSON library error.
+        {R"({"randomFaults": {"seed": 2, "rate": 0.5e9999}})", "s.json: not valid JSON: "},
     };
     for (const Case &c : cases) {
         try {

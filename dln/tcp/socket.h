@@ -1,6 +1,6 @@
 // The few socket operations the TCP transport needs, each bounded by a deadline (a send or
-// receive may overrun it by at most one 100 ms wait slice). The POSIX
-// version lives in socket_posix.cpp; a Winsock version would provide the same functions.
+// receive may overrun it by at most one 100 ms wait slice). The POSIX version lives in
+// socket_posix.cpp, the Winsock version in socket_win32.cpp.
 #pragma once
 
 #include <chrono>
@@ -22,8 +22,10 @@ constexpr SocketHandle kNoSocket = static_cast<SocketHandle>(-1);
 enum class IoStatus { Ok, TimedOut, Closed, Failed };
 
 // Connects to host:port, trying every address the name resolves to, each within
-// perAddress and all before deadline. The socket has TCP_NODELAY set and blocks in slices,
-// so that each send and receive is a single system call. kNoSocket on failure.
+// perAddress and all before deadline. The socket has TCP_NODELAY set. The POSIX socket
+// blocks in slices, so that each send and receive is a single system call; the Winsock one
+// waits with select instead, as Windows leaves a socket whose receive timed out unusable.
+// kNoSocket on failure.
 SocketHandle SocketConnect(const std::string &host, uint16_t port,
                            std::chrono::milliseconds perAddress, Clock::time_point deadline);
 // Sends all size bytes (never raising SIGPIPE).

@@ -82,6 +82,11 @@ public final class SimServer implements AutoCloseable {
         }
     }
 
+    /** The server's process id, for looking at its descriptors and memory. */
+    public long pid() {
+        return process.pid();
+    }
+
     /** Kills the server at once, as a crash would. */
     public void kill() throws InterruptedException {
         process.destroyForcibly();

@@ -227,7 +227,8 @@ SimBuilder LoadScenario(std::string_view text, const std::string &source) {
     json root;
     try {
         root = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error &e) {
+    } catch (const json::exception &e) {
+        // Also a number too large for a double (out_of_range), not only a syntax error.
         context.fail("", std::string("not valid JSON: ") + e.what());
     }
     ObjectAt(context, "top level", root);

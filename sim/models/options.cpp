@@ -91,7 +91,9 @@ std::vector<uint8_t> BytesOption(const nlohmann::json &options, const char *key)
 
 void CheckKnownOptions(const nlohmann::json &options, std::initializer_list<const char *> known) {
     static const char *const kScenarioKeys[] = {"model", "address", "ss", "comment"};
-    for (auto &[key, value] : options.items()) {
+    for (const auto &item : options.items()) {
+        // A named variable, not a structured binding: clang 14 cannot capture those.
+        const std::string &key = item.key();
         auto is = [&](const char *name) { return key == name; };
         if (std::none_of(known.begin(), known.end(), is) &&
             std::none_of(std::begin(kScenarioKeys), std::end(kScenarioKeys), is))

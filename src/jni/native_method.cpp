@@ -1,5 +1,6 @@
 #include "jni/native_method.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -53,15 +54,20 @@ jint RunNativeMethod(JNIEnv *env, jintArray array, const NativeMethod &method) {
         return method.refusedValue;
     }
     ParamSlots slots;
+    // jint is long on Windows and int elsewhere (32 bits on both), so the slots go through a
+    // jint buffer rather than a cast between the two pointer types.
+    jint buffer[kCopiedSlots] = {};
     if (method.need != ArrayNeed::OutputTen) {
         const jsize copied = length < kCopiedSlots ? length : kCopiedSlots;
-        env->GetIntArrayRegion(array, 0, copied, reinterpret_cast<jint *>(slots.slot));
+        env->GetIntArrayRegion(array, 0, copied, buffer);
+        std::copy(buffer, buffer + copied, slots.slot);
     }
     const jint result = method.body(slots);
     jsize back = CopyBackCount(method, slots);
     if (back > length)
         back = length;
-    env->SetIntArrayRegion(array, 0, back, reinterpret_cast<const jint *>(slots.slot));
+    std::copy(slots.slot, slots.slot + back, buffer);
+    env->SetIntArrayRegion(array, 0, back, buffer);
     if (method.flushAfter)
         fflush(stdout);
     return result;

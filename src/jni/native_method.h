@@ -10,6 +10,8 @@
 // Exports a native method under its JNI name with default visibility; nothing else is exported.
 #define I2C_DLN_EXPORT extern "C" JNIEXPORT jint JNICALL
 
+static_assert(sizeof(jint) == sizeof(int32_t), "a Java int is 32 bits on every platform");
+
 inline constexpr jsize kCopiedSlots = 255; // slot 255 of the local copy is never filled
 
 // The local copy of the ParamArray: 256 ints, slots 0 to 254 from Java.

@@ -1,0 +1,29 @@
+# The simulator and the in-process backend: built and used on the build machine only.
+
+# The core: virtual adapter, buses, device models, scenarios, trace.
+file(GLOB DLNSIM_CORE_SOURCES CONFIGURE_DEPENDS sim/core/*.cpp sim/models/*.cpp)
+# The default scenario is compiled in, so that dln-sim runs the robot from any directory.
+set(DLNSIM_DEFAULT_SCENARIO ${CMAKE_SOURCE_DIR}/sim/scenarios/robot.json)
+set(DLNSIM_DEFAULT_SCENARIO_CPP ${CMAKE_BINARY_DIR}/generated/default_scenario.cpp)
+add_custom_command(
+  OUTPUT ${DLNSIM_DEFAULT_SCENARIO_CPP}
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${DLNSIM_DEFAULT_SCENARIO} -DOUTPUT=${DLNSIM_DEFAULT_SCENARIO_CPP}
+          -P ${CMAKE_SOURCE_DIR}/sim/scenarios/embed.cmake
+  DEPENDS ${DLNSIM_DEFAULT_SCENARIO} ${CMAKE_SOURCE_DIR}/sim/scenarios/embed.cmake
+  COMMENT "Embedding the default scenario")
+add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
+target_include_directories(dlnsim_core PUBLIC sim/include sim/core sim/models)
+target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
+target_compile_definitions(dlnsim_core PRIVATE DLNSIM_SCENARIO_DIR="${CMAKE_SOURCE_DIR}/sim/scenarios")
+set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+# The in-process backend: the same C interface, reaching a simulator in this process.
+file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS dln/inproc/*.cpp)
+add_library(dln_inproc STATIC ${DLN_CLIENT_SOURCES} ${DLN_INPROC_SOURCES})
+target_include_directories(dln_inproc PUBLIC dln/include PRIVATE dln/client dln/inproc)
+target_link_libraries(dln_inproc PUBLIC dlnsim_core)
+
+file(GLOB DLNSIM_SERVER_SOURCES CONFIGURE_DEPENDS sim/server/*.cpp)
+add_executable(dln-sim ${DLNSIM_SERVER_SOURCES})
+target_include_directories(dln-sim PRIVATE sim/server)
+target_link_libraries(dln-sim PRIVATE dlnsim_core)

@@ -1,7 +1,7 @@
-// dln-bench-floor RESULTS_DIR: reads what the Java benchmark left in RESULTS_DIR (count.tsv,
-// time.tsv with the rows of one or more runs, one NAME.trace per case), times the same
-// exchanges over a bare TCP socket and prints the table of results in Markdown, taking for
-// each case the run with the lowest median.
+// dln-bench-floor measure RESULTS_DIR: times the exchanges of each call the Java benchmark
+// counted (count.tsv, one NAME.trace per case) over a bare TCP socket and adds the medians
+// to floor.tsv. dln-bench-floor table RESULTS_DIR: prints the table of results in Markdown
+// from count.tsv, time.tsv and floor.tsv, each holding the rows of one or more runs.
 #include "echo_floor.h"
 #include "frame_sizes.h"
 
@@ -62,42 +62,67 @@ double Quantile(std::vector<double> values, double q) {
     return values[std::min(at, values.size() - 1)];
 }
 
+// Adds one floor row per case to floor.tsv: the median time of its exchanges over a bare socket.
+void MeasureFloors(const std::string &dir) {
+    std::vector<std::string> order;
+    auto counts = ReadTable(dir + "/count.tsv", &order);
+    EchoServer server;
+    std::string path = dir + "/floor.tsv";
+    bool fresh = !std::ifstream(path).good();
+    std::ofstream out(path, std::ios::app);
+    if (fresh)
+        out << "case\tfloorUs\n";
+    for (const std::string &name : order) {
+        auto exchanges = ReadExchanges(dir + "/" + name + ".trace");
+        // As many repetitions as the longest calls allow within about a second.
+        int reps = std::clamp(static_cast<int>(200000 / (exchanges.size() * 10 + 1)), 10, 400);
+        TimeExchanges(server.port(), exchanges, std::max(2, reps / 10)); // warm-up
+        out << name << '\t' << Quantile(TimeExchanges(server.port(), exchanges, reps), 0.5) << '\n';
+    }
+    auto connects = TimeConnects(server.port(), 200);
+    out << "tcp_connect_close\t" << Quantile(connects, 0.5) << '\n';
+}
+
+// Prints the table. Other programs share the machine: of several runs of the Java calls and
+// of the floor, the least disturbed one (the lowest median) counts.
+void PrintTable(const std::string &dir) {
+    std::vector<std::string> order;
+    auto times = ReadTable(dir + "/time.tsv", &order, 2);
+    auto counts = ReadTable(dir + "/count.tsv", nullptr);
+    auto floors = ReadTable(dir + "/floor.tsv", nullptr, 1);
+    std::printf("| Java call | adapter calls | median ms | p99 ms | max ms | round-trip "
+                "floor ms | median / floor | gap between calls p99 / max ms |\n"
+                "|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (const std::string &name : order) {
+        const Row &time = times[name];
+        if (time.size() < 5 || counts[name].size() < 4 || floors[name].size() < 2)
+            continue;
+        const Row &count = counts[name];
+        double floorUs = std::stod(floors[name][1]);
+        double medianUs = std::stod(time[2]);
+        std::printf("| `%s` | %s | %.3f | %.3f | %.3f | %.3f | %.2f | %.3f / %.3f |\n",
+                    name.c_str(), count[1].c_str(), medianUs / 1000, std::stod(time[3]) / 1000,
+                    std::stod(time[4]) / 1000, floorUs / 1000, medianUs / floorUs,
+                    std::stod(count[3]) / 1000, std::stod(count[2]) / 1000);
+    }
+    if (floors["tcp_connect_close"].size() >= 2)
+        std::printf("\nA bare TCP connect and close on loopback: median %.3f ms.\n",
+                    std::stod(floors["tcp_connect_close"][1]) / 1000);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: dln-bench-floor RESULTS_DIR\n");
+    const std::string mode = argc == 3 ? argv[1] : "";
+    if (mode != "measure" && mode != "table") {
+        std::fprintf(stderr, "usage: dln-bench-floor measure|table RESULTS_DIR\n");
         return 2;
     }
-    const std::string dir = argv[1];
     try {
-        std::vector<std::string> order;
-        // Other programs share the machine: of several runs, the least disturbed one counts.
-        auto times = ReadTable(dir + "/time.tsv", &order, 2);
-        auto counts = ReadTable(dir + "/count.tsv", nullptr);
-        EchoServer server;
-
-        std::printf("| Java call | adapter calls | median ms | p99 ms | max ms | round-trip "
-                    "floor ms | median / floor | gap between calls p99 / max ms |\n"
-                    "|---|---:|---:|---:|---:|---:|---:|---:|\n");
-        for (const std::string &name : order) {
-            const Row &time = times[name];
-            if (time.size() < 5 || counts.count(name) == 0 || counts[name].size() < 4)
-                continue;
-            const Row &count = counts[name];
-            auto exchanges = ReadExchanges(dir + "/" + name + ".trace");
-            int reps = std::max(20, std::stoi(time[1]));
-            TimeExchanges(server.port(), exchanges, std::max(2, reps / 10)); // warm-up
-            double floorUs = Quantile(TimeExchanges(server.port(), exchanges, reps), 0.5);
-            double medianUs = std::stod(time[2]);
-            std::printf("| `%s` | %s | %.3f | %.3f | %.3f | %.3f | %.2f | %.3f / %.3f |\n",
-                        name.c_str(), count[1].c_str(), medianUs / 1000, std::stod(time[3]) / 1000,
-                        std::stod(time[4]) / 1000, floorUs / 1000, medianUs / floorUs,
-                        std::stod(count[3]) / 1000, std::stod(count[2]) / 1000);
-        }
-        auto connects = TimeConnects(server.port(), 200);
-        std::printf("\nA bare TCP connect and close on loopback: median %.3f ms, p99 %.3f ms.\n",
-                    Quantile(connects, 0.5) / 1000, Quantile(connects, 0.99) / 1000);
+        if (mode == "measure")
+            MeasureFloors(argv[2]);
+        else
+            PrintTable(argv[2]);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-bench-floor: %s\n", e.what());
         return 1;

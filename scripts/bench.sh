@@ -3,16 +3,18 @@
 # calls against dln-sim over TCP on loopback (adapter calls counted from dln-sim's trace,
 # times taken without a trace), the same exchanges over a bare socket, and the in-process
 # costs under Google Benchmark. Usage: scripts/bench.sh [SCALE] [RUNS]: SCALE multiplies the
-# repetitions (default 1); the Java calls are timed in RUNS runs (default 3) and the table
+# repetitions (default 1); the Java calls are timed in RUNS runs (default 5) and the table
 # takes, per call, the run with the lowest median, as other programs share the machine.
-# Results land in build/release/bench-results.
+# Results land in build/release/bench-results. To time another build of the libraries and
+# dln-sim (an older commit, say) with the same benchmark, set BENCH_LIB_DIR (the folder of
+# libI2C_DLN.so and libdln.so) and BENCH_SIM (the dln-sim program).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 root=$(pwd)
 build=build/release
 scale=${1:-1}
-runs=${2:-3}
+runs=${2:-5}
 
 if [ -z "${DLN_BENCH_INSIDE:-}" ]; then
     if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
@@ -34,6 +36,8 @@ if [ -z "${DLN_BENCH_INSIDE:-}" ]; then
 fi
 [ "$DLN_BENCH_INSIDE" = netns ] && ip link set lo up
 
+lib_dir=${BENCH_LIB_DIR:-$root/$build/lib}
+sim_program=${BENCH_SIM:-$build/bin/dln-sim}
 results=$root/$build/bench-results
 rm -rf "$results"
 mkdir -p "$results"
@@ -47,7 +51,7 @@ trap 'stop_sim; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 start_sim() {
-    "$build/bin/dln-sim" --scenario java/bench/bench.json "$@" >"$work/sim.log" 2>&1 &
+    "$sim_program" --scenario java/bench/bench.json "$@" >"$work/sim.log" 2>&1 &
     sim=$!
     for _ in $(seq 100); do
         grep -q listening "$work/sim.log" && return 0
@@ -59,7 +63,7 @@ start_sim() {
 
 # The library prints a lot: into a file, as a user's program would print into a pipe.
 java_bench() {
-    (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$root/$build/lib" \
+    (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$lib_dir" \
         -cp "$root/$build/java/classes" Bench "$@" >"$work/stdout.txt")
 }
 

@@ -158,10 +158,12 @@ TEST(EepromProgrammer, ProgramsTheImageInBlocksPollingABusyChip) {
     for (int block = 0; block < 512; ++block) {
         const Bytes &command = sent[6 + block * 6];
         ASSERT_EQ(command.size(), 132u) << "block " << block;
-        Bytes expectedCommand = {0x02, 0x00, static_cast<uint8_t>(block / 2),
-                                 static_cast<uint8_t>(block % 2 * 0x80)};
-        expectedCommand.insert(expectedCommand.end(), image.begin() + block * 128,
-                               image.begin() + block * 128 + 128);
+        Bytes expectedCommand(132);
+        expectedCommand[0] = 0x02;
+        expectedCommand[2] = static_cast<uint8_t>(block / 2);
+        expectedCommand[3] = static_cast<uint8_t>(block % 2 * 0x80);
+        std::copy(image.begin() + block * 128, image.begin() + block * 128 + 128,
+                  expectedCommand.begin() + 4);
         ASSERT_EQ(command, expectedCommand) << "block " << block;
         EXPECT_EQ(sent[6 + block * 6 + 5], Bytes{0x06}) << "block " << block;
     }

@@ -67,11 +67,8 @@ TEST(CalibrateRangingSensor, StopsAtTheFirstFailingStepAfterItsStatusLine) {
     dlnsim::RangingWorld slowCalibration;
     slowCalibration.calibrationTimeUs = 10'000'000;
     const Case cases[] = {
-        {"static initialisation",
-         {},
-         true,
-         "API Status: -12 : Interrupt not Cleared\n",
-         "Call of VL53L0X_PerformRefCalibration"},
+        {"static initialisation", dlnsim::RangingWorld{}, true,
+         "API Status: -12 : Interrupt not Cleared\n", "Call of VL53L0X_PerformRefCalibration"},
         {"reference calibration", slowCalibration, false,
          "Call of VL53L0X_PerformRefCalibration\nAPI Status: -7 : Time out error\n",
          "Call of VL53L0X_PerformRefSpadManagement"},

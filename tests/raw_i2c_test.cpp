@@ -76,6 +76,25 @@ TEST(RawI2c, ZeroByteWriteIsABareAddressProbe) {
     EXPECT_EQ(session.transfers(), (std::vector<std::string>{"W 21:"}));
 }
 
+TEST(RawI2c, ZeroByteReadIsIssuedAndPrintsNoDataLine) {
+    auto device = std::make_shared<CountingDevice>();
+    SimSession session(dlnsim::SimBuilder().i2c(0x21, device));
+    FakeJni jni;
+    std::vector<jint> values(255, 9);
+    values[0] = 0x21;
+    values[1] = 0;
+    jintArray array = jni.array(values);
+    jint result = 0;
+    std::string out =
+        CaptureStdout([&] { result = Java_I2C_1DLN_read(jni.env(), nullptr, array); });
+    EXPECT_EQ(result, 4);
+    EXPECT_EQ(out, kBlock +
+                       "Passing Read Data =21\nI2C Read Passing back  0 address=33\n"
+                       "I2C Read Passing back  1 address=0\nI2C Read Passing back  2 address=9\n"
+                       "I2C Read Passing back  3 address=9\n");
+    EXPECT_EQ(session.transfers(), (std::vector<std::string>{"R 21:"}));
+}
+
 TEST(RawI2c, FailedTransfersKeepTheSlotsAndRelease) {
     SimSession session{dlnsim::SimBuilder()};
     int32_t slots[2] = {7, 8};

@@ -17,13 +17,7 @@ scale=${1:-1}
 runs=${2:-5}
 
 if [ -z "${DLN_BENCH_INSIDE:-}" ]; then
-    if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
-        echo "Installing missing packages: libbenchmark-dev"
-        sudo=""
-        [ "$(id -u)" -ne 0 ] && sudo=sudo
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq libbenchmark-dev >/dev/null
-    fi
+    scripts/install-packages.sh libbenchmark-dev
     scripts/setup.sh "$build" -DI2C_DLN_BENCH=ON
     # The library's port is fixed at 9656. A network namespace of our own gives the run a
     # loopback where that port is ours alone, so neither a running dln-sim nor a test

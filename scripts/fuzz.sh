@@ -8,18 +8,7 @@ export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 seconds=${1:-20}
 
 # clang with its libFuzzer runtime, installed like the other build packages when missing.
-missing=()
-for package in clang libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-        || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    echo "Installing missing packages: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-packages.sh clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DI2C_DLN_FUZZ=ON -DI2C_DLN_TESTS=OFF -DI2C_DLN_JAVA=OFF >/dev/null

@@ -4,20 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ openjdk-17-jdk-headless libgtest-dev libgmock-dev junit5
-          nlohmann-json3-dev)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-        || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    echo "Installing missing packages: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-packages.sh cmake make g++ openjdk-17-jdk-headless libgtest-dev libgmock-dev \
+    junit5 nlohmann-json3-dev
 
 build_dir=$1
 shift

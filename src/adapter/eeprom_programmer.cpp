@@ -8,15 +8,17 @@
 
 namespace {
 
-int End(AdapterConnection &connection) {
+constexpr const char *kTransferCall = "DlnSpiMasterReadWrite";
+
+Outcome End(AdapterConnection &connection, Outcome outcome) {
     ReleaseAdapterConnection(connection);
     fflush(stdout);
-    return 0;
+    return outcome;
 }
 
-// Connects, reads the identification and erases the chip. Returns false when the operation
-// ends here; the connection is then already released.
-bool ConnectAndErase(AdapterConnection &connection, EepromSession &session) {
+// Connects, reads the identification and sets the write enable latch for the erase. Returns
+// false when the operation ends here; the connection is then already released.
+bool ConnectAndEnableErase(AdapterConnection &connection, EepromSession &session) {
     connection.form = ConnectionForm::Spi;
     if (!OpenAdapterConnection(connection)) {
         fflush(stdout);
@@ -25,7 +27,7 @@ bool ConnectAndErase(AdapterConnection &connection, EepromSession &session) {
     session.handle = connection.handle;
 
     DLN_RESULT result = EepromCommand(session, kEepromReadId, 4);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
     printf("SPI Read Write Okay\n");
     for (int i = 0; i < 4; ++i)
         printf("READ:%d\t%x\n", i, session.reply[i]);
@@ -34,20 +36,23 @@ bool ConnectAndErase(AdapterConnection &connection, EepromSession &session) {
     printf("Result code Write Enable Before Erase =%d\n", result);
     if (!DLN_SUCCEEDED(result)) {
         // Without the latch nothing after this point can work; leave the chip alone.
-        PrintTransferFailure(result);
-        End(connection);
+        ReportCallFailure(kTransferCall, result);
+        End(connection, Outcome::Failed);
         return false;
     }
-    result = EepromCommand(session, kEepromChipErase, 1);
+    return true;
+}
+
+void EraseChip(EepromSession &session) {
+    DLN_RESULT result = EepromCommand(session, kEepromChipErase, 1);
     printf("Result code AFTER Erase =%d\n", result);
     // The erase command goes out once more with three zero bytes; its reply is what the
     // programming prints. The erase has used up the write enable latch, so the chip ignores it.
-    PrintTransferFailure(EepromCommand(session, kEepromChipErase, 4));
+    ReportCallFailure(kTransferCall, EepromCommand(session, kEepromChipErase, 4));
     printf("WAIT ...\n");
     fflush(stdout);
     printf("DONE ...\n");
     fflush(stdout);
-    return true;
 }
 
 // Loads "program.hex" into image and writes "zz.dat". Returns false (after a line on standard
@@ -75,40 +80,42 @@ bool LoadAndDumpImage(uint8_t *image) {
 
 } // namespace
 
-int SpiEraseEEPROM() {
+Outcome SpiEraseEEPROM() {
     AdapterConnection connection;
     EepromSession session;
-    if (!ConnectAndErase(connection, session))
-        return 0;
-    return End(connection);
+    if (!ConnectAndEnableErase(connection, session))
+        return Outcome::Failed;
+    EraseChip(session);
+    return End(connection, Outcome::Done);
 }
 
-int SpiProgramEEPROM() {
+Outcome SpiProgramEEPROM() {
     AdapterConnection connection;
     EepromSession session;
-    if (!ConnectAndErase(connection, session))
-        return 0;
+    if (!ConnectAndEnableErase(connection, session))
+        return Outcome::Failed;
+    EraseChip(session);
     for (int i = 0; i < 4; ++i)
         printf("BYTE (%d) = %x \n", i, session.reply[i]);
 
     std::vector<uint8_t> image(kEepromImageSize, 0);
     if (!LoadAndDumpImage(image.data()))
-        return End(connection);
+        return End(connection, Outcome::Failed);
 
     printf("Write Enable Command\n");
     DLN_RESULT result = EepromCommand(session, kEepromWriteEnable, 1);
     printf("Result code Write Enable Before PROGRAMMING =%d\n", result);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
     result = EepromReadStatus(session);
     printf("Result After Get Status =%d\n", result);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
     printf("EEPROM STATUS REGISTER BEFORE PAGE WRITE =%x\n", session.reply[1]);
     printf("+++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n");
 
     for (int block = 0; block < kEepromBlockCount; ++block)
         ProgramEepromBlockAndWait(session, image.data(), block);
     printf("INDEX= %d\n", kEepromImageSize);
-    return End(connection);
+    return End(connection, Outcome::Done);
 }
 
 void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block) {
@@ -116,10 +123,10 @@ void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int
     printf("Program 128 Bytes\n");
     DLN_RESULT result = EepromProgramBlock(session, image, block);
     printf("Result code Page=%d After Program =%d\n", page, result);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
 
     for (int polls = 1;; ++polls) {
-        PrintTransferFailure(EepromReadStatus(session));
+        ReportCallFailure(kTransferCall, EepromReadStatus(session));
         printf("*** EEPROM STATUS REGISTER  AFTER PAGE WRITE COMMAND=%x\n", session.reply[1]);
         if ((session.reply[1] & kEepromStatusBusy) == 0)
             break;
@@ -130,11 +137,11 @@ void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int
     }
 
     result = EepromReadStatus(session);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
     printf("Result code Page=%d After Get Status =%d\n", page, result);
     printf("*** EEPROM STATUS REGISTER AFTER KEYBOARD WAIT=%x\n", session.reply[1]);
 
     result = EepromCommand(session, kEepromWriteEnable, 1);
-    PrintTransferFailure(result);
+    ReportCallFailure(kTransferCall, result);
     printf("Result code Write Enable Before PROGRAMMING =%d\n", result);
 }

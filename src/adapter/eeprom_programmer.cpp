@@ -55,27 +55,49 @@ void EraseChip(EepromSession &session) {
     fflush(stdout);
 }
 
-// Loads "program.hex" into image and writes "zz.dat". Returns false (after a line on standard
-// error) when either file cannot be opened.
-bool LoadAndDumpImage(uint8_t *image) {
-    FILE *hex = fopen("program.hex", "r");
-    printf("LOADING\n");
-    if (hex == nullptr) {
+// "program.hex" and "zz.dat", open from before the erase until the image is loaded and dumped,
+// so that a chip is never erased for an image that cannot be programmed.
+struct ImageFiles {
+    FILE *hex = nullptr;
+    FILE *dump = nullptr;
+    ImageFiles() = default;
+    ImageFiles(const ImageFiles &) = delete;
+    ImageFiles &operator=(const ImageFiles &) = delete;
+    ~ImageFiles() {
+        if (hex != nullptr)
+            fclose(hex);
+        if (dump != nullptr)
+            fclose(dump);
+    }
+};
+
+// Opens "program.hex", then creates "zz.dat". Returns false, after a line on standard error,
+// when either fails; a missing "program.hex" leaves "zz.dat" as it was.
+bool OpenImageFiles(ImageFiles &files) {
+    files.hex = fopen("program.hex", "r");
+    if (files.hex == nullptr) {
         fprintf(stderr, "Could not open file program.hex to read.\n");
         return false;
     }
-    LoadProgramHex(hex, image);
-    fclose(hex);
-
-    FILE *dump = fopen("zz.dat", "w");
-    if (dump == nullptr) {
+    files.dump = fopen("zz.dat", "w");
+    if (files.dump == nullptr) {
         fprintf(stderr, "Could not open file zz.dat to write.\n");
         return false;
     }
-    const bool written = WriteImageDump(dump, image);
-    if (fclose(dump) != 0 || !written)
-        fprintf(stderr, "Could not write all of zz.dat; the chip is programmed anyway.\n");
     return true;
+}
+
+// Loads "program.hex" into image and writes "zz.dat", closing both.
+void LoadAndDumpImage(ImageFiles &files, uint8_t *image) {
+    printf("LOADING\n");
+    LoadProgramHex(files.hex, image);
+    fclose(files.hex);
+    files.hex = nullptr;
+    const bool written = WriteImageDump(files.dump, image);
+    const bool closed = fclose(files.dump) == 0;
+    files.dump = nullptr;
+    if (!closed || !written)
+        fprintf(stderr, "Could not write all of zz.dat; the chip is programmed anyway.\n");
 }
 
 } // namespace
@@ -94,13 +116,15 @@ Outcome SpiProgramEEPROM() {
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
+    ImageFiles files;
+    if (!OpenImageFiles(files))
+        return End(connection, Outcome::Failed);
     EraseChip(session);
     for (int i = 0; i < 4; ++i)
         printf("BYTE (%d) = %x \n", i, session.reply[i]);
 
     std::vector<uint8_t> image(kEepromImageSize, 0);
-    if (!LoadAndDumpImage(image.data()))
-        return End(connection, Outcome::Failed);
+    LoadAndDumpImage(files, image.data());
 
     printf("Write Enable Command\n");
     DLN_RESULT result = EepromCommand(session, kEepromWriteEnable, 1);

@@ -17,9 +17,9 @@ Outcome SpiEraseEEPROM();
 
 // Erases the chip as above, loads "program.hex" into a 64 KiB image, dumps it to "zz.dat" and
 // programs it in 512 blocks of 128 bytes, polling the status after each. A missing
-// "program.hex" or an unwritable "zz.dat" is reported on standard error and fails the
-// operation before any block is programmed. Failed transfers after the erase are reported and
-// the programming goes on.
+// "program.hex" or an unwritable "zz.dat" is found before the erase: it is reported on
+// standard error and the operation fails with the chip untouched. Failed transfers after the
+// erase are reported and the programming goes on.
 Outcome SpiProgramEEPROM();
 
 // Programs one block of image and waits on the status register until the chip is ready, at

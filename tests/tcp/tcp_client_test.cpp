@@ -274,7 +274,8 @@ TEST_F(TcpTest, GarbageAndOversizedFramesDropOnlyTheirClient) {
     const std::vector<std::vector<uint8_t>> frames = {
         {0xFF, 0xFF, 0xFF, 0x7F},             // 2 GB announced
         {0x02, 0x00, 0x00, 0x00, 0x01, 0x01}, // shorter than any request
-        {0x11, 0x00, 0x00, 0x00, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}, // version 9
+        {0x15, 0x00, 0x00, 0x00, 9, 9, 9, 9, 9, 9, 9, 9, 9,
+         9,    9,    9,    9,    9, 9, 9, 9, 9, 9, 9, 9}, // version 9
     };
     for (const auto &frame : frames) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);

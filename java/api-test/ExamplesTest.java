@@ -43,8 +43,18 @@ public class ExamplesTest {
 
     @Test
     void thePatrolStopsTheMotorNearTheWallAndNeverOnAFailedReading() throws Exception {
-        Path scenario = Path.of(System.getProperty("source.dir"),
-                "java/api-test/scenarios/patrol_wall.json");
+        // A burst of 40 failing reads a few seconds in, on top of the random faults: the laser
+        // must recover (or give up on a reading) and the loop go on.
+        StringBuilder burst = new StringBuilder();
+        for (int nth = 1500; nth < 1540; nth++) {
+            burst.append(burst.length() == 0 ? "" : ", ")
+                    .append("{\"call\": \"DlnI2cMasterRead\", \"code\": \"0x44\", \"nth\": ")
+                    .append(nth).append('}');
+        }
+        Path scenario = Files.createTempFile("patrol", ".json");
+        Files.writeString(scenario, Files.readString(Path.of(System.getProperty("source.dir"),
+                "java/api-test/scenarios/patrol_wall.json")).replace("\"faults\": []",
+                "\"faults\": [" + burst + "]"));
         Run run;
         int injected = -1;
         try (SimServer sim = SimServer.start(scenario, null)) {
@@ -80,7 +90,15 @@ public class ExamplesTest {
         // 8 s of a 100 ms loop, which the 300 ms ultrasonic calls in their thread do not stall.
         assertTrue(turns >= 50, turns + " turns of the loop");
         assertTrue(run.stdout().split("ultrasonic=150 cm", -1).length > 5, "too few sonar lines");
-        assertTrue(run.stdout().contains("PATROL t="), run.stdout());
+        // Measurements failed; the loop carried on and ranged again afterwards.
+        Matcher failure = Pattern.compile(
+                "after \\d+ failed measurements|laser recovery 1: |reading failed, motor unchanged: ")
+                .matcher(run.stdout());
+        assertTrue(failure.find(), "no measurement failed: " + run.stdout());
+        int failed = failure.start();
+        assertTrue(TURN.matcher(run.stdout()).region(failed, run.stdout().length()).find(),
+                "no range after the failures");
+        Files.delete(scenario);
     }
 
     @Test

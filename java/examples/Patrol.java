@@ -59,8 +59,13 @@ public final class Patrol {
     /** One turn of the 100 ms loop. */
     void step() {
         int mm;
+        String note = "";
         try {
-            mm = laser.range().millimetres();
+            LaserRanger.Reading reading = laser.range();
+            mm = reading.millimetres();
+            if (reading.failedMeasurements() > 0) {
+                note = " after " + reading.failedMeasurements() + " failed measurements";
+            }
         } catch (NoTargetException e) {
             mm = Integer.MAX_VALUE; // nothing in reach: the way is clear
         } catch (DlnException e) {
@@ -76,7 +81,7 @@ public final class Patrol {
                 motorRunning = run;
             }
             steering.setPulseWidth(steeringFor(mm), 0);
-            log("range=%s motor=%s", range, run ? "run" : "stop");
+            log("range=%s motor=%s%s", range, run ? "run" : "stop", note);
         } catch (DlnException e) {
             log("range=%s command failed, retried next turn: %s", range, e.getMessage());
         }

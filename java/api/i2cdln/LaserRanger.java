@@ -46,9 +46,10 @@ public final class LaserRanger {
      * One range.
      *
      * @param millimetres the range, 1..8189 mm
+     * @param failedMeasurements the measurements that failed before this one, usually 0
      * @param recoveries the reconnect-and-recalibrate rounds this reading needed, usually 0
      */
-    public record Reading(int millimetres, int recoveries) {}
+    public record Reading(int millimetres, int failedMeasurements, int recoveries) {}
 
     private final Dln dln;
     private final Object lock = new Object();
@@ -120,21 +121,20 @@ public final class LaserRanger {
                 calibrate();
             }
             int recoveries = 0;
-            boolean retried = false;
+            int failures = 0;
             while (true) {
                 int mm = operation(MEASURE);
                 if (mm >= NO_TARGET_MM) {
                     throw new NoTargetException(Native.LASER.javaName, DEVICE, mm);
                 }
                 if (mm > 0) {
-                    return new Reading(mm, recoveries);
+                    return new Reading(mm, failures, recoveries);
                 }
                 // 0 mm: the measurement failed (the library clears the result it could not read).
                 String reason = Native.LASER.javaName + " at " + DEVICE
                         + ": measurement failed (0 mm)";
-                if (!retried) {
-                    retried = true;
-                    continue;
+                if (++failures == 1) {
+                    continue; // one plain retry: a single NACK needs no new connection
                 }
                 if (recoveries == MAX_RECOVERIES || !dln.serverAnswers()) {
                     connected = false; // the next call starts over

@@ -17,7 +17,7 @@ public final class Adapter {
     /**
      * Has the library print the adapter's description (type, versions, ports, the devices on
      * the bus) on its standard output; the native method hands none of it to Java. Takes one
-     * adapter connection (11 adapter calls); no waits.
+     * adapter connection (9 adapter calls); no waits.
      *
      * @throws NoServerException when no adapter server answered ({@code print} returned 38)
      */

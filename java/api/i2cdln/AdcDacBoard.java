@@ -9,15 +9,17 @@ import java.util.Arrays;
 public final class AdcDacBoard {
     private final Dln dln;
     private final int address;
+    private final String device; // formatted once: messages are built on every call
 
     AdcDacBoard(Dln dln, int address) {
         this.dln = dln;
         this.address = address;
+        this.device = Dln.i2cName(address);
     }
 
     /**
      * Sets the output and reads the four inputs ({@code adcsdac}): each input is selected by a
-     * command that also carries the output value. No waits: 19 adapter calls.
+     * command that also carries the output value. No waits: 20 adapter calls.
      *
      * @param output the output value, 0..255
      * @return the inputs 1 to 4, each 0..255, unscaled
@@ -27,7 +29,7 @@ public final class AdcDacBoard {
      */
     public int[] exchange(int output) {
         String method = Native.ADCS_DAC.javaName;
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "output", output, 0, 255);
+        ArgumentOutOfRangeException.check(method, device, "output", output, 0, 255);
         int[] slots = new int[255];
         slots[0] = address;
         slots[1] = output;
@@ -36,7 +38,7 @@ public final class AdcDacBoard {
         for (int channel = 0; channel < 4; channel++) {
             // The channels before a failure keep their values; the failing one and later do not.
             if (slots[2 + channel] < 0) {
-                throw dln.failure(method, Dln.i2cName(address),
+                throw dln.failure(method, device,
                         "reading input " + (channel + 1) + " failed");
             }
         }

@@ -147,8 +147,8 @@ public final class Dln {
      * <p>The native method hands nothing back, so a failure (no server, a board missing, a
      * NACK) is not observable and this method cannot report it; it appears only in the
      * library's printed lines. Read the boards' currents or use {@link ServoPair} where a
-     * confirmation is needed. Blocks for the round trips only: about 6 adapter calls per board
-     * plus 7 for the connection.
+     * confirmation is needed. Blocks for the round trips only: 15 adapter calls per board
+     * plus 8 for the connection.
      *
      * @param parameter the parameter byte every board receives with its 0xA3 command, 0..255
      * @param pulses the boards and their widths, 1 to 63 of them
@@ -166,7 +166,7 @@ public final class Dln {
         for (int i = 0; i < pulses.size(); i++) {
             ServoPulse pulse = pulses.get(i);
             checkAddress(method, pulse.address());
-            ServoBoard.checkWidth(method, pulse.address(), pulse.microseconds());
+            ServoBoard.checkWidth(method, i2cName(pulse.address()), pulse.microseconds());
             slots[2 + 4 * i] = pulse.address();
             slots[3 + 4 * i] = pulse.microseconds() >> 8;
             slots[4 + 4 * i] = pulse.microseconds() & 0xFF;

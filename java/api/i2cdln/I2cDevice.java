@@ -5,7 +5,7 @@ import java.util.Arrays;
 /**
  * A device at one I2C address: raw reads and writes and register access. Every call opens its
  * own adapter connection, so calls from several threads may run at once. No call waits on
- * purpose: each costs only the adapter round trips (8 adapter calls for a read or a write).
+ * purpose: each costs only the adapter round trips (9 adapter calls for a read or a write).
  */
 public final class I2cDevice {
     /** The most bytes one read hands back: the native method returns slots 2 to 9 only. */
@@ -18,10 +18,12 @@ public final class I2cDevice {
 
     private final Dln dln;
     private final int address;
+    private final String device; // formatted once: messages are built on every call
 
     I2cDevice(Dln dln, int address) {
         this.dln = dln;
         this.address = address;
+        this.device = Dln.i2cName(address);
     }
 
     /**
@@ -44,7 +46,7 @@ public final class I2cDevice {
      */
     public int[] read(int count) {
         String method = Native.READ.javaName;
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "byte count", count, 1,
+        ArgumentOutOfRangeException.check(method, device, "byte count", count, 1,
                 MAX_READ);
         int[] slots = new int[255];
         slots[0] = address;
@@ -53,7 +55,7 @@ public final class I2cDevice {
         Native.READ.call(slots);
         // A failed read leaves the data slots as they were; a byte read is 0..255.
         if (slots[2] < 0) {
-            throw dln.failure(method, Dln.i2cName(address), "read of " + count
+            throw dln.failure(method, device, "read of " + count
                     + " bytes failed (no acknowledge or failed transfer)");
         }
         return Arrays.copyOfRange(slots, 2, 2 + count);
@@ -70,7 +72,6 @@ public final class I2cDevice {
      */
     public void write(int... bytes) {
         String method = Native.WRITE.javaName;
-        String device = Dln.i2cName(address);
         ArgumentOutOfRangeException.check(method, device, "byte count", bytes.length, 1,
                 MAX_WRITE);
         int[] slots = new int[255];
@@ -100,9 +101,9 @@ public final class I2cDevice {
      * @throws NoServerException when no adapter server answers
      */
     public int[] readRegisters(int register, int count) {
-        ArgumentOutOfRangeException.check(Native.WRITE.javaName, Dln.i2cName(address),
+        ArgumentOutOfRangeException.check(Native.WRITE.javaName, device,
                 "register", register, 0, 255);
-        ArgumentOutOfRangeException.check(Native.READ.javaName, Dln.i2cName(address),
+        ArgumentOutOfRangeException.check(Native.READ.javaName, device,
                 "byte count", count, 1, MAX_READ);
         write(register);
         return read(count);
@@ -133,9 +134,9 @@ public final class I2cDevice {
      */
     public void writeRegisters(int register, int... values) {
         String method = Native.WRITE.javaName;
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "register", register, 0,
+        ArgumentOutOfRangeException.check(method, device, "register", register, 0,
                 255);
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "value count",
+        ArgumentOutOfRangeException.check(method, device, "value count",
                 values.length, 1, MAX_WRITE - 1);
         int[] bytes = new int[values.length + 1];
         bytes[0] = register;

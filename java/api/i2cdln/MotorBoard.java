@@ -7,10 +7,12 @@ package i2cdln;
 public final class MotorBoard {
     private final Dln dln;
     private final int address;
+    private final String device; // formatted once: messages are built on every call
 
     MotorBoard(Dln dln, int address) {
         this.dln = dln;
         this.address = address;
+        this.device = Dln.i2cName(address);
     }
 
     /**
@@ -25,7 +27,7 @@ public final class MotorBoard {
      */
     public int speed(int parameter) {
         String method = Native.READ_MOTOR_SPEEDS.javaName;
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "parameter", parameter,
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter,
                 0, 255);
         int[] slots = new int[255];
         slots[0] = address;
@@ -33,7 +35,7 @@ public final class MotorBoard {
         Native.READ_MOTOR_SPEEDS.call(slots);
         // The fixed values 170, 171, 172 are written only after a complete read.
         if (slots[3] != 170 || slots[4] != 171 || slots[5] != 172) {
-            throw dln.failure(method, Dln.i2cName(address), "the speed read failed");
+            throw dln.failure(method, device, "the speed read failed");
         }
         return slots[2];
     }

@@ -11,10 +11,12 @@ public final class ServoBoard {
 
     private final Dln dln;
     private final int address;
+    private final String device; // formatted once: messages are built on every call
 
     ServoBoard(Dln dln, int address) {
         this.dln = dln;
         this.address = address;
+        this.device = Dln.i2cName(address);
     }
 
     /**
@@ -26,8 +28,8 @@ public final class ServoBoard {
         return address;
     }
 
-    static void checkWidth(String method, int address, int microseconds) {
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "pulse width (us)",
+    static void checkWidth(String method, String device, int microseconds) {
+        ArgumentOutOfRangeException.check(method, device, "pulse width (us)",
                 microseconds, 0, 0xFFFF);
     }
 
@@ -48,8 +50,8 @@ public final class ServoBoard {
      */
     public void setPulseWidth(int microseconds, int parameter) {
         String method = Native.DUAL_SERVO_PWM.javaName;
-        checkWidth(method, address, microseconds);
-        ArgumentOutOfRangeException.check(method, Dln.i2cName(address), "parameter", parameter,
+        checkWidth(method, device, microseconds);
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter,
                 0, 255);
         int[] slots = new int[255];
         slots[0] = address;
@@ -58,7 +60,7 @@ public final class ServoBoard {
         slots[6] = parameter | UNTOUCHED;
         Native.DUAL_SERVO_PWM.call(slots);
         if (slots[6] >= UNTOUCHED) {
-            throw dln.failure(method, Dln.i2cName(address),
+            throw dln.failure(method, device,
                     "setting the pulse width failed at the first exchange");
         }
     }
@@ -77,7 +79,7 @@ public final class ServoBoard {
         slots[6] = -1;
         Native.DUAL_SERVO_CURRENT.call(slots);
         if (slots[6] < 0) {
-            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, Dln.i2cName(address),
+            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, device,
                     "reading the current failed");
         }
         return slots[6];

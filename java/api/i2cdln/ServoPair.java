@@ -8,16 +8,15 @@ public final class ServoPair {
     private final Dln dln;
     private final int first;
     private final int second;
+    private final String devices; // formatted once: messages are built on every call
 
     ServoPair(Dln dln, int first, int second) {
         this.dln = dln;
         this.first = first;
         this.second = second;
+        this.devices = Dln.i2cName(first) + " and " + Dln.i2cName(second);
     }
 
-    private String devices() {
-        return Dln.i2cName(first) + " and " + Dln.i2cName(second);
-    }
 
     /**
      * Sets both boards' pulse widths ({@code dualServo_1500_PWM}): the first board receives
@@ -35,11 +34,11 @@ public final class ServoPair {
      */
     public void setPulseWidths(int firstUs, int secondUs, int firstParameter, int secondParameter) {
         String method = Native.DUAL_SERVO_PWM.javaName;
-        ServoBoard.checkWidth(method, first, firstUs);
-        ServoBoard.checkWidth(method, second, secondUs);
-        ArgumentOutOfRangeException.check(method, devices(), "first parameter", firstParameter,
+        ServoBoard.checkWidth(method, devices, firstUs);
+        ServoBoard.checkWidth(method, devices, secondUs);
+        ArgumentOutOfRangeException.check(method, devices, "first parameter", firstParameter,
                 0, 255);
-        ArgumentOutOfRangeException.check(method, devices(), "second parameter",
+        ArgumentOutOfRangeException.check(method, devices, "second parameter",
                 secondParameter, 0, 255);
         int[] slots = new int[255];
         slots[0] = first;
@@ -53,7 +52,7 @@ public final class ServoPair {
         slots[8] = -1; // written only when every exchange completed
         Native.DUAL_SERVO_PWM.call(slots);
         if (slots[8] < 0) {
-            throw dln.failure(method, devices(), slots[6] >= ServoBoard.UNTOUCHED
+            throw dln.failure(method, devices, slots[6] >= ServoBoard.UNTOUCHED
                     ? "setting the pulse widths failed at the first board's first exchange"
                     : "setting the pulse widths failed after the first board's first exchange");
         }

@@ -21,6 +21,7 @@ public final class SpiDevice {
     private final int line;
     private final int mode;
     private final int frequencyHz;
+    private final String device; // formatted once: messages are built on every call
 
     SpiDevice(Dln dln, int line, int mode, int frequencyHz) {
         String method = Native.SPI_WRITE_READ.javaName;
@@ -33,6 +34,7 @@ public final class SpiDevice {
         this.line = line;
         this.mode = mode;
         this.frequencyHz = frequencyHz;
+        this.device = device;
     }
 
     /**
@@ -59,7 +61,6 @@ public final class SpiDevice {
      */
     public int[] transfer(int... bytes) {
         String method = Native.SPI_WRITE_READ.javaName;
-        String device = "SPI line " + line;
         ArgumentOutOfRangeException.check(method, device, "byte count", bytes.length, 1,
                 MAX_TRANSFER);
         int[] slots = new int[8 + bytes.length];

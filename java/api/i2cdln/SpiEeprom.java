@@ -80,8 +80,8 @@ public final class SpiEeprom {
 
     /**
      * Erases the whole chip, waits until it is no longer busy and checks by reading back that
-     * every byte is 0xFF. Blocks for the erase and the read-back: 274 transfers plus the chip's
-     * erase time.
+     * every byte is 0xFF. Blocks for the erase and the read-back: 270 transfers of 13 adapter
+     * calls each, plus the chip's erase time.
      *
      * @param progress told of each step
      * @throws NoDeviceException when no chip answers
@@ -108,7 +108,7 @@ public final class SpiEeprom {
      * chip and programs all 64 KiB (bytes past the image become 0); it reads the image from the
      * file "program.hex" of the working folder and writes its dump "zz.dat" there. This method
      * writes that "program.hex" for the call and puts back what the file held before.
-     * Blocks for about 2000 adapter calls plus the chip's write times, then the read-back.
+     * Blocks for about 2600 adapter calls (more while the chip is busy), then the read-back.
      *
      * @param image the bytes from address 0, 1 to 65536 of them
      * @param progress told of each step

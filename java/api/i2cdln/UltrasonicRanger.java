@@ -10,10 +10,12 @@ public final class UltrasonicRanger {
 
     private final Dln dln;
     private final int address;
+    private final String device; // formatted once: messages are built on every call
 
     UltrasonicRanger(Dln dln, int address) {
         this.dln = dln;
         this.address = address;
+        this.device = Dln.i2cName(address);
     }
 
     /**
@@ -32,7 +34,7 @@ public final class UltrasonicRanger {
         slots[5] = -1;
         Native.ULTRA_SONIC.call(slots);
         if (slots[2] != FIRST_MARK || slots[5] != LAST_MARK) {
-            throw dln.failure(Native.ULTRA_SONIC.javaName, Dln.i2cName(address),
+            throw dln.failure(Native.ULTRA_SONIC.javaName, device,
                     "the range is incomplete (no reply to a command)");
         }
         return slots[3] + 256 * slots[4];

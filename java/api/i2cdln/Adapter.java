@@ -46,8 +46,12 @@ public final class Adapter {
             }
             found.add(address);
         }
-        if (found.isEmpty() && !dln.serverAnswers()) {
-            throw dln.failure(Native.I2C_SCAN.javaName, "adapter", "the scan found no device");
+        if (found.isEmpty()) {
+            DlnException failure = dln.failure(Native.I2C_SCAN.javaName, "adapter",
+                    "the scan found no device");
+            if (failure instanceof NoServerException) {
+                throw failure;
+            }
         }
         return Collections.unmodifiableList(found);
     }

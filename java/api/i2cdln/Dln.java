@@ -245,7 +245,12 @@ public final class Dln {
 
     /** The exception for a call whose slots show a failure: no server, else no device. */
     DlnException failure(String method, String device, String what) {
-        if (!serverAnswers()) {
+        return failure(method, device, what, serverAnswers());
+    }
+
+    /** As above, when the server was probed already. */
+    DlnException failure(String method, String device, String what, boolean serverAnswers) {
+        if (!serverAnswers) {
             return new NoServerException(method, device, what + "; no adapter server answers at "
                     + server.getHostString() + ":" + server.getPort());
         }

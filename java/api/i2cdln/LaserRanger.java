@@ -136,11 +136,13 @@ public final class LaserRanger {
                 if (++failures == 1) {
                     continue; // one plain retry: a single NACK needs no new connection
                 }
-                if (recoveries == MAX_RECOVERIES || !dln.serverAnswers()) {
+                boolean serverAnswers = dln.serverAnswers();
+                if (recoveries == MAX_RECOVERIES || !serverAnswers) {
                     connected = false; // the next call starts over
                     calibrated = false;
                     throw dln.failure(Native.LASER.javaName, DEVICE, "measurement failed (0 mm)"
-                            + (recoveries > 0 ? " after " + recoveries + " reconnects" : ""));
+                            + (recoveries > 0 ? " after " + recoveries + " reconnects" : ""),
+                            serverAnswers);
                 }
                 recoveries++;
                 listener.recovering(recoveries, reason);

@@ -58,7 +58,7 @@ public class ExamplesTest {
         Run run;
         int injected = -1;
         try (SimServer sim = SimServer.start(scenario, null)) {
-            run = example("examples.Patrol", "8");
+            run = example("examples.Patrol", "11");
             sim.stop();
             for (String line : sim.output()) {
                 Matcher m = INJECTED.matcher(line);
@@ -87,8 +87,8 @@ public class ExamplesTest {
             }
         }
         assertEquals("RSR", phases.toString(), run.stdout());
-        // 8 s of a 100 ms loop, which the 300 ms ultrasonic calls in their thread do not stall.
-        assertTrue(turns >= 50, turns + " turns of the loop");
+        // 11 s of a 100 ms loop, which the 300 ms ultrasonic calls in their thread do not stall.
+        assertTrue(turns >= 70, turns + " turns of the loop");
         assertTrue(run.stdout().split("ultrasonic=150 cm", -1).length > 5, "too few sonar lines");
         // Measurements failed; the loop carried on and ranged again afterwards.
         Matcher failure = Pattern.compile(

@@ -6,7 +6,8 @@ package i2cdln;
  */
 public final class ServoBoard {
     // Parameter slots are input and output: with this bit set they still hold the input, so
-    // the first exchange never completed. The board receives only the low 8 bits.
+    // the first exchange never completed. The board receives only the low 8 bits; the
+    // library's echo line of the slot ("Dual Servo: i=6 Data=263 : 107") shows the bit.
     static final int UNTOUCHED = 0x100;
 
     private final Dln dln;
@@ -40,7 +41,8 @@ public final class ServoBoard {
      * <p>Only a failure of the connection or of the first exchange is observable: the library
      * stores a reply after each exchange in the same slot, so a board that stops answering after
      * the first exchange looks like success. Use {@link ServoPair}, whose result is complete,
-     * or read the current, where a confirmation matters.
+     * or read the current, where a confirmation matters. The library's echo of slot 6 shows
+     * the parameter with bit 8 set (263 for 7): the mark this method reads the outcome by.
      *
      * @param microseconds the pulse width, 0..65535 µs (1500 is the middle of a servo's travel)
      * @param parameter the parameter byte sent with the 0xA3 command, 0..255

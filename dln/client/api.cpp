@@ -1,8 +1,9 @@
 // The C interface: each function checks its arguments, finds the handle's connection, makes
 // one request and checks that the reply has the shape its call promises before copying it
 // out. Nothing is written to the caller's buffers unless the call succeeded.
-#include "connections.h"
+#include "connection_table.h"
 #include "dln_api.h"
+#include "handle_table.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,13 +16,14 @@ namespace {
 // One request on handle's connection. On success reply holds the server's answer and the
 // server's result is returned; otherwise the failure of the lookup or the exchange.
 DLN_RESULT Call(HDLN handle, wire::Request &request, wire::Reply &reply) {
+    Clock::time_point deadline = Clock::now() + kCallTime;
     std::shared_ptr<Connection> connection;
     uint16_t serverHandle = 0;
     DLN_RESULT result = FindHandle(handle, connection, serverHandle);
     if (!DLN_SUCCEEDED(result))
         return result;
     request.handle = serverHandle;
-    result = connection->exchange(request, reply);
+    result = connection->exchange(request, reply, deadline);
     return DLN_SUCCEEDED(result) ? reply.result : result;
 }
 
@@ -79,6 +81,7 @@ DLN_RESULT DlnDisconnect(const char *host, uint16_t port) {
 DLN_RESULT DlnOpenDevice(uint32_t deviceNumber, HDLN *handle) {
     if (handle == nullptr)
         return DLN_RES_INVALID_ARGUMENT;
+    Clock::time_point deadline = Clock::now() + kCallTime;
     std::shared_ptr<Connection> connection = FirstUsableConnection();
     if (!connection)
         return DLN_RES_NOT_CONNECTED;
@@ -86,7 +89,7 @@ DLN_RESULT DlnOpenDevice(uint32_t deviceNumber, HDLN *handle) {
     request.call = wire::Call::OpenDevice;
     request.value = deviceNumber;
     wire::Reply reply;
-    DLN_RESULT result = connection->exchange(request, reply);
+    DLN_RESULT result = connection->exchange(request, reply, deadline);
     if (!DLN_SUCCEEDED(result))
         return result;
     if (!DLN_SUCCEEDED(reply.result))

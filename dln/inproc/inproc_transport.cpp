@@ -1,8 +1,9 @@
 // The in-process backend: DlnConnect reaches the simulator attached by DlnInprocAttach. Each
 // connection is a simulator session, and every request still goes through the wire encoding
 // so that the tests exercise the same bytes as the TCP road.
-#include "connections.h"
+#include "connection_table.h"
 #include "dln_inproc.h"
+#include "handle_table.h"
 #include "simulator_impl.h"
 #include "transport.h"
 
@@ -21,7 +22,9 @@ class InprocTransport : public Transport {
     InprocTransport(const InprocTransport &) = delete;
     InprocTransport &operator=(const InprocTransport &) = delete;
 
-    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
+    // The simulator answers at once: there is nothing to bound.
+    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
+                        Clock::time_point) override {
         std::vector<uint8_t> frame = wire::EncodeRequest(request);
         wire::Request decoded;
         if (frame.empty() ||
@@ -41,7 +44,8 @@ class InprocTransport : public Transport {
 
 } // namespace
 
-DLN_RESULT OpenTransport(const std::string &, uint16_t, std::unique_ptr<Transport> &transport) {
+DLN_RESULT OpenTransport(const std::string &, uint16_t, Clock::time_point,
+                         std::unique_ptr<Transport> &transport) {
     std::shared_ptr<dlnsim::Simulator> sim;
     {
         std::lock_guard lock(gMutex);

@@ -12,10 +12,8 @@ namespace dln::client {
 namespace {
 
 using namespace std::chrono_literals;
+// An address that does not answer leaves time for the next one ("localhost": ::1, 127.0.0.1).
 constexpr auto kConnectTimePerAddress = 1000ms;
-constexpr auto kConnectTimeTotal = 2000ms;
-// Every simulated call answers at once; a real adapter within milliseconds.
-constexpr auto kReplyTime = 2000ms;
 // The library connects and disconnects around every method; a connection kept this long
 // spares the next method a TCP connect and the server a new client thread.
 constexpr auto kLinger = 1000ms;
@@ -31,8 +29,8 @@ class TcpTransport : public Transport {
     TcpTransport(const TcpTransport &) = delete;
     TcpTransport &operator=(const TcpTransport &) = delete;
 
-    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
-        auto deadline = tcp::Clock::now() + kReplyTime;
+    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
+                        Clock::time_point deadline) override {
         wire::Request numbered = request;
         numbered.sequence = ++lastSequence_;
         std::vector<uint8_t> frame = wire::EncodeRequest(numbered);
@@ -60,7 +58,7 @@ class TcpTransport : public Transport {
   private:
     // The body of the next whole frame from the server, receiving until it is complete. Bytes
     // past it stay for the next call.
-    DLN_RESULT nextFrame(std::span<const uint8_t> &body, tcp::Clock::time_point deadline) {
+    DLN_RESULT nextFrame(std::span<const uint8_t> &body, Clock::time_point deadline) {
         for (;;) {
             size_t have = end_ - start_;
             if (have >= wire::kLengthPrefix) {
@@ -99,10 +97,9 @@ class TcpTransport : public Transport {
 };
 } // namespace
 
-DLN_RESULT OpenTransport(const std::string &host, uint16_t port,
+DLN_RESULT OpenTransport(const std::string &host, uint16_t port, Clock::time_point deadline,
                          std::unique_ptr<Transport> &transport) {
-    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress,
-                                                  tcp::Clock::now() + kConnectTimeTotal);
+    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress, deadline);
     if (socket == tcp::kNoSocket)
         return DLN_RES_CONNECTION_FAILED;
     transport = std::make_unique<TcpTransport>(socket);

@@ -76,18 +76,20 @@ std::shared_ptr<Simulator> SimBuilder::build() {
     for (auto &[line, device] : spi_)
         if (device && line < 8)
             spi[line] = device;
-    auto sim = std::make_shared<Simulator>(std::make_unique<Simulator::Impl>(
-        config_, std::move(i2c), std::move(spi), faults_, std::move(clock), file, traceLimit_));
-    sim->impl().setRandomFaults(randomFaults_);
-    return sim;
+    return std::make_shared<Simulator>(
+        std::make_unique<Simulator::Impl>(config_, std::move(i2c), std::move(spi), faults_,
+                                          randomFaults_, std::move(clock), file, traceLimit_));
 }
 
 Simulator::Impl::Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,
                       std::map<uint8_t, std::shared_ptr<SpiDevice>> spi, std::vector<Fault> faults,
-                      std::function<uint64_t()> clock, std::FILE *traceFile, size_t traceLimit)
+                      const RandomFaults &randomFaults, std::function<uint64_t()> clock,
+                      std::FILE *traceFile, size_t traceLimit)
     : config(config), i2c(std::move(i2c)), spi(std::move(spi)), faults_(std::move(faults)),
       clock_(std::move(clock)), traceFile_(traceFile), traceLimit_(traceLimit),
-      spiFrequency_(config.spiFrequency) {}
+      spiFrequency_(config.spiFrequency) {
+    setRandomFaults(randomFaults);
+}
 
 Simulator::Impl::~Impl() {
     if (traceFile_ != nullptr)

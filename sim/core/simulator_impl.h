@@ -15,7 +15,8 @@ namespace dlnsim {
 struct Simulator::Impl {
     Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,
          std::map<uint8_t, std::shared_ptr<SpiDevice>> spi, std::vector<Fault> faults,
-         std::function<uint64_t()> clock, std::FILE *traceFile, size_t traceLimit);
+         const RandomFaults &randomFaults, std::function<uint64_t()> clock, std::FILE *traceFile,
+         size_t traceLimit);
     ~Impl();
 
     // A client session (one TCP connection, or one in-process connection). Handles opened in

@@ -1,8 +1,8 @@
 // Any bytes as a request frame body reaching the simulator: the decoder refuses what it cannot
 // read, a decoded request survives a round trip, and the simulator answers it with a reply
 // that fits in a frame.
+#include "dlnsim/scenario.h"
 #include "dlnsim/session.h"
-#include "scenario.h"
 #include "wire.h"
 
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // handles, argument checks. "No traffic" is checked on the simulator's trace.
 #include "dln_api.h"
 #include "dln_inproc.h"
-#include "register_device.h"
+#include "dlnsim/models/register_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Motor speed board: 0xC1, the parameter and 0xC0 with their waits, a silent success, and
 // which reply byte slot 2 holds after a failure at each step.
 #include "boards/motor_speed.h"
-#include "motor_board.h"
+#include "dlnsim/models/motor_board.h"
 #include "support/board_exports.h"
 #include "support/bus_log.h"
 #include "support/fake_jni.h"

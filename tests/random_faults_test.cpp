@@ -1,8 +1,8 @@
 // Random fault injection: repeatable by seed, of the kinds asked for, on the calls named.
 #include "dln_api.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/scenario.h"
 #include "dlnsim/session.h"
-#include "register_device.h"
-#include "scenario.h"
 
 #include <gtest/gtest.h>
 

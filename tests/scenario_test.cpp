@@ -1,9 +1,9 @@
 // Scenario files: what they build, and error messages that name the file, place and problem.
 #include "dln_api.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/models/registry.h"
+#include "dlnsim/scenario.h"
 #include "dlnsim/session.h"
-#include "register_device.h"
-#include "registry.h"
-#include "scenario.h"
 
 #include <gtest/gtest.h>
 

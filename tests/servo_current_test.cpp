@@ -1,7 +1,7 @@
 // Servo current: 0xA2 twice with its waits, the four-byte reply, which results are judged and
 // when, and the slots of one and two boards.
 #include "boards/servo_current.h"
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 #include "support/bus_log.h"
 #include "support/fake_jni.h"

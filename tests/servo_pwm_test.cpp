@@ -1,7 +1,7 @@
 // Servo pulse width: the bytes each board receives, the replies printed and kept, and how a
 // failed exchange at any step leaves the slots.
 #include "boards/servo_pwm.h"
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 #include "support/bus_log.h"
 #include "support/fake_jni.h"

@@ -1,6 +1,6 @@
 // The servo PWM sequence: records four slots apart, every board's parameter before any pulse
 // width, the refusal of counts that cannot fit the array.
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 #include "support/bus_log.h"
 #include "support/fake_jni.h"

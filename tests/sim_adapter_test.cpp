@@ -2,9 +2,9 @@
 // settings and transfers, fault injection, and the trace of every call.
 #include "dln_api.h"
 #include "dln_inproc.h"
+#include "dlnsim/models/register_device.h"
 #include "dlnsim/session.h"
-#include "register_device.h"
-#include "trace.h"
+#include "dlnsim/trace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Ultrasonic ranger: three doubled commands each read after 100 ms, the fixed marker values,
 // and where each failure is noticed relative to its wait.
 #include "boards/ultrasonic.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 #include "support/board_exports.h"
 #include "support/bus_log.h"
 #include "support/fake_jni.h"
-#include "ultrasonic_ranger.h"
 
 #include <gtest/gtest.h>
 

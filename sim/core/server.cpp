@@ -1,4 +1,4 @@
-#include "server.h"
+#include "dlnsim/server.h"
 
 #include "dlnsim/session.h"
 #include "wire.h"

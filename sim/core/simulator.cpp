@@ -1,7 +1,7 @@
 // The simulator's construction, sessions, trace and the face tests use. The calls
 // themselves are in dispatch.cpp.
+#include "dlnsim/trace.h"
 #include "simulator_impl.h"
-#include "trace.h"
 
 #include <cerrno>
 #include <chrono>

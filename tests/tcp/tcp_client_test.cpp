@@ -1,8 +1,8 @@
 // libdln over TCP against the simulator's server in this process, against scripted servers
 // that die or fall silent, and the dln-sim program itself.
 #include "dln_api.h"
-#include "register_device.h"
-#include "server.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "tcp_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The in-process backend: DlnConnect reaches the simulator attached by DlnInprocAttach. Each
 // connection is a simulator session, and every request still goes through the wire encoding
 // so that the tests exercise the same bytes as the TCP road.
-#include "connections.h"
+#include "connection_table.h"
 #include "dln_inproc.h"
 #include "dlnsim/session.h"
 #include "transport.h"

@@ -3,8 +3,7 @@
 // so that the tests exercise the same bytes as the TCP road.
 #include "connection_table.h"
 #include "dln_inproc.h"
-#include "handle_table.h"
-#include "simulator_impl.h"
+#include "dlnsim/session.h"
 #include "transport.h"
 
 namespace dln::client {
@@ -16,30 +15,30 @@ std::shared_ptr<dlnsim::Simulator> gSimulator;
 
 class InprocTransport : public Transport {
   public:
-    explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim)
-        : sim_(std::move(sim)), session_(sim_->impl().openSession()) {}
-    ~InprocTransport() override { sim_->impl().closeSession(session_); }
-    InprocTransport(const InprocTransport &) = delete;
-    InprocTransport &operator=(const InprocTransport &) = delete;
+    explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim) : session_(std::move(sim)) {}
 
     // The simulator answers at once: there is nothing to bound.
     DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
                         Clock::time_point) override {
         std::vector<uint8_t> frame = wire::EncodeRequest(request);
-        wire::Request decoded;
-        if (frame.empty() ||
-            !wire::DecodeRequest(std::span(frame).subspan(wire::kLengthPrefix), decoded))
+        if (frame.empty())
             return DLN_RES_INVALID_ARGUMENT;
-        frame = wire::EncodeReply(sim_->impl().dispatch(session_, decoded));
-        if (frame.empty() ||
-            !wire::DecodeReply(std::span(frame).subspan(wire::kLengthPrefix), reply))
+        std::vector<uint8_t> replyFrame;
+        switch (session_.handleFrame(std::span(frame).subspan(wire::kLengthPrefix), replyFrame)) {
+        case dlnsim::Session::FrameStatus::Malformed:
+            return DLN_RES_INVALID_ARGUMENT;
+        case dlnsim::Session::FrameStatus::ReplyTooLarge:
+            return DLN_RES_PROTOCOL_ERROR;
+        case dlnsim::Session::FrameStatus::Replied:
+            break;
+        }
+        if (!wire::DecodeReply(std::span(replyFrame).subspan(wire::kLengthPrefix), reply))
             return DLN_RES_PROTOCOL_ERROR;
         return DLN_RES_SUCCESS;
     }
 
   private:
-    std::shared_ptr<dlnsim::Simulator> sim_;
-    uint32_t session_;
+    dlnsim::Session session_;
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // against the default robot to learn its calls, then once per call with that one call failing.
 // Nothing may crash, the failed call must be reported with its own lines, and every connection
 // a call opened must be released again (the laser's aside, which is kept on purpose).
-#include "ranging/ranging_device.h"
+#include "ranging/device/ranging_device.h"
 #include "scenario.h"
 #include "support/board_exports.h"
 #include "support/captured_stdout.h"

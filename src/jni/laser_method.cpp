@@ -1,6 +1,6 @@
 // The native method of the laser ranging sensor.
 #include "jni/native_method.h"
-#include "ranging/laser_service.h"
+#include "ranging/service/laser_service.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "dlnsim/simulator.h"
-#include "ranging/ranging_device.h"
+#include "ranging/device/ranging_device.h"
 #include "support/sim_session.h"
 
 #include <functional>

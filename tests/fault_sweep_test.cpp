@@ -2,7 +2,7 @@
 // against the default robot to learn its calls, then once per call with that one call failing.
 // Nothing may crash, the failed call must be reported with its own lines, and every connection
 // a call opened must be released again (the laser's aside, which is kept on purpose).
-#include "ranging/device/ranging_device.h"
+#include "ranging/service/laser_sensor.h"
 #include "scenario.h"
 #include "support/board_exports.h"
 #include "support/captured_stdout.h"
@@ -172,8 +172,7 @@ MethodRun RunMethod(const Method &method, const dlnsim::Fault *fault) {
     run.injected = sim->injectedFaults();
     run.exceptionPending = jni.exceptionPending;
     DlnInprocDetach();
-    TheRangingDevice() = RangingDevice{};
-    sensorAdapterHandle = 0;
+    TheLaserSensor().forget();
     return run;
 }
 

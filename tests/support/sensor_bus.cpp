@@ -20,17 +20,15 @@ SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlns
         !DLN_SUCCEEDED(DlnOpenDevice(0, &handle)) ||
         !DLN_SUCCEEDED(DlnI2cMasterEnable(handle, 0, &conflict)))
         throw std::runtime_error("the simulated adapter could not be opened");
-    sensorAdapterHandle = handle;
+    device.adapterHandle = handle;
     device.busAddress = kSensorBusAddress;
     sim().clearTrace();
 }
 
 SensorBus::~SensorBus() {
-    DlnCloseHandle(sensorAdapterHandle);
+    DlnCloseHandle(device.adapterHandle);
     DlnDisconnect("localhost", 9656);
     session_.reset();
-    sensorAdapterHandle = 0;
-    TheRangingDevice() = RangingDevice{};
 }
 
 std::string SensorTransferText(const dlnsim::TraceEntry &entry) {

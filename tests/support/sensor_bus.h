@@ -1,6 +1,6 @@
 // A ranging sensor on a simulated adapter, reached in-process: the adapter is connected and
-// opened, sensorAdapterHandle holds its handle and device is a fresh record addressing 0x29.
-// The process-wide record and handle are restored to their creation values on destruction.
+// opened, and device is a fresh record addressing 0x29 through its handle. The adapter is
+// closed and disconnected on destruction.
 #pragma once
 
 #include "dlnsim/simulator.h"

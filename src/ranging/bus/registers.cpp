@@ -16,7 +16,7 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
     buffer[0] = index;
     if (count > 0)
         std::memcpy(buffer + 1, bytes, count);
-    DLN_RESULT result = DlnI2cMasterWrite(sensorAdapterHandle, 0, BusAddress(device), 0, 0,
+    DLN_RESULT result = DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0,
                                           static_cast<uint16_t>(count + 1), buffer);
     return DLN_SUCCEEDED(result) ? kSensorOk : kSensorControlInterface;
 }
@@ -27,10 +27,10 @@ SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *by
                          uint8_t count) {
     std::memset(bytes, 0, count);
     DLN_RESULT result =
-        DlnI2cMasterWrite(sensorAdapterHandle, 0, BusAddress(device), 0, 0, 1, &index);
+        DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0, 1, &index);
     if (!DLN_SUCCEEDED(result))
         return kSensorControlInterface;
-    result = DlnI2cMasterRead(sensorAdapterHandle, 0, BusAddress(device), 0, 0, count, bytes);
+    result = DlnI2cMasterRead(device.adapterHandle, 0, BusAddress(device), 0, 0, count, bytes);
     if (!DLN_SUCCEEDED(result)) {
         std::memset(bytes, 0, count);
         return kSensorControlInterface;

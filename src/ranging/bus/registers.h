@@ -1,6 +1,6 @@
 // Register access of the ranging sensor. Registers are addressed by a one-byte
 // index sent as the first data byte; multi-byte registers are big-endian on the bus.
-// The device is addressed at device.busAddress >> 1 through sensorAdapterHandle, port 0.
+// The device is addressed at device.busAddress >> 1 through device.adapterHandle, port 0.
 //
 // Every operation returns 0, or -20 (kSensorControlInterface) when a bus transfer failed;
 // a failed read then yields 0 in every output byte.

@@ -1,4 +1,4 @@
-// The one record of the ranging sensor's driver, and the adapter handle its traffic uses.
+// The one record of the ranging sensor's driver, with the adapter handle its traffic uses.
 #pragma once
 
 #include "dln_api.h"
@@ -65,15 +65,8 @@ struct RangingDevice {
     uint8_t useDefaultTuning = 1;
     uint16_t linearityGain = 1000; // thousandths; 1000 leaves ranges unchanged
     uint8_t busAddress = 0;        // 8-bit form; the bus uses it shifted right by one
+    HDLN adapterHandle = 0;        // every register operation uses it, port 0; 0: none opened
 };
 
 // The sensor's bus address in the 8-bit form the record keeps (0x29 on the bus).
 inline constexpr uint8_t kSensorBusAddress = 0x52;
-
-// The process-wide record, created with the creation values before the first call and kept
-// until the library is unloaded. Tests may assign RangingDevice{} to start afresh.
-RangingDevice &TheRangingDevice();
-
-// The adapter handle kept by the sensor's connection; 0 until the first connect opens one.
-// Every register operation uses it, port 0.
-extern HDLN sensorAdapterHandle;

@@ -1,6 +1,5 @@
 #include "ranging/service/laser_service.h"
 
-#include "adapter/connection.h"
 #include "ranging/bus/register_map.h"
 #include "ranging/bus/registers.h"
 #include "ranging/bus/waits.h"
@@ -11,22 +10,19 @@
 
 namespace {
 
-// The connection of the last operation 0, kept so that a repeated operation 0 can release it.
-AdapterConnection g_sensorConnection;
-
-void ReleasePreviousConnection() {
-    if (g_sensorConnection.opened)
-        DlnCloseHandle(g_sensorConnection.handle);
-    if (g_sensorConnection.connected)
+void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
+    if (connection.opened)
+        DlnCloseHandle(connection.handle);
+    if (connection.connected)
         DlnDisconnect(kDlnHost, kDlnPort);
-    g_sensorConnection = AdapterConnection{};
-    sensorAdapterHandle = 0;
+    connection = AdapterConnection{};
+    device.adapterHandle = 0;
 }
 
-void ScanBus() {
+void ScanBus(HDLN handle) {
     uint8_t count = 0;
     uint8_t list[256] = {};
-    if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(sensorAdapterHandle, 0, &count, list))) {
+    if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(handle, 0, &count, list))) {
         printf("DlnI2cMasterScanDevices() failed\n");
         return;
     }
@@ -41,8 +37,8 @@ void ReadIdentification(RangingDevice &device) {
     constexpr uint8_t kAddress = kSensorBusAddress >> 1;
     uint8_t id[4] = {};
     id[0] = kRegIdentification;
-    DlnI2cMasterWrite(sensorAdapterHandle, 0, kAddress, 0, 0, 1, id);
-    DlnI2cMasterRead(sensorAdapterHandle, 0, kAddress, 0, 0, 4, id);
+    DlnI2cMasterWrite(device.adapterHandle, 0, kAddress, 0, 0, 1, id);
+    DlnI2cMasterRead(device.adapterHandle, 0, kAddress, 0, 0, 4, id);
     printf("IDs\n");
     for (uint8_t byte : id)
         printf("%2x", byte);
@@ -64,24 +60,21 @@ void ReadStopVariable(RangingDevice &device) {
 
 } // namespace
 
-void ConnectRangingSensor() {
-    ReleasePreviousConnection();
-    AdapterConnection &connection = g_sensorConnection;
+void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) {
+    ReleasePreviousConnection(connection, device);
     connection.form = ConnectionForm::Sensor;
     if (!RunConnectionSteps(connection, 0, 2))
         return;
-    sensorAdapterHandle = connection.handle;
+    device.adapterHandle = connection.handle;
     if (!RunConnectionSteps(connection, 3, 6))
         return;
-    RangingDevice &device = TheRangingDevice();
-    ScanBus();
+    ScanBus(device.adapterHandle);
     ReadIdentification(device);
     VL53L0X_SoftReset(device);
     ReadStopVariable(device);
 }
 
-void RunLaserOperation(int32_t code, int32_t *resultWord) {
-    RangingDevice &device = TheRangingDevice();
+void RunLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
     ReadIdentification(device);
     printf("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
     if (!DispatchLaserOperation(device, code, resultWord))

@@ -1,6 +1,6 @@
 // The laser method against the in-process simulator: operation 0 end to end, the other codes,
 // the connection kept for the sensor, and operations 0, 1 and 2 in order handing back a range.
-#include "ranging/device/ranging_device.h"
+#include "ranging/service/laser_sensor.h"
 #include "ranging/service/laser_service.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
@@ -56,10 +56,7 @@ std::vector<std::string> SensorTransfers(dlnsim::Simulator &sim) {
 }
 
 struct LaserService : ::testing::Test {
-    void TearDown() override {
-        TheRangingDevice() = RangingDevice{};
-        sensorAdapterHandle = 0;
-    }
+    void TearDown() override { TheLaserSensor().forget(); }
     RecordedWaits waits;
 };
 
@@ -83,9 +80,9 @@ TEST_F(LaserService, OperationZeroConnectsListsIdentifiesAndResetsTheSensor) {
         "W 00 01", "W ff 00",       "W 80 00"};
     EXPECT_EQ(SensorTransfers(session.sim()), expected);
     EXPECT_EQ(waits.waits(), (std::vector<uint32_t>{1, 1}));
-    EXPECT_EQ(TheRangingDevice().busAddress, 0x52);
-    EXPECT_EQ(TheRangingDevice().stopVariable, 0x3C);
-    EXPECT_NE(sensorAdapterHandle, 0);
+    EXPECT_EQ(TheLaserSensor().record().busAddress, 0x52);
+    EXPECT_EQ(TheLaserSensor().record().stopVariable, 0x3C);
+    EXPECT_NE(TheLaserSensor().record().adapterHandle, 0);
 }
 
 TEST_F(LaserService, ConnectionFailuresEndOperationZeroBeforeTheSensorIsTouched) {
@@ -117,8 +114,8 @@ TEST_F(LaserService, ConnectionFailuresEndOperationZeroBeforeTheSensorIsTouched)
         EXPECT_EQ(call.slots[2], 0);
         EXPECT_EQ(call.slots[3], 0x29);
         EXPECT_TRUE(SensorTransfers(session.sim()).empty());
-        EXPECT_EQ(sensorAdapterHandle != 0, c.handleKept);
-        EXPECT_EQ(TheRangingDevice().busAddress, 0);
+        EXPECT_EQ(TheLaserSensor().record().adapterHandle != 0, c.handleKept);
+        EXPECT_EQ(TheLaserSensor().record().busAddress, 0);
     }
 }
 
@@ -128,7 +125,7 @@ TEST_F(LaserService, WithoutAServerOnlyTheConnectFailureIsPrinted) {
     EXPECT_EQ(call.out, kHeader +
                             "Laser Operation for I2C Address:29 is: 0\n"
                             "Connecting to DLN Devices\nFailed to connect to local DLN server\n");
-    EXPECT_EQ(sensorAdapterHandle, 0);
+    EXPECT_EQ(TheLaserSensor().record().adapterHandle, 0);
 }
 
 TEST_F(LaserService, CodesWithoutAnOperationIdentifyTheSensorAndReportUnknown) {
@@ -153,9 +150,9 @@ TEST_F(LaserService, RepeatedOperationZeroReleasesTheEarlierConnection) {
     auto sensor = std::make_shared<dlnsim::Vl53l0x>();
     SimSession session(dlnsim::SimBuilder().i2c(0x29, sensor));
     CallLaser(0x29, 0);
-    const HDLN first = sensorAdapterHandle;
+    const HDLN first = TheLaserSensor().record().adapterHandle;
     CallLaser(0x29, 0);
-    const HDLN second = sensorAdapterHandle;
+    const HDLN second = TheLaserSensor().record().adapterHandle;
     ASSERT_NE(second, 0);
     EXPECT_NE(first, second);
     DLN_VERSION version{};
@@ -174,10 +171,7 @@ TEST_F(LaserService, RepeatedOperationZeroReleasesTheEarlierConnection) {
 }
 
 struct LaserSequence : ::testing::Test {
-    void TearDown() override {
-        TheRangingDevice() = RangingDevice{};
-        sensorAdapterHandle = 0;
-    }
+    void TearDown() override { TheLaserSensor().forget(); }
     WaitClock clock;
 };
 

@@ -59,9 +59,7 @@ SensorStatus RecordStepTimings(RangingDevice &device) {
     if (status == kSensorOk)
         status = VL53L0X_ReadVcselPeriod(device, kVcselFinalRange, &device.finalRangeVcselPeriod);
     if (status == kSensorOk)
-        status = VL53L0X_ReadStepTimeout(device, kStepPreRange, &device.preRangeTimeoutUs);
-    if (status == kSensorOk)
-        status = VL53L0X_ReadStepTimeout(device, kStepFinalRange, &device.finalRangeTimeoutUs);
+        status = VL53L0X_ReadRangeTimeouts(device);
     return status;
 }
 

@@ -15,18 +15,25 @@ SensorStatus ReadTimeoutMclks(RangingDevice &device, uint8_t index, uint16_t *mc
     return status == kSensorOk ? kSensorOk : kSensorControlInterface;
 }
 
+// Whether a final-range timeout read also reads the pre-range VCSEL period (register 0x50).
+// The value is not needed for the pre-range share; the step timeout and budget paths read it
+// anyway, the static initialisation, which has just read it, does not.
+enum class PreRangePeriod { Reread, Known };
+
 // The pre-range MCLKs that the final-range register includes: 0 when pre-range is off.
-SensorStatus ReadPreRangeShareMclks(RangingDevice &device, uint16_t *mclks) {
+SensorStatus ReadPreRangeShareMclks(RangingDevice &device, PreRangePeriod period, uint16_t *mclks) {
     *mclks = 0;
     SequenceStepFlags flags;
     SensorStatus status = VL53L0X_ReadSequenceSteps(device, &flags);
     if (status != kSensorOk || !flags.preRange) {
         return status;
     }
-    uint8_t period = 0;
-    status = VL53L0X_ReadVcselPeriod(device, kVcselPreRange, &period);
-    if (status != kSensorOk) {
-        return status;
+    if (period == PreRangePeriod::Reread) {
+        uint8_t unused = 0;
+        status = VL53L0X_ReadVcselPeriod(device, kVcselPreRange, &unused);
+        if (status != kSensorOk) {
+            return status;
+        }
     }
     return ReadTimeoutMclks(device, kRegPreRangeTimeout, mclks);
 }
@@ -53,9 +60,9 @@ SensorStatus ReadPreRangeTimeout(RangingDevice &device, uint32_t *us) {
     return status;
 }
 
-SensorStatus ReadFinalRangeTimeout(RangingDevice &device, uint32_t *us) {
+SensorStatus ReadFinalRangeTimeout(RangingDevice &device, PreRangePeriod prePeriod, uint32_t *us) {
     uint16_t preRangeMclks = 0;
-    SensorStatus status = ReadPreRangeShareMclks(device, &preRangeMclks);
+    SensorStatus status = ReadPreRangeShareMclks(device, prePeriod, &preRangeMclks);
     uint8_t period = 0;
     if (status == kSensorOk) {
         status = VL53L0X_ReadVcselPeriod(device, kVcselFinalRange, &period);
@@ -77,16 +84,26 @@ SensorStatus VL53L0X_ReadStepTimeout(RangingDevice &device, uint8_t id, uint32_t
     case kStepPreRange:
         return ReadPreRangeTimeout(device, us);
     case kStepFinalRange:
-        return ReadFinalRangeTimeout(device, us);
+        return ReadFinalRangeTimeout(device, PreRangePeriod::Reread, us);
     default:
         *us = 0;
         return kSensorOk;
     }
 }
 
+SensorStatus VL53L0X_ReadRangeTimeouts(RangingDevice &device) {
+    uint16_t preRangeMclks = 0;
+    const SensorStatus status = ReadTimeoutMclks(device, kRegPreRangeTimeout, &preRangeMclks);
+    device.preRangeTimeoutUs = MclksToMicros(device.preRangeVcselPeriod, preRangeMclks);
+    if (status != kSensorOk) {
+        return status;
+    }
+    return ReadFinalRangeTimeout(device, PreRangePeriod::Known, &device.finalRangeTimeoutUs);
+}
+
 SensorStatus VL53L0X_WriteFinalRangeTimeout(RangingDevice &device, uint32_t us) {
     uint16_t preRangeMclks = 0;
-    SensorStatus status = ReadPreRangeShareMclks(device, &preRangeMclks);
+    SensorStatus status = ReadPreRangeShareMclks(device, PreRangePeriod::Reread, &preRangeMclks);
     if (status != kSensorOk) {
         return status;
     }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +78,25 @@ TEST(StaticInit, StopsAtAnInterruptThatDoesNotClear) {
     EXPECT_EQ(4, rig.device().gpioInterruptMode);
     EXPECT_EQ(0, rig.device().deviceState);
     EXPECT_EQ(0, rig.count("W 01")) << "no parameter read-back after the failure";
+}
+
+// The last steps read each VCSEL period once: the pre-range timeout is converted with the
+// period just read, and only the final-range period is read again for the final range.
+TEST(StaticInit, EndsWithThePeriodsThenTheTwoTimeouts) {
+    SensorRig rig;
+    StoredSpads(rig.device(), 1, 3);
+    SensorStatus status = 0;
+    CaptureStdout([&] { status = VL53L0X_StaticInit(rig.device()); });
+    ASSERT_EQ(0, status);
+    const std::vector<std::string> expected = {
+        "W 50", "R 06",    "W 70", "R 04",    // the two VCSEL periods
+        "W 51", "R 00 96",                    // pre-range timeout
+        "W 01", "R e8",    "W 51", "R 00 96", // final range: its pre-range share
+        "W 70", "R 04",    "W 71", "R 02 90"};
+    const std::vector<std::string> transfers = rig.bus.transfers();
+    ASSERT_GE(transfers.size(), expected.size());
+    EXPECT_EQ(expected,
+              std::vector<std::string>(transfers.end() - expected.size(), transfers.end()));
 }
 
 } // namespace

@@ -46,12 +46,16 @@ std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
     return text;
 }
 
-std::vector<std::string> SensorBus::transfers() const {
+std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim) {
     std::vector<std::string> texts;
-    for (const dlnsim::TraceEntry &entry : session_->sim().trace()) {
+    for (const dlnsim::TraceEntry &entry : sim.trace()) {
         std::string text = SensorTransferText(entry);
         if (!text.empty())
             texts.push_back(text);
     }
     return texts;
+}
+
+std::vector<std::string> SensorBus::transfers() const {
+    return SensorTransfers(session_->sim());
 }

@@ -38,3 +38,6 @@ class SensorBus {
 
 // Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.
 std::string SensorTransferText(const dlnsim::TraceEntry &entry);
+
+// The transfers to 0x29 in sim's trace, formatted as SensorBus::transfers() does.
+std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim);

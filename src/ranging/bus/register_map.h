@@ -16,6 +16,7 @@ inline constexpr uint8_t kRegInterruptStatus = 0x13; // bits 0-2 the cause, 3-4 
 inline constexpr uint8_t kRegResultBlock = 0x14;     // 12 bytes; byte 0 is the range status
 inline constexpr uint8_t kRegXtalkRate = 0x20;       // 16-bit crosstalk compensation rate
 inline constexpr uint8_t kRegRangeOffset = 0x28;     // 16-bit, 12-bit signed count of 250 um
+inline constexpr uint8_t kRegGpioActiveHigh = 0x84;  // bit 4: interrupt polarity (also on page 1)
 
 // Limit checks and sequence step timing.
 inline constexpr uint8_t kRegFinalRangeMinSignal = 0x44;   // 16-bit 9.7 MCPS, limit check 1
@@ -31,12 +32,11 @@ inline constexpr uint8_t kRegFinalRangeTimeout = 0x71;     // 16-bit, includes t
 // 0xFF. With the private access open and page 1 selected, index 0x00 is a private control
 // register rather than the range start.
 inline constexpr uint8_t kRegPrivateAccess = 0x80;
-inline constexpr uint8_t kRegNvmControl = 0x81;     // page 7: 1 connects the NVM window
-inline constexpr uint8_t kRegNvmStrobe = 0x83;      // page 6/7: strobe and ready flag
-inline constexpr uint8_t kRegGpioActiveHigh = 0x84; // bit 4: interrupt polarity
-inline constexpr uint8_t kRegNvmData = 0x90;        // page 6/7: the 32-bit NVM word read
-inline constexpr uint8_t kRegStopVariable = 0x91;   // private page 1
-inline constexpr uint8_t kRegNvmAddress = 0x94;     // page 6/7: the NVM word to read
+inline constexpr uint8_t kRegNvmControl = 0x81;   // page 7: 1 while the NVM window is open
+inline constexpr uint8_t kRegNvmStrobe = 0x83;    // page 6/7: strobe and ready flag
+inline constexpr uint8_t kRegNvmData = 0x90;      // page 6/7: the 32-bit NVM word read
+inline constexpr uint8_t kRegStopVariable = 0x91; // private page 1
+inline constexpr uint8_t kRegNvmAddress = 0x94;   // page 6/7: the NVM word to read
 inline constexpr uint8_t kRegPageSelect = 0xFF;
 
 // Reference SPADs and reference calibration.

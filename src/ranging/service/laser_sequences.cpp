@@ -2,7 +2,6 @@
 
 #include "ranging/calibration/ref_calibration.h"
 #include "ranging/calibration/ref_spad_management.h"
-#include "ranging/calibration/ref_spads.h"
 #include "ranging/calibration/static_init.h"
 #include "ranging/configuration/limit_checks.h"
 #include "ranging/measurement/single_ranging.h"

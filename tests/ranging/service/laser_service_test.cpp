@@ -45,16 +45,6 @@ LaserCall CallLaser(jint address, jint code) {
     return call;
 }
 
-std::vector<std::string> SensorTransfers(dlnsim::Simulator &sim) {
-    std::vector<std::string> texts;
-    for (const dlnsim::TraceEntry &entry : sim.trace()) {
-        std::string text = SensorTransferText(entry);
-        if (!text.empty())
-            texts.push_back(text);
-    }
-    return texts;
-}
-
 struct LaserService : ::testing::Test {
     void TearDown() override { TheLaserSensor().forget(); }
     RecordedWaits waits;

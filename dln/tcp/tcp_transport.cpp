@@ -1,5 +1,6 @@
 // The TCP transport of libdln: one socket per counted connection, one frame out and one
 // frame back per call, every step bounded in time.
+#include "server_address.h"
 #include "socket.h"
 #include "transport.h"
 
@@ -77,8 +78,12 @@ class TcpTransport : public Transport {
 
 DLN_RESULT OpenTransport(const std::string &host, uint16_t port,
                          std::unique_ptr<Transport> &transport) {
-    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress,
-                                                  tcp::Clock::now() + kConnectTimeTotal);
+    std::optional<tcp::ServerAddress> address = tcp::ResolveServerAddress(host, port);
+    if (!address)
+        return DLN_RES_CONNECTION_FAILED;
+    tcp::SocketHandle socket =
+        tcp::SocketConnect(address->host, address->port, kConnectTimePerAddress,
+                           tcp::Clock::now() + kConnectTimeTotal);
     if (socket == tcp::kNoSocket)
         return DLN_RES_CONNECTION_FAILED;
     transport = std::make_unique<TcpTransport>(socket);

@@ -35,11 +35,17 @@ export DLN_SERVER=127.0.0.1:$port
 export XDG_CACHE_HOME=$work/cache
 unset I2C_DLN_OUTPUT
 
-Run() { # Run NAME [java options]: the program's stdout and stderr into NAME.out / NAME.err
+Start() { # Start NAME [java options]: the program in the background, its output in NAME.out/.err
     local name=$1
     shift
-    "$bin/java" "$@" -cp "$jar:$work/classes" robot.QuickStart >"$work/$name.out" 2>"$work/$name.err" ||
-        Fail "$name: exit $? ($(cat "$work/$name.err"))"
+    "$bin/java" "$@" -cp "$jar:$work/classes" robot.QuickStart >"$work/$name.out" 2>"$work/$name.err" &
+}
+Finish() { # Finish NAME PID
+    wait "$2" || Fail "$1: exit status $? ($(cat "$work/$1.err"))"
+}
+Run() { # Run NAME [java options]
+    Start "$@"
+    Finish "$1" $!
 }
 ExpectOnlyProgramLines() {
     diff -u "$here/expected.txt" "$work/$1.out" >/dev/null ||
@@ -47,9 +53,13 @@ ExpectOnlyProgramLines() {
 }
 
 # First use of the jar: two JVMs extract into the empty cache at the same time.
-Run first1 & Run first2 & wait
+Start first1
+first1=$!
+Start first2
+Finish first1 $first1
+Finish first2 $!
 for run in first1 first2; do
-    grep -qF "servo 0x51 at 1500 us" "$work/$run.out" || Fail "$run: $(cat "$work/$run.out" "$work/$run.err")"
+    grep -qF "servo 0x51 at 1500 us" "$work/$run.out" || Fail "$run: $(cat "$work/$run.out")"
 done
 [ "$(find "$work/cache/i2cdln" -name libI2C_DLN.so | wc -l)" -eq 1 ] || Fail "no single cached libI2C_DLN.so"
 [ -z "$(find "$work/cache/i2cdln" -name '*.part')" ] || Fail "a temporary copy was left in the cache"

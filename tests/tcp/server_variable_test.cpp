@@ -1,8 +1,8 @@
 // DLN_SERVER points our dln at another server than the one the caller asked for; a malformed
 // value fails the connection (one line on stderr) rather than reaching the asked-for port.
 #include "dln_api.h"
-#include "register_device.h"
-#include "server.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "tcp_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The TCP transport of libdln: one socket per counted connection, one numbered frame out and
 // the reply carrying its number back per call, every step bounded by the call's deadline.
+#include "server_address.h"
 #include "socket.h"
 #include "transport.h"
 
@@ -99,7 +100,11 @@ class TcpTransport : public Transport {
 
 DLN_RESULT OpenTransport(const std::string &host, uint16_t port, Clock::time_point deadline,
                          std::unique_ptr<Transport> &transport) {
-    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress, deadline);
+    std::optional<tcp::ServerAddress> address = tcp::ResolveServerAddress(host, port);
+    if (!address)
+        return DLN_RES_CONNECTION_FAILED;
+    tcp::SocketHandle socket =
+        tcp::SocketConnect(address->host, address->port, kConnectTimePerAddress, deadline);
     if (socket == tcp::kNoSocket)
         return DLN_RES_CONNECTION_FAILED;
     transport = std::make_unique<TcpTransport>(socket);

@@ -1,0 +1,8 @@
+# Replay of recordings made by the recording adapter library: reading them and answering a
+# server's requests from them (dln-sim --replay), and seeding a scenario from one.
+file(GLOB DLNSIM_REPLAY_SOURCES CONFIGURE_DEPENDS sim/replay/*.cpp)
+add_library(dlnsim_replay STATIC ${DLNSIM_REPLAY_SOURCES})
+target_include_directories(dlnsim_replay PUBLIC sim/replay)
+target_link_libraries(dlnsim_replay PUBLIC dln_record_format dln_protocol
+                                           nlohmann_json::nlohmann_json)
+set_target_properties(dlnsim_replay PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -6,3 +6,6 @@ target_include_directories(dlnsim_replay PUBLIC sim/replay)
 target_link_libraries(dlnsim_replay PUBLIC dln_record_format dln_protocol
                                            nlohmann_json::nlohmann_json)
 set_target_properties(dlnsim_replay PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+add_executable(dln-seed-scenario sim/seed/main.cpp)
+target_link_libraries(dln-seed-scenario PRIVATE dlnsim_replay)

@@ -51,7 +51,7 @@ std::string Describe(const Request &request) {
             continue;
         text += std::string(" ") + field.name + "=";
         if (field.slot == Slot::Out)
-            text += "[" + Hex(request.data) + "]";
+            text.append("[").append(Hex(request.data)).append("]");
         else
             text += Number(dln::record::NumberAt(record, field.slot), field.slot == Slot::Address);
     }
@@ -145,7 +145,8 @@ void Replay::reportMismatch(const Request &request, const CallRecord *recorded) 
                std::to_string(requests_) + " of this run); it fails with 0x4F\n" +
                "  recorded: " + Describe(recorded->request) + "\n  came:     " + Describe(request);
     if (recorded != nullptr && recorded->request.data != request.data)
-        text += "\n" + BytesSideBySide("bytes sent", recorded->request.data, request.data);
+        text.append("\n").append(
+            BytesSideBySide("bytes sent", recorded->request.data, request.data));
     report_(text);
 }
 

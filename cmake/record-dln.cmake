@@ -23,7 +23,8 @@ else()
   set_target_properties(dln_record PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${I2C_DLN_LIBDIR}/record
                                               LINK_DEPENDS ${CMAKE_SOURCE_DIR}/dln/dln.map)
   # nodelete: the thread that flushes the recording runs our code until the process ends.
-  target_link_options(dln_record PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/dln/dln.map
+  # -Bsymbolic: our own references to Dln* (the check that the target is not us) mean ours.
+  target_link_options(dln_record PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/dln/dln.map -Wl,-Bsymbolic
                       -Wl,--no-undefined -Wl,-z,nodelete)
 endif()
 

@@ -122,7 +122,7 @@ Reply Replay::answer(const Request &request) {
     } else {
         reply.result = DLN_RES_FAIL;
         if (mismatches_++ == 0)
-            firstMismatchSeq_ = other != nullptr ? other->seq : 0;
+            firstMismatchSeq_ = other != nullptr && mode_ == Mode::Strict ? other->seq : 0;
         reportMismatch(request, other);
     }
     reply.call = request.call;
@@ -134,16 +134,21 @@ Reply Replay::answer(const Request &request) {
 }
 
 void Replay::reportMismatch(const Request &request, const CallRecord *recorded) {
+    std::string thisRequest = "request " + std::to_string(requests_);
     std::string text;
-    if (recorded == nullptr)
-        text = "replay: request " + std::to_string(requests_) +
-               (mode_ == Mode::Strict ? " came after the end of the recording"
-                                      : " is like no recorded call") +
-               "; it fails with 0x4F\n  recorded: (nothing)\n  came:     " + Describe(request);
+    if (mode_ == Mode::Lenient)
+        text = "replay: " + thisRequest + " is like no recorded call; it fails with 0x4F\n" +
+               (recorded != nullptr ? "  nearest:  recorded call " + std::to_string(recorded->seq) +
+                                          ": " + Describe(recorded->request)
+                                    : std::string("  nearest:  (none of this call and address)"));
+    else if (recorded == nullptr)
+        text = "replay: " + thisRequest +
+               " came after the end of the recording; it fails with 0x4F\n  recorded: (nothing)";
     else
-        text = "replay: mismatch at recorded call " + std::to_string(recorded->seq) + " (request " +
-               std::to_string(requests_) + " of this run); it fails with 0x4F\n" +
-               "  recorded: " + Describe(recorded->request) + "\n  came:     " + Describe(request);
+        text = "replay: mismatch at recorded call " + std::to_string(recorded->seq) + " (" +
+               thisRequest +
+               " of this run); it fails with 0x4F\n  recorded: " + Describe(recorded->request);
+    text.append("\n  came:     ").append(Describe(request));
     if (recorded != nullptr && recorded->request.data != request.data)
         text.append("\n").append(
             BytesSideBySide("bytes sent", recorded->request.data, request.data));

@@ -198,7 +198,28 @@ TEST(Replay, LenientMatchesByArgumentsWhateverTheOrder) {
                               "(lenient): 7 of 7 recorded calls answered, no mismatch, 1 "
                               "answered again by a used-up call");
     EXPECT_EQ(run.reports.back(), "replay: request 9 is like no recorded call; it fails with "
-                                  "0x4F\n  recorded: (nothing)\n  came:     DlnI2cMasterWrite "
-                                  "handle=7 port=0 slaveAddress=0x60 memoryAddressLength=0 "
-                                  "memoryAddress=0 length=1 buffer=[a1]");
+                                  "0x4F\n  nearest:  (none of this call and address)\n  came:     "
+                                  "DlnI2cMasterWrite handle=7 port=0 slaveAddress=0x60 "
+                                  "memoryAddressLength=0 memoryAddress=0 length=1 buffer=[a1]");
+}
+
+TEST(Replay, LenientNamesTheNearestUnusedCallOfAMismatch) {
+    RecordingBuilder b;
+    b.connect().open(7).write(7, 0x51, {0xA1, 0x05});
+    ReplayRun run(b.calls, Mode::Lenient);
+    Request changed = AsRequest(b.calls[2]);
+    changed.data[1] = 0x06;
+    EXPECT_EQ(run.replay.answer(changed).result, DLN_RES_FAIL);
+    EXPECT_EQ(run.reports.back(),
+              "replay: request 1 is like no recorded call; it fails with 0x4F\n"
+              "  nearest:  recorded call 3: DlnI2cMasterWrite handle=7 port=0 slaveAddress=0x51 "
+              "memoryAddressLength=0 memoryAddress=0 length=2 buffer=[a1 05]\n"
+              "  came:     DlnI2cMasterWrite handle=7 port=0 slaveAddress=0x51 "
+              "memoryAddressLength=0 memoryAddress=0 length=2 buffer=[a1 06]\n"
+              "  bytes sent recorded: a1 05\n"
+              "  bytes sent came:     a1 06\n"
+              "                          ^^");
+    EXPECT_EQ(run.replay.summary(), "replay (lenient): 0 of 3 recorded calls answered; 0 matched "
+                                    "before the first mismatch, 1 mismatched in all; 3 recorded "
+                                    "calls never asked for");
 }

@@ -23,7 +23,7 @@ uint32_t ThisThread() {
 }
 
 void FlushAtExit() {
-    Recorder::Instance().flush();
+    Recorder::Instance().flushAtExit();
 }
 
 } // namespace
@@ -82,6 +82,20 @@ void Recorder::flush() {
     if (file_ != nullptr && dirty_)
         std::fflush(file_);
     dirty_ = false;
+}
+
+void Recorder::flushAtExit() {
+    // On Windows the other threads are gone by now, possibly one that held the lock: waiting
+    // for it would hang the exit, so after half a second the buffer is given up.
+    for (int tries = 0; tries < 500; ++tries) {
+        std::unique_lock lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) {
+            if (file_ != nullptr)
+                std::fflush(file_);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void Recorder::flushEverySoOften() {

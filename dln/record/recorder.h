@@ -23,6 +23,8 @@ class Recorder {
     // be opened (one message on standard error said so).
     void append(CallRecord &record);
     void flush();
+    // The flush of the exit handler, which gives up rather than wait for ever.
+    void flushAtExit();
 
   private:
     Recorder();

@@ -3,8 +3,8 @@
 //   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
-#include "scenario.h"
-#include "server.h"
+#include "dlnsim/scenario.h"
+#include "dlnsim/server.h"
 
 #include <csignal>
 #include <cstdio>

@@ -3,9 +3,9 @@
 // and without its target fails every call with one clear message instead of crashing. Each
 // test runs in a child process, as the library loads its target and opens its file once.
 #include "dln_api.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "recording_file.h"
-#include "register_device.h"
-#include "server.h"
 
 #include <gtest/gtest.h>
 

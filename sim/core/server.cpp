@@ -123,7 +123,10 @@ std::runtime_error ListenError(const std::string &where, const std::string &why)
 } // namespace
 
 Server::Server(std::shared_ptr<Simulator> simulator, Log log)
-    : simulator_(std::move(simulator)), log_(std::move(log)) {
+    : Server([simulator] { return std::make_unique<Session>(simulator); }, std::move(log)) {}
+
+Server::Server(NewSession newSession, Log log)
+    : newSession_(std::move(newSession)), log_(std::move(log)) {
     if (!log_)
         log_ = [](const std::string &line) {
             std::fprintf(stderr, "%s\n", line.c_str());
@@ -248,7 +251,7 @@ void Server::reapFinishedClients() {
 }
 
 void Server::serve(Client &client) {
-    auto session = std::make_unique<Session>(simulator_);
+    std::unique_ptr<Session> session = newSession_();
     Inbox inbox;
     std::vector<uint8_t> reply;
     std::string why;

@@ -1,10 +1,12 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
 //   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
+//   dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
+#include "replay_sessions.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,16 +22,21 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    std::string replay;
+    bool lenient = false;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
+                 "       dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n",
+                 "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --replay FILE     answer from a recording of the recording dln, in order\n"
+                 "  --replay-lenient  answer by call and arguments, whatever the order\n",
                  problem);
     std::exit(status);
 }
@@ -40,6 +47,10 @@ Options Parse(int argc, char **argv) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h")
             Usage("simulated DLN adapter server", 0);
+        if (option == "--replay-lenient") {
+            options.lenient = true;
+            continue;
+        }
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];
@@ -55,10 +66,16 @@ Options Parse(int argc, char **argv) {
             options.scenario = value;
         } else if (option == "--trace") {
             options.trace = value;
+        } else if (option == "--replay") {
+            options.replay = value;
         } else {
             Usage(("unknown option " + option).c_str());
         }
     }
+    if (options.lenient && options.replay.empty())
+        Usage("--replay-lenient needs --replay FILE");
+    if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
+        Usage("a replay answers from its recording: no --scenario or --trace with --replay");
     return options;
 }
 
@@ -77,7 +94,12 @@ int main(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     std::shared_ptr<dlnsim::Simulator> sim;
+    std::shared_ptr<dlnsim::replay::Replay> replay;
     try {
+        if (!options.replay.empty())
+            replay = dlnsim::replay::OpenReplay(options.replay, options.lenient
+                                                                    ? dlnsim::replay::Mode::Lenient
+                                                                    : dlnsim::replay::Mode::Strict);
         dlnsim::SimBuilder builder =
             options.scenario.empty()
                 ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
@@ -92,7 +114,9 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    dlnsim::Server server(sim);
+    dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay)
+                                 : dlnsim::Server::NewSession(
+                                       [sim] { return std::make_unique<dlnsim::Session>(sim); }));
     try {
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
@@ -108,6 +132,8 @@ int main(int argc, char **argv) {
     sigwait(&stopSignals, &signal);
     server.stop();
     sim->finish();
+    if (replay)
+        std::fprintf(stderr, "%s\n", replay->summary().c_str());
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
                  strsignal(signal), static_cast<unsigned long long>(sim->injectedFaults()));
     return 0;

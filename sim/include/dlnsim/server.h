@@ -2,6 +2,7 @@
 // session per connection, one reply per request frame.
 #pragma once
 
+#include "dlnsim/session.h"
 #include "dlnsim/simulator.h"
 
 #include <atomic>
@@ -19,6 +20,9 @@ class Server {
     using Log = std::function<void(const std::string &line)>;
     // log receives one line per dropped client; by default they go to standard error.
     explicit Server(std::shared_ptr<Simulator> simulator, Log log = {});
+    // Each connection gets the session newSession makes (a replay's, say).
+    using NewSession = std::function<std::unique_ptr<Session>()>;
+    explicit Server(NewSession newSession, Log log = {});
     ~Server(); // stops
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;
@@ -41,7 +45,7 @@ class Server {
     void serve(Client &client);
     void reapFinishedClients();
 
-    std::shared_ptr<Simulator> simulator_;
+    NewSession newSession_;
     Log log_;
     int listenFd_ = -1;
     int wakeRead_ = -1; // readable once stop() begins: wakes the accepting thread

@@ -74,6 +74,8 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
     std::lock_guard lock(mutex);
     TraceEntry entry;
     entry.timeUs = now();
+    if (timeline)
+        timeline->applyDue(faults, entry.timeUs);
     entry.call = dln::wire::CallName(request.call);
     if (HasPort(request.call))
         entry.port = request.port;
@@ -102,14 +104,6 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
     return reply;
 }
 
-const Fault *Simulator::Impl::faultFor(const std::string &call) {
-    uint32_t n = ++callCounts_[call];
-    for (const Fault &fault : faults_)
-        if (fault.call == call && (fault.nth == 0 || fault.nth == n))
-            return &fault;
-    return nullptr;
-}
-
 uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &reply,
                               TraceEntry &entry, Draw &draw) {
     // What the trace shows of the request, also when it fails.
@@ -130,12 +124,15 @@ uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &r
     if (request.call == Call::I2cWrite || request.call == Call::SpiReadWrite)
         entry.out = request.data;
 
-    if (const Fault *fault = faultFor(entry.call)) {
+    int target = request.call == Call::SpiReadWrite ? SelectedLine(ssMask_)
+                 : request.call == Call::I2cWrite || request.call == Call::I2cRead ? request.address
+                                                                                   : -1;
+    if (auto code = faults.match(entry.call, target)) {
         // The adapter refused the call: nothing went on the bus.
         entry.out.clear();
         ++injected_;
         entry.note = "injected fault";
-        return fault->code;
+        return *code;
     }
     draw = drawRandomFault(request.call);
     if (draw == Draw::Nack || draw == Draw::Fail) {

@@ -35,6 +35,11 @@ SimBuilder &SimBuilder::randomFaults(const RandomFaults &faults) {
     return *this;
 }
 
+SimBuilder &SimBuilder::timeline(std::shared_ptr<Timeline> timeline) {
+    timeline_ = std::move(timeline);
+    return *this;
+}
+
 SimBuilder &SimBuilder::clock(std::function<uint64_t()> nowUs) {
     clock_ = std::move(nowUs);
     return *this;
@@ -79,13 +84,14 @@ std::shared_ptr<Simulator> SimBuilder::build() {
     auto sim = std::make_shared<Simulator>(std::make_unique<Simulator::Impl>(
         config_, std::move(i2c), std::move(spi), faults_, std::move(clock), file, traceLimit_));
     sim->impl().setRandomFaults(randomFaults_);
+    sim->impl().timeline = timeline_;
     return sim;
 }
 
 Simulator::Impl::Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,
                       std::map<uint8_t, std::shared_ptr<SpiDevice>> spi, std::vector<Fault> faults,
                       std::function<uint64_t()> clock, std::FILE *traceFile, size_t traceLimit)
-    : config(config), i2c(std::move(i2c)), spi(std::move(spi)), faults_(std::move(faults)),
+    : config(config), i2c(std::move(i2c)), spi(std::move(spi)), faults(std::move(faults)),
       clock_(std::move(clock)), traceFile_(traceFile), traceLimit_(traceLimit),
       spiFrequency_(config.spiFrequency) {}
 
@@ -125,6 +131,7 @@ void Simulator::Impl::record(TraceEntry entry) {
         // Readers (tests, a user's tail -f) see each call as soon as it happened.
         std::fflush(traceFile_);
     }
+    ++calls;
     trace_.push_back(std::move(entry));
     if (traceLimit_ != 0 && trace_.size() > traceLimit_)
         trace_.pop_front();

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "dlnsim/simulator.h"
+#include "fault_plan.h"
+#include "timeline.h"
 #include "wire.h"
 
 #include <cstdio>
@@ -25,6 +27,14 @@ struct Simulator::Impl {
     // Runs one request of session and gives its reply. Every request is traced.
     dln::wire::Reply dispatch(uint32_t session, const dln::wire::Request &request);
 
+    // For the live page; the caller holds mutex.
+    std::vector<TraceEntry> traceTail(size_t count) const {
+        size_t from = trace_.size() > count ? trace_.size() - count : 0;
+        return {trace_.begin() + static_cast<std::ptrdiff_t>(from), trace_.end()};
+    }
+    size_t sessionCount() const { return sessions_.size(); }
+    uint64_t injectedCount() const { return injected_; }
+
     // Faults at random from now on (replacing any earlier set).
     void setRandomFaults(const RandomFaults &faults);
 
@@ -37,13 +47,17 @@ struct Simulator::Impl {
     const AdapterConfig config;
     const std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c;
     const std::map<uint8_t, std::shared_ptr<SpiDevice>> spi;
+    // Guarded by mutex: the named faults (the live page adds and clears them), the timeline
+    // (set before the first client), the calls run so far.
+    FaultPlan faults;
+    std::shared_ptr<Timeline> timeline;
+    uint64_t calls = 0;
 
   private:
     friend class Simulator;
     enum class Draw { None, Nack, Fail, Flip }; // what a random draw decided for a call
     uint16_t run(uint32_t session, const dln::wire::Request &request, dln::wire::Reply &reply,
                  TraceEntry &entry, Draw &draw);
-    const Fault *faultFor(const std::string &call);
     uint16_t openDevice(uint32_t session, uint32_t number, dln::wire::Reply &reply,
                         TraceEntry &entry);
     uint16_t i2cWrite(const dln::wire::Request &request, TraceEntry &entry);
@@ -55,8 +69,6 @@ struct Simulator::Impl {
     Draw drawRandomFault(dln::wire::Call call);
     void flipRandomBit(std::vector<uint8_t> &bytes, TraceEntry &entry);
 
-    std::vector<Fault> faults_;
-    std::map<std::string, uint32_t> callCounts_;
     uint64_t injected_ = 0;
     RandomFaults random_;
     std::set<std::string> randomCalls_;

@@ -1,8 +1,11 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
-//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
+//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE] [--http PORT]
+//           [--http-public]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
+#include "live_page.h"
+#include "live_state.h"
 #include "scenario.h"
 #include "server.h"
 
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,16 +24,22 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    int http = -1; // the live page's port; -1: no page
+    bool httpPublic = false;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
+                 "               [--http PORT] [--http-public]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n",
+                 "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"
+                 "                    on 127.0.0.1 only\n"
+                 "  --http-public     serve the live page on the --bind address instead\n",
                  problem);
     std::exit(status);
 }
@@ -40,15 +50,22 @@ Options Parse(int argc, char **argv) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h")
             Usage("simulated DLN adapter server", 0);
+        if (option == "--http-public") {
+            options.httpPublic = true;
+            continue;
+        }
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];
-        if (option == "--port") {
+        if (option == "--port" || option == "--http") {
             char *end = nullptr;
             unsigned long port = std::strtoul(value, &end, 10);
             if (*value == '\0' || *end != '\0' || port > 65535)
                 Usage(("bad port " + std::string(value)).c_str());
-            options.port = static_cast<uint16_t>(port);
+            if (option == "--port")
+                options.port = static_cast<uint16_t>(port);
+            else
+                options.http = static_cast<int>(port);
         } else if (option == "--bind") {
             options.bind = value;
         } else if (option == "--scenario") {
@@ -59,6 +76,8 @@ Options Parse(int argc, char **argv) {
             Usage(("unknown option " + option).c_str());
         }
     }
+    if (options.httpPublic && options.http < 0)
+        Usage("--http-public needs --http PORT");
     return options;
 }
 
@@ -77,11 +96,12 @@ int main(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     std::shared_ptr<dlnsim::Simulator> sim;
+    std::vector<std::string> notices;
     try {
         dlnsim::SimBuilder builder =
-            options.scenario.empty()
-                ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
-                : dlnsim::LoadScenarioFile(options.scenario);
+            options.scenario.empty() ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(),
+                                                            dlnsim::kDefaultScenarioName, &notices)
+                                     : dlnsim::LoadScenarioFile(options.scenario, &notices);
         if (!options.trace.empty())
             builder.traceFile(options.trace);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
@@ -92,6 +112,9 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    for (const std::string &notice : notices)
+        std::fprintf(stderr, "dln-sim: %s\n", notice.c_str());
+
     dlnsim::Server server(sim);
     try {
         server.start(options.port, options.bind);
@@ -99,13 +122,31 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
     }
-    bool v6 = options.bind.find(':') != std::string::npos;
-    std::printf("dln-sim: listening on %s%s%s:%u\n", v6 ? "[" : "", options.bind.c_str(),
-                v6 ? "]" : "", server.port());
+    // The page changes the world and shows the bus: on loopback unless asked for explicitly.
+    dlnsim::LivePage page(sim);
+    std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
+    if (options.http >= 0) {
+        try {
+            page.start(static_cast<uint16_t>(options.http), pageAddress);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "dln-sim: %s\n", e.what());
+            return 1;
+        }
+    }
+    auto shown = [](const std::string &address) {
+        return address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    };
+    // Scripts wait for "listening"; tests read the port after the last colon.
+    std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
+                dlnsim::DescribeDevices(*sim).c_str());
+    if (options.http >= 0)
+        std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
+                    page.port());
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    page.stop();
     server.stop();
     sim->finish();
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",

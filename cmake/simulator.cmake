@@ -12,15 +12,17 @@ add_custom_command(
   DEPENDS ${DLNSIM_DEFAULT_SCENARIO} ${CMAKE_SOURCE_DIR}/sim/scenarios/embed.cmake
   COMMENT "Embedding the default scenario")
 add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
-target_include_directories(dlnsim_core PUBLIC sim/include sim/core sim/models sim/live)
+# Only sim/include is the simulator's face; its core, models and live state stay private.
+target_include_directories(dlnsim_core PUBLIC sim/include PRIVATE sim/core sim/models sim/live)
 target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
 target_compile_definitions(dlnsim_core PRIVATE DLNSIM_SCENARIO_DIR="${CMAKE_SOURCE_DIR}/sim/scenarios")
 set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-# The in-process backend: the same C interface, reaching a simulator in this process.
-file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS dln/inproc/*.cpp)
+# The in-process backend: the simulator offered as a dln, the same C interface reaching a
+# simulator in this process. It builds our dln's client over its own transport.
+file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS sim/inproc/*.cpp)
 add_library(dln_inproc STATIC ${DLN_CLIENT_SOURCES} ${DLN_INPROC_SOURCES})
-target_include_directories(dln_inproc PUBLIC dln/include PRIVATE dln/client dln/inproc)
+target_include_directories(dln_inproc PUBLIC dln/include sim/inproc/include PRIVATE dln/client)
 target_link_libraries(dln_inproc PUBLIC dlnsim_core)
 
 file(GLOB DLNSIM_SERVER_SOURCES CONFIGURE_DEPENDS sim/server/*.cpp)
@@ -44,6 +46,6 @@ add_custom_command(
   COMMENT "Embedding the live page" VERBATIM)
 file(GLOB DLNSIM_HTTP_SOURCES CONFIGURE_DEPENDS sim/http/*.cpp)
 add_library(dlnsim_http STATIC ${DLNSIM_HTTP_SOURCES} ${DLNSIM_WEB_ASSETS_CPP})
-target_include_directories(dlnsim_http PUBLIC sim/http)
+target_include_directories(dlnsim_http PUBLIC sim/http PRIVATE sim/live)
 target_link_libraries(dlnsim_http PUBLIC dlnsim_core PRIVATE PkgConfig::CPP_HTTPLIB)
 target_link_libraries(dln-sim PRIVATE dlnsim_http)

@@ -1,8 +1,8 @@
-#include "scenario.h"
+#include "dlnsim/scenario.h"
 
+#include "dlnsim/models/registry.h"
 #include "fault_json.h"
 #include "options.h"
-#include "registry.h"
 #include "timeline.h"
 #include "wire.h"
 

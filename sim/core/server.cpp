@@ -1,6 +1,6 @@
-#include "server.h"
+#include "dlnsim/server.h"
 
-#include "simulator_impl.h"
+#include "dlnsim/session.h"
 #include "wire.h"
 
 #include <arpa/inet.h>
@@ -59,8 +59,7 @@ class Inbox {
                                                                           dln::wire::kLengthPrefix);
                 auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
                 if (!length) {
-                    claimed = static_cast<uint32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
-                                                    static_cast<uint32_t>(prefix[3]) << 24);
+                    claimed = dln::wire::AnnouncedLength(prefix);
                     return Next::BadLength;
                 }
                 if (available >= dln::wire::kLengthPrefix + *length) {
@@ -249,9 +248,9 @@ void Server::reapFinishedClients() {
 }
 
 void Server::serve(Client &client) {
-    Simulator::Impl &sim = simulator_->impl();
-    uint32_t session = sim.openSession();
+    auto session = std::make_unique<Session>(simulator_);
     Inbox inbox;
+    std::vector<uint8_t> reply;
     std::string why;
     for (;;) {
         std::span<const uint8_t> body;
@@ -275,13 +274,12 @@ void Server::serve(Client &client) {
             }
             break;
         }
-        dln::wire::Request request;
-        if (!dln::wire::DecodeRequest(body, request)) {
+        Session::FrameStatus status = session->handleFrame(body, reply);
+        if (status == Session::FrameStatus::Malformed) {
             why = "dropped: malformed request";
             break;
         }
-        std::vector<uint8_t> reply = dln::wire::EncodeReply(sim.dispatch(session, request));
-        if (reply.empty()) {
+        if (status == Session::FrameStatus::ReplyTooLarge) {
             why = "dropped: reply does not fit in a frame";
             break;
         }
@@ -292,7 +290,7 @@ void Server::serve(Client &client) {
     }
     if (stopping_)
         why = "closed: the server stops";
-    sim.closeSession(session);
+    session.reset();
     {
         std::lock_guard lock(clientsMutex_); // stop() must never shut down a reused number
         close(client.fd);

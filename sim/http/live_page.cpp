@@ -1,7 +1,7 @@
 #include "live_page.h"
 
+#include "dlnsim/models/option_error.h"
 #include "live_state.h"
-#include "options.h"
 #include "web_assets.h"
 
 #include <httplib.h>

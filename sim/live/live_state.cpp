@@ -1,11 +1,10 @@
 #include "live_state.h"
 
+#include "dlnsim/models/inspectable.h"
+#include "dlnsim/trace.h"
 #include "fault_json.h"
-#include "inspectable.h"
-#include "options.h"
 #include "simulator_impl.h"
 #include "timeline.h"
-#include "trace.h"
 #include "world_change.h"
 
 #include <cstdio>
@@ -18,13 +17,10 @@ constexpr size_t kTraceLines = 20;
 constexpr size_t kChangesKept = 20;
 constexpr uint64_t kRateWindowUs = 2000000;
 
-std::shared_ptr<Inspectable> Find(Simulator::Impl &impl, bool spi, uint8_t where) {
-    if (spi) {
-        auto it = impl.spi.find(where);
-        return it == impl.spi.end() ? nullptr : std::dynamic_pointer_cast<Inspectable>(it->second);
-    }
-    auto it = impl.i2c.find(where);
-    return it == impl.i2c.end() ? nullptr : std::dynamic_pointer_cast<Inspectable>(it->second);
+std::shared_ptr<Inspectable> Find(const Simulator &simulator, bool spi, uint8_t where) {
+    if (spi)
+        return std::dynamic_pointer_cast<Inspectable>(simulator.spiDevice(where));
+    return std::dynamic_pointer_cast<Inspectable>(simulator.i2cDevice(where));
 }
 
 template <class Map>
@@ -46,7 +42,7 @@ void AddDevices(nlohmann::json &devices, const char *bus, const Map &map, uint64
 LiveState::LiveState(std::shared_ptr<Simulator> simulator) : simulator_(std::move(simulator)) {}
 
 nlohmann::json LiveState::snapshot() {
-    Simulator::Impl &impl = simulator_->impl();
+    Simulator::Impl &impl = *simulator_->impl_;
     nlohmann::json state = nlohmann::json::object();
     nlohmann::json devices = nlohmann::json::array();
     std::vector<TraceEntry> trace;
@@ -56,20 +52,20 @@ nlohmann::json LiveState::snapshot() {
     size_t clients = 0;
     {
         std::lock_guard lock(impl.mutex);
-        nowUs = impl.now();
+        nowUs = impl.clock();
         if (impl.timeline) {
             // The world as it stands now, also while no program calls.
-            impl.timeline->applyDue(impl.faults, nowUs);
+            impl.timeline->applyDue(impl.faults.plan(), nowUs);
             timeline = {{"pending", impl.timeline->pending()},
                         {"applied", impl.timeline->applied()}};
         }
-        AddDevices(devices, "i2c", impl.i2c, nowUs);
-        AddDevices(devices, "spi", impl.spi, nowUs);
-        trace = impl.traceTail(kTraceLines);
-        pending = impl.faults.active();
-        calls = impl.calls;
-        injected = impl.injectedCount();
-        clients = impl.sessionCount();
+        AddDevices(devices, "i2c", impl.adapter.i2cDevices(), nowUs);
+        AddDevices(devices, "spi", impl.adapter.spiDevices(), nowUs);
+        trace = impl.trace.last(kTraceLines);
+        pending = impl.faults.plan().active();
+        calls = impl.trace.recorded();
+        injected = impl.faults.injected();
+        clients = impl.sessions.count();
     }
     nlohmann::json lines = nlohmann::json::array();
     for (const TraceEntry &entry : trace)
@@ -96,16 +92,17 @@ nlohmann::json LiveState::snapshot() {
 }
 
 std::string LiveState::change(const nlohmann::json &request) {
-    Simulator::Impl &impl = simulator_->impl();
+    Simulator::Impl &impl = *simulator_->impl_;
     // Reading the change looks devices up: the maps never change, so no lock is needed.
+    const Simulator &simulator = *simulator_;
     WorldChange change = WorldChangeFromJson(
-        request, [&impl](bool spi, uint8_t where) { return Find(impl, spi, where); });
+        request, [&simulator](bool spi, uint8_t where) { return Find(simulator, spi, where); });
     std::string line;
     uint64_t nowUs = 0;
     {
         std::lock_guard lock(impl.mutex);
-        nowUs = impl.now();
-        line = ApplyWorldChange(change, impl.faults, nowUs);
+        nowUs = impl.clock();
+        line = ApplyWorldChange(change, impl.faults.plan(), nowUs);
     }
     char at[32];
     std::snprintf(at, sizeof at, "%.3f s: ", static_cast<double>(nowUs) / 1e6);
@@ -131,8 +128,8 @@ void LiveState::remember(const std::string &line) {
         changes_.pop_front();
 }
 
-std::string DescribeDevices(Simulator &simulator) {
-    Simulator::Impl &impl = simulator.impl();
+std::string LiveState::DescribeDevices(const Simulator &simulator) {
+    const Simulator::Impl &impl = *simulator.impl_;
     std::string text;
     auto add = [&text](const char *bus, const auto &map) {
         std::string part;
@@ -146,8 +143,8 @@ std::string DescribeDevices(Simulator &simulator) {
         if (!part.empty())
             text += (text.empty() ? "" : "; ") + part;
     };
-    add("i2c", impl.i2c);
-    add("spi", impl.spi);
+    add("i2c", impl.adapter.i2cDevices());
+    add("spi", impl.adapter.spiDevices());
     return text.empty() ? "no devices" : text;
 }
 

@@ -27,6 +27,9 @@ class LiveState {
     // Applies a world change (see world_change.h) now; returns what it did. Throws
     // OptionError naming the key when the change is refused (nothing is changed then).
     std::string change(const nlohmann::json &request);
+    // The devices loaded, for the ready line: "i2c 0x29 vl53l0x, 0x30 motor-board; spi 0
+    // eeprom".
+    static std::string DescribeDevices(const Simulator &simulator);
 
   private:
     double callsPerSecond(uint64_t nowUs, uint64_t calls);
@@ -37,8 +40,5 @@ class LiveState {
     std::deque<std::pair<uint64_t, uint64_t>> samples_; // (time, calls) over the last seconds
     std::deque<std::string> changes_;                   // the last changes made, oldest first
 };
-
-// The devices loaded, for the ready line: "i2c 0x29 vl53l0x, 0x30 motor-board; spi 0 eeprom".
-std::string DescribeDevices(Simulator &simulator);
 
 } // namespace dlnsim

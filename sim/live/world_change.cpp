@@ -1,8 +1,8 @@
 #include "world_change.h"
 
+#include "dlnsim/models/registry.h"
 #include "fault_json.h"
 #include "options.h"
-#include "registry.h"
 
 #include <cstdio>
 #include <memory>

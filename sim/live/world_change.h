@@ -6,9 +6,9 @@
 //   {"clearFaults": true}                             drop every pending named fault
 #pragma once
 
+#include "dlnsim/models/inspectable.h"
 #include "dlnsim/simulator.h"
 #include "fault_plan.h"
-#include "inspectable.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "inspectable.h"
+#include "dlnsim/models/inspectable.h"
 
 #include "options.h"
 

@@ -4,10 +4,10 @@
 //           [--http-public]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
+#include "dlnsim/scenario.h"
+#include "dlnsim/server.h"
 #include "live_page.h"
 #include "live_state.h"
-#include "scenario.h"
-#include "server.h"
 
 #include <csignal>
 #include <cstdio>
@@ -138,7 +138,7 @@ int main(int argc, char **argv) {
     };
     // Scripts wait for "listening"; tests read the port after the last colon.
     std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
-                dlnsim::DescribeDevices(*sim).c_str());
+                dlnsim::LiveState::DescribeDevices(*sim).c_str());
     if (options.http >= 0)
         std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
                     page.port());

@@ -285,10 +285,16 @@ class ParsePlace {
     std::string place() const {
         std::string text;
         for (const Frame &frame : frames_) {
-            if (frame.list)
-                text += "[" + std::to_string(frame.elements == 0 ? 0 : frame.elements - 1) + "]";
-            else if (!frame.key.empty())
-                text += (text.empty() ? "" : ".") + frame.key;
+            // Appended piece by piece: GCC 12 warns wrongly about "[" + std::string.
+            if (frame.list) {
+                text += '[';
+                text += std::to_string(frame.elements == 0 ? 0 : frame.elements - 1);
+                text += ']';
+            } else if (!frame.key.empty()) {
+                if (!text.empty())
+                    text += '.';
+                text += frame.key;
+            }
         }
         return text.empty() ? "top level" : text;
     }

@@ -33,7 +33,9 @@ std::vector<Timeline::Event> TimelineFromJson(const nlohmann::json &list,
         throw OptionError("", "expected a list, found " + std::string(list.type_name()));
     std::vector<Timeline::Event> events;
     for (size_t i = 0; i < list.size(); ++i) {
-        const std::string place = "[" + std::to_string(i) + "]";
+        std::string place = std::to_string(i); // appended, not "[" + ...: see scenario.cpp
+        place.insert(place.begin(), '[');
+        place += ']';
         const nlohmann::json &entry = list[i];
         try {
             if (!entry.is_object() || !entry.contains("at"))

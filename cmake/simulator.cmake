@@ -27,7 +27,7 @@ target_link_libraries(dln_inproc PUBLIC dlnsim_core)
 
 file(GLOB DLNSIM_SERVER_SOURCES CONFIGURE_DEPENDS sim/server/*.cpp)
 add_executable(dln-sim ${DLNSIM_SERVER_SOURCES})
-target_include_directories(dln-sim PRIVATE sim/server)
+target_include_directories(dln-sim PRIVATE sim/server sim/live)
 target_link_libraries(dln-sim PRIVATE dlnsim_core)
 
 # The live page (dln-sim --http): cpp-httplib serves it; the page and chart.js are built in.

@@ -2,6 +2,7 @@
 // the session that opened it and closes with it. Not locked: the simulator's lock guards it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -15,6 +16,7 @@ class SessionTable {
     // Forgets session and closes its handles; nothing for an unknown session.
     void close(uint32_t session);
     bool isOpen(uint32_t session) const;
+    size_t count() const { return sessions_.size(); }
     bool owns(uint32_t session, uint16_t handle) const;
     // A new handle of session (never 0, never one in use), or 0 when all 65535 are in use.
     uint16_t openHandle(uint32_t session);

@@ -1,11 +1,14 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
-//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
+//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE] [--http PORT]
+//           [--http-public]
 //   dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
+#include "live_page.h"
+#include "live_state.h"
 #include "replay_sessions.h"
 
 #include <csignal>
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,17 +28,23 @@ struct Options {
     std::string trace;
     std::string replay;
     bool lenient = false;
+    int http = -1; // the live page's port; -1: no page
+    bool httpPublic = false;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
+                 "               [--http PORT] [--http-public]\n"
                  "       dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
                  "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"
+                 "                    on 127.0.0.1 only\n"
+                 "  --http-public     serve the live page on the --bind address instead\n"
                  "  --replay FILE     answer from a recording of the recording dln, in order\n"
                  "  --replay-lenient  answer by call and arguments, whatever the order\n",
                  problem);
@@ -47,19 +57,26 @@ Options Parse(int argc, char **argv) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h")
             Usage("simulated DLN adapter server", 0);
-        if (option == "--replay-lenient") {
-            options.lenient = true;
+        // The options without a value.
+        if (option == "--replay-lenient" || option == "--http-public") {
+            if (option == "--replay-lenient")
+                options.lenient = true;
+            else
+                options.httpPublic = true;
             continue;
         }
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];
-        if (option == "--port") {
+        if (option == "--port" || option == "--http") {
             char *end = nullptr;
             unsigned long port = std::strtoul(value, &end, 10);
             if (*value == '\0' || *end != '\0' || port > 65535)
                 Usage(("bad port " + std::string(value)).c_str());
-            options.port = static_cast<uint16_t>(port);
+            if (option == "--port")
+                options.port = static_cast<uint16_t>(port);
+            else
+                options.http = static_cast<int>(port);
         } else if (option == "--bind") {
             options.bind = value;
         } else if (option == "--scenario") {
@@ -76,6 +93,10 @@ Options Parse(int argc, char **argv) {
         Usage("--replay-lenient needs --replay FILE");
     if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
         Usage("a replay answers from its recording: no --scenario or --trace with --replay");
+    if (!options.replay.empty() && options.http >= 0)
+        Usage("a replay has no simulated robot to show: no --http with --replay");
+    if (options.httpPublic && options.http < 0)
+        Usage("--http-public needs --http PORT");
     return options;
 }
 
@@ -95,15 +116,16 @@ int main(int argc, char **argv) {
 
     std::shared_ptr<dlnsim::Simulator> sim;
     std::shared_ptr<dlnsim::replay::Replay> replay;
+    std::vector<std::string> notices;
     try {
         if (!options.replay.empty())
             replay = dlnsim::replay::OpenReplay(options.replay, options.lenient
                                                                     ? dlnsim::replay::Mode::Lenient
                                                                     : dlnsim::replay::Mode::Strict);
         dlnsim::SimBuilder builder =
-            options.scenario.empty()
-                ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
-                : dlnsim::LoadScenarioFile(options.scenario);
+            options.scenario.empty() ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(),
+                                                            dlnsim::kDefaultScenarioName, &notices)
+                                     : dlnsim::LoadScenarioFile(options.scenario, &notices);
         if (!options.trace.empty())
             builder.traceFile(options.trace);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
@@ -114,6 +136,9 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    for (const std::string &notice : notices)
+        std::fprintf(stderr, "dln-sim: %s\n", notice.c_str());
+
     dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay)
                                  : dlnsim::Server::NewSession(
                                        [sim] { return std::make_unique<dlnsim::Session>(sim); }));
@@ -123,13 +148,31 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
     }
-    bool v6 = options.bind.find(':') != std::string::npos;
-    std::printf("dln-sim: listening on %s%s%s:%u\n", v6 ? "[" : "", options.bind.c_str(),
-                v6 ? "]" : "", server.port());
+    // The page changes the world and shows the bus: on loopback unless asked for explicitly.
+    dlnsim::LivePage page(sim);
+    std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
+    if (options.http >= 0) {
+        try {
+            page.start(static_cast<uint16_t>(options.http), pageAddress);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "dln-sim: %s\n", e.what());
+            return 1;
+        }
+    }
+    auto shown = [](const std::string &address) {
+        return address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    };
+    // Scripts wait for "listening"; tests read the port after the last colon.
+    std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
+                dlnsim::LiveState::DescribeDevices(*sim).c_str());
+    if (options.http >= 0)
+        std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
+                    page.port());
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    page.stop();
     server.stop();
     sim->finish();
     if (replay)

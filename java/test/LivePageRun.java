@@ -12,6 +12,7 @@ import java.util.Arrays;
  */
 public final class LivePageRun {
     private static final int SERVO_A = 0x51;
+    private static final int SERVO_B = 0x52;
     private static final int ADC_DAC = 0x48;
     private static final int LASER = 0x29;
 
@@ -46,9 +47,10 @@ public final class LivePageRun {
 
     public static void main(String[] args) throws Exception {
         String page = args[0];
-        int[] pwm = slots(SERVO_A, 0, 0x05, 0xDC, 0, 0, 1, 1);
+        // Both boards of the robot: only then do slots 8 and 9 tell that the widths were taken.
+        int[] pwm = slots(SERVO_A, SERVO_B, 0x05, 0xDC, 0x05, 0xDC, 1, 1);
         I2C_DLN.dualServo_1500_PWM(pwm);
-        check(pwm[8] == 0xDC && pwm[9] == 0xDC, "servo 0x51 set to 1500 us");
+        check(pwm[8] == 0xDC && pwm[9] == 0xDC, "servos 0x51 and 0x52 set to 1500 us");
         int[] adc = slots(ADC_DAC, 128, -1, -1, -1, -1);
         I2C_DLN.adcsdac(adc);
         check(adc[5] == 128, "DAC output 128 read back on input 4");

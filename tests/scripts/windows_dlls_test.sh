@@ -47,7 +47,7 @@ ExpectOnlyWindowsAndDln() {
     local dll
     for dll in $(Imports "$1" | cut -d' ' -f1 | sort -u); do
         case "${dll,,}" in
-        kernel32.dll | msvcrt.dll | ws2_32.dll | advapi32.dll | user32.dll | dln.dll) ;;
+        kernel32.dll | msvcrt.dll | ws2_32.dll | advapi32.dll | user32.dll | winmm.dll | dln.dll) ;;
         *) Fail "$(basename "$1") needs $dll, which Windows lacks: it would have to be shipped" ;;
         esac
     done

@@ -1,4 +1,5 @@
-# The simulator and the in-process backend: built and used on the build machine only.
+# The simulator: dln-sim for Linux and Windows, and the in-process backend for the build
+# machine's tests.
 
 # The core: virtual adapter, buses, device models, scenarios, trace.
 file(GLOB DLNSIM_CORE_SOURCES CONFIGURE_DEPENDS sim/core/*.cpp sim/models/*.cpp)
@@ -14,16 +15,23 @@ add_custom_command(
 add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
 target_include_directories(dlnsim_core PUBLIC sim/include sim/core sim/models)
 target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
+# The server's networking: standalone asio, header-only.
+target_include_directories(dlnsim_core PRIVATE ${ASIO_INCLUDE_DIR})
+if(WIN32)
+  target_link_libraries(dlnsim_core PUBLIC ws2_32 mswsock)
+endif()
 target_compile_definitions(dlnsim_core PRIVATE DLNSIM_SCENARIO_DIR="${CMAKE_SOURCE_DIR}/sim/scenarios")
 set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 # The in-process backend: the same C interface, reaching a simulator in this process.
-file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS dln/inproc/*.cpp)
-add_library(dln_inproc STATIC ${DLN_CLIENT_SOURCES} ${DLN_INPROC_SOURCES})
-target_include_directories(dln_inproc PUBLIC dln/include PRIVATE dln/client dln/inproc)
-target_link_libraries(dln_inproc PUBLIC dlnsim_core)
+if(I2C_DLN_HOST_TESTS)
+  file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS dln/inproc/*.cpp)
+  add_library(dln_inproc STATIC ${DLN_CLIENT_SOURCES} ${DLN_INPROC_SOURCES})
+  target_include_directories(dln_inproc PUBLIC dln/include PRIVATE dln/client dln/inproc)
+  target_link_libraries(dln_inproc PUBLIC dlnsim_core)
+endif()
 
 file(GLOB DLNSIM_SERVER_SOURCES CONFIGURE_DEPENDS sim/server/*.cpp)
 add_executable(dln-sim ${DLNSIM_SERVER_SOURCES})
-target_include_directories(dln-sim PRIVATE sim/server)
+target_include_directories(dln-sim PRIVATE sim/server ${ASIO_INCLUDE_DIR})
 target_link_libraries(dln-sim PRIVATE dlnsim_core)

@@ -1,16 +1,17 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
-//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]
+//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE] [--max-clients N]
 //
-// Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
+// Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
+// also on Ctrl-C and Ctrl-Break in its console).
 #include "scenario.h"
 #include "server.h"
+
+#include <asio.hpp>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <pthread.h>
 #include <string>
 
 namespace {
@@ -20,16 +21,19 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    size_t maxClients = dlnsim::Server::kDefaultMaxClients;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
+                 "               [--max-clients N]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n",
+                 "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --max-clients N   clients served at once, more are refused (default 64)\n",
                  problem);
     std::exit(status);
 }
@@ -55,6 +59,12 @@ Options Parse(int argc, char **argv) {
             options.scenario = value;
         } else if (option == "--trace") {
             options.trace = value;
+        } else if (option == "--max-clients") {
+            char *end = nullptr;
+            unsigned long clients = std::strtoul(value, &end, 10);
+            if (*value < '0' || *value > '9' || *end != '\0' || clients < 1 || clients > 100000)
+                Usage(("bad client count " + std::string(value) + " (1 to 100000)").c_str());
+            options.maxClients = clients;
         } else {
             Usage(("unknown option " + option).c_str());
         }
@@ -62,19 +72,37 @@ Options Parse(int argc, char **argv) {
     return options;
 }
 
+// The name of a stop signal, as glibc's strsignal gives it.
+const char *SignalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "Interrupt";
+    case SIGTERM:
+        return "Terminated";
+#ifdef SIGBREAK
+    case SIGBREAK:
+        return "Break";
+#endif
+    default:
+        return "a signal";
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     Options options = Parse(argc, argv);
 
-    // The signals are taken by sigwait below, in this thread only; the server's threads
-    // inherit the blocked mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // The stop signals are taken from here on, before any thread starts; the runtime turns
+    // Ctrl-C and Ctrl-Break in a Windows console into SIGINT and SIGBREAK.
+    asio::io_context signals;
+    asio::signal_set stopSignals(signals, SIGINT, SIGTERM);
+#ifdef SIGBREAK
+    stopSignals.add(SIGBREAK);
+#endif
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     std::shared_ptr<dlnsim::Simulator> sim;
     try {
@@ -92,7 +120,7 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    dlnsim::Server server(sim);
+    dlnsim::Server server(sim, {}, options.maxClients);
     try {
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
@@ -105,10 +133,11 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignals.async_wait([&signal](const asio::error_code &, int number) { signal = number; });
+    signals.run();
     server.stop();
     sim->finish();
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
-                 strsignal(signal), static_cast<unsigned long long>(sim->injectedFaults()));
+                 SignalName(signal), static_cast<unsigned long long>(sim->injectedFaults()));
     return 0;
 }

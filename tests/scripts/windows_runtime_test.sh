@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs the cross-built I2C_DLN.dll with our dln.dll under wine and checks that it does what
-# the Linux library does: jni_host calls the fifteen native methods in the demo's order, once
-# as a Linux program against libI2C_DLN.so and once as a Windows program under wine, each
-# against a fresh dln-sim with the same robot. Standard output, standard error, zz.dat and the
-# EEPROM's memory must be equal; the Windows C runtime writes text files and standard output
-# in text mode, so there every line must end in CR LF where Linux ends it in LF. It also times
-# the polling delay of the Windows build under wine.
+# Runs the cross-built I2C_DLN.dll with our dln.dll and dln-sim.exe under wine and checks that
+# they do what the Linux builds do: jni_host calls the fifteen native methods in the demo's
+# order, as a Linux program against libI2C_DLN.so and the Linux dln-sim, then as a Windows
+# program under wine against the Linux dln-sim and against dln-sim.exe, each time against a
+# fresh simulator with the same robot. Standard output, standard error, zz.dat and the EEPROM's
+# memory must be equal; the Windows C runtime writes text files and standard output in text
+# mode, so there every line must end in CR LF where Linux ends it in LF. It also times the
+# polling delay of the Windows build under wine.
 # Usage: windows_runtime_test.sh SOURCE_DIR WORK_DIR JNI_INCLUDE_DIR LINUX_BIN_DIR LINUX_LIB_DIR
 # Exits 77 when wine or mingw-w64 cannot be installed.
 set -euo pipefail
@@ -62,17 +63,24 @@ WindowsPath() {
 echo "--- polling delay of the Windows build, under wine"
 wine "$windows_bin/polling_delay_check.exe" | tr -d '\r' || Fail "the polling delay under wine"
 
-# Runs jni_host (the command in $2...) in the fresh folder $1 against a fresh dln-sim there.
+# Runs jni_host (the command after "--") in the fresh folder $1 against a fresh dln-sim there
+# (the command from $2 to "--", given the scenario's path), and stops dln-sim with SIGINT,
+# which wine hands to a Windows program as Ctrl-C.
 RunHost() {
     local dir=$1
+    shift
+    local sim_command=()
+    while [ "$1" != "--" ]; do
+        sim_command+=("$1")
+        shift
+    done
     shift
     rm -rf "$dir"
     mkdir -p "$dir"
     cp "$source_dir/java/demo/program.hex" "$dir/"
-    (cd "$dir" && exec "$linux_bin/dln-sim" --scenario "$source_dir/tests/windows/still_robot.json" \
-        >sim.log 2>&1) &
+    (cd "$dir" && exec "${sim_command[@]}" >sim.log 2>&1) &
     sim=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         grep -q listening "$dir/sim.log" && break
         kill -0 "$sim" 2>/dev/null || break
         sleep 0.1
@@ -82,6 +90,8 @@ RunHost() {
     (cd "$dir" && "$@" >out.txt 2>err.txt) || Fail "$* exited with $?: $(head -5 "$dir/err.txt")"
     echo "$(basename "$dir"): $(wc -l <"$dir/out.txt") lines in $((SECONDS - start)) s"
     StopSim
+    grep -q "dln-sim: stopped on Interrupt" "$dir/sim.log" ||
+        Fail "$(basename "$dir"): dln-sim did not stop cleanly on SIGINT: $(tail -3 "$dir/sim.log")"
 }
 
 # Equal after one CR is taken from the end of every line of the Windows file, which must have
@@ -98,23 +108,33 @@ ExpectSameText() {
     fi
 }
 
-echo "--- the fifteen methods, Linux then Windows"
-RunHost "$work_dir/run/linux" "$linux_bin/jni_host" "$linux_lib/libI2C_DLN.so"
-RunHost "$work_dir/run/windows" wine "$windows_bin/jni_host.exe" \
-    "$(WindowsPath "$windows_bin/I2C_DLN.dll")"
+scenario=$source_dir/tests/windows/still_robot.json
+linux_sim=("$linux_bin/dln-sim" --scenario "$scenario")
+windows_sim=(wine "$windows_bin/dln-sim.exe" --scenario "$(WindowsPath "$scenario")")
+linux_host=("$linux_bin/jni_host" "$linux_lib/libI2C_DLN.so")
+windows_host=(wine "$windows_bin/jni_host.exe" "$(WindowsPath "$windows_bin/I2C_DLN.dll")")
 
-linux=$work_dir/run/linux
-windows=$work_dir/run/windows
+echo "--- the fifteen methods: library and dln-sim for Linux, for Windows, and mixed"
+runs=$work_dir/run
+RunHost "$runs/linux" "${linux_sim[@]}" -- "${linux_host[@]}"
+RunHost "$runs/windows-library" "${linux_sim[@]}" -- "${windows_host[@]}"
+RunHost "$runs/windows" "${windows_sim[@]}" -- "${windows_host[@]}"
+
+linux=$runs/linux
 methods=$(grep -o '^.\?== [A-Za-z0-9_]* returned' "$linux/out.txt" | sort -u | wc -l)
 [ "$methods" -eq 15 ] || Fail "the Linux run called $methods distinct methods, not fifteen"
-ExpectSameText "standard output" "$linux/out.txt" "$windows/out.txt"
-ExpectSameText "standard error" "$linux/err.txt" "$windows/err.txt"
-ExpectSameText "zz.dat" "$linux/zz.dat" "$windows/zz.dat"
-cmp "$linux/eeprom.bin" "$windows/eeprom.bin" || Fail "the EEPROM's memory differs"
+for windows in "$runs/windows-library" "$runs/windows"; do
+    name=$(basename "$windows")
+    ExpectSameText "$name: standard output" "$linux/out.txt" "$windows/out.txt"
+    ExpectSameText "$name: standard error" "$linux/err.txt" "$windows/err.txt"
+    ExpectSameText "$name: zz.dat" "$linux/zz.dat" "$windows/zz.dat"
+    cmp "$linux/eeprom.bin" "$windows/eeprom.bin" || Fail "$name: the EEPROM's memory differs"
+done
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) of the Windows library under wine failed"
     exit 1
 fi
-echo "I2C_DLN.dll under wine printed what libI2C_DLN.so printed ($(wc -l <"$linux/out.txt")" \
-     "lines, CR LF for LF), and wrote the same zz.dat and EEPROM image."
+echo "I2C_DLN.dll under wine, against the Linux dln-sim and against dln-sim.exe, printed what" \
+     "libI2C_DLN.so printed ($(wc -l <"$linux/out.txt") lines, CR LF for LF) and left the same" \
+     "zz.dat and EEPROM image."

@@ -76,6 +76,8 @@ for _ in $(seq "$runs"); do
     "$build/bin/dln-bench-floor" measure "$results"
 done
 "$build/bin/dln-bench-floor" table "$results" | tee "$results/table.md"
+echo "== The typed API's read against the raw read, alternating call for call (one row per run)"
+cat "$results/typed.tsv"
 
 echo "== One exchange over TCP, and in process (Google Benchmark)"
 "$build/bin/dln-bench-tcp" --benchmark_min_time=0.5 --benchmark_color=false 2>&1 | tee "$results/tcp.txt"

@@ -140,5 +140,47 @@ public final class Bench {
                         us[reps / 2], p99, reps);
             }
         }
+        typedAgainstRaw(outDir, Math.max(50, (int) (400 * scale)));
+    }
+
+    /**
+     * The typed API's read against the raw native read, alternating call for call so that both
+     * meet the same moments of a shared machine; adds a row to OUTDIR/typed.tsv.
+     */
+    static void typedAgainstRaw(Path outDir, int reps) throws IOException {
+        long[] raw = new long[reps];
+        long[] typed = new long[reps];
+        for (int i = -reps / 10; i < reps; i++) { // the first tenth warms up
+            // Each goes first every other time, so neither always follows the other.
+            boolean rawFirst = (i & 1) == 0;
+            long start = System.nanoTime();
+            if (rawFirst) {
+                I2C_DLN.read(BenchCase.slots(0x50, 8));
+            } else {
+                BenchCase.TYPED_DEVICE.read(8);
+            }
+            long middle = System.nanoTime();
+            if (rawFirst) {
+                BenchCase.TYPED_DEVICE.read(8);
+            } else {
+                I2C_DLN.read(BenchCase.slots(0x50, 8));
+            }
+            long end = System.nanoTime();
+            if (i >= 0) {
+                raw[i] = rawFirst ? middle - start : end - middle;
+                typed[i] = rawFirst ? end - middle : middle - start;
+            }
+        }
+        Arrays.sort(raw);
+        Arrays.sort(typed);
+        double rawUs = raw[reps / 2] / 1000.0;
+        double typedUs = typed[reps / 2] / 1000.0;
+        Path out = outDir.resolve("typed.tsv");
+        String head = Files.exists(out) ? "" : "pairs\trawMedianUs\ttypedMedianUs\tadded\n";
+        String row = String.format("%d\t%.1f\t%.1f\t%+.1f%%%n", reps, rawUs, typedUs,
+                100 * (typedUs - rawUs) / rawUs);
+        Files.writeString(out, head + row, StandardCharsets.UTF_8, StandardOpenOption.CREATE,
+                StandardOpenOption.APPEND);
+        System.err.print("typed read against raw read: " + row);
     }
 }

@@ -1,3 +1,5 @@
+import i2cdln.Dln;
+import i2cdln.I2cDevice;
 import java.util.List;
 
 /** One measured native call with its arguments and the calls it needs before it. */
@@ -35,6 +37,9 @@ abstract class BenchCase {
         };
     }
 
+    /** The typed API's view of the register device the raw read reads. */
+    static final I2cDevice TYPED_DEVICE = Dln.create().i2c(0x50);
+
     static int[] slots(int... head) {
         int[] slots = new int[255];
         System.arraycopy(head, 0, slots, 0, head.length);
@@ -64,6 +69,7 @@ abstract class BenchCase {
         return List.of(
                 of("write_1_byte", 400, () -> I2C_DLN.write(slots(0x50, 1, 0x10))),
                 of("read_8_bytes", 400, () -> I2C_DLN.read(slots(0x50, 8))),
+                of("typed_read_8_bytes", 400, () -> TYPED_DEVICE.read(8)),
                 of("i2cScan", 400, () -> I2C_DLN.i2cScan(new int[255])),
                 of("dualServo_1500_PWM", 400, () -> I2C_DLN.dualServo_1500_PWM(
                         slots(0x51, 0x52, 0x05, 0xDC, 0x05, 0xDC, 0x01, 0x02))),

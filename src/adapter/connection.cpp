@@ -37,11 +37,6 @@ void PrintVersionText(uint32_t value) {
            static_cast<int>(value & 0xFF));
 }
 
-void PrintCallFailure(const char *call, DLN_RESULT result) {
-    printf("%s() function returns 0x%X\n", call, static_cast<unsigned>(result));
-    printf("%s() failed\n", call);
-}
-
 // Ends the operation as the form prescribes: release what is held, report the end.
 bool End(AdapterConnection &c) {
     ReleaseAdapterConnection(c);
@@ -79,7 +74,7 @@ bool StepVersion(AdapterConnection &c, const FormRules &rules) {
         return true; // the SPI form skips identification after a failed open
     DLN_VERSION version{};
     if (!DLN_SUCCEEDED(DlnGetVersion(c.handle, &version))) {
-        printf("DlnGetVersion() failed\n");
+        ReportFailure("DlnGetVersion");
         return rules.versionEnds ? End(c) : true;
     }
     if (rules.successPrints)
@@ -93,8 +88,8 @@ bool StepPortCount(AdapterConnection &c, const FormRules &rules) {
                                   : DlnI2cMasterGetPortCount(c.handle, &count);
     c.portCount = count;
     if (!DLN_SUCCEEDED(result)) {
-        PrintCallFailure(rules.spi ? "DlnSpiMasterGetPortCount" : "DlnI2cMasterGetPortCount",
-                         result);
+        ReportCallFailure(rules.spi ? "DlnSpiMasterGetPortCount" : "DlnI2cMasterGetPortCount",
+                          result);
         if (rules.portCountEnds)
             return End(c);
     } else if (count == 0) {
@@ -118,8 +113,8 @@ bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
                                   : DlnI2cMasterGetFrequency(c.handle, 0, &frequency);
     c.frequency = frequency;
     if (!DLN_SUCCEEDED(result)) {
-        PrintCallFailure(rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
-                         result);
+        ReportCallFailure(rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
+                          result);
         if (rules.frequencyEnds)
             return End(c);
     }
@@ -133,7 +128,7 @@ bool StepEnable(AdapterConnection &c, const FormRules &rules) {
     DLN_RESULT result = rules.spi ? DlnSpiMasterEnable(c.handle, 0, &conflict)
                                   : DlnI2cMasterEnable(c.handle, 0, &conflict);
     if (!DLN_SUCCEEDED(result)) {
-        PrintCallFailure(rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable", result);
+        ReportCallFailure(rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable", result);
         if (rules.enableEnds)
             return End(c);
     }

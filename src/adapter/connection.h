@@ -3,6 +3,7 @@
 // disconnect. Five forms differ only in what a failed step does and what success prints.
 #pragma once
 
+#include "adapter/failure_report.h"
 #include "dln_api.h"
 
 #include <cstdint>

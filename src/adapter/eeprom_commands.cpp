@@ -1,14 +1,6 @@
 #include "adapter/eeprom_commands.h"
 
-#include <cstdio>
 #include <cstring>
-
-void PrintTransferFailure(DLN_RESULT result) {
-    if (DLN_SUCCEEDED(result))
-        return;
-    printf("DlnSpiMasterReadWrite() function returns 0x%X\n", static_cast<unsigned>(result));
-    printf("DlnSpiMasterReadWrite() failed\n");
-}
 
 DLN_RESULT EepromCommand(EepromSession &session, uint8_t opcode, uint16_t length) {
     session.command[0] = opcode;

@@ -23,9 +23,6 @@ struct EepromSession {
     uint8_t reply[4] = {};
 };
 
-// Prints the two lines of a failed transfer; nothing when result is a success.
-void PrintTransferFailure(DLN_RESULT result);
-
 // Sets command byte 0 to opcode and transfers the first length (1..4) command bytes, receiving
 // into the reply buffer. Prints nothing.
 DLN_RESULT EepromCommand(EepromSession &session, uint8_t opcode, uint16_t length);

@@ -2,6 +2,7 @@
 
 #include "adapter/connection.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -14,22 +15,24 @@ void PrintDevices(uint8_t count, const uint8_t *devices) {
         printf("%d %x\n", devices[i], devices[i]);
 }
 
-int FailTransfer(AdapterConnection &connection, const char *call) {
-    printf("%s() failed\n", call);
-    ReleaseAdapterConnection(connection);
-    return -1;
-}
-
-// A transfer that went through: print each byte, hand it to its slot, release the connection.
-int FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, int length, int32_t *slots,
-                   int32_t count) {
-    for (int i = 0; i < length; ++i) {
+// A transfer that went through: print each byte, release the connection.
+I2cBytes FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, uint8_t count) {
+    I2cBytes done;
+    done.outcome = Outcome::Done;
+    done.count = count;
+    for (int i = 0; i < count; ++i) {
         printf("%d %x\n", buffer[i], buffer[i]);
-        slots[i] = buffer[i];
+        done.bytes[i] = buffer[i];
     }
     fflush(stdout);
     ReleaseAdapterConnection(connection);
-    return count;
+    return done;
+}
+
+I2cBytes FailTransfer(AdapterConnection &connection, const char *name) {
+    ReportFailure(name);
+    ReleaseAdapterConnection(connection);
+    return I2cBytes{};
 }
 
 } // namespace
@@ -42,56 +45,52 @@ int PrintAdapterAndDevices() {
     uint8_t devices[256] = {};
     uint8_t count = 0;
     if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(connection.handle, 0, &count, devices)))
-        printf("DlnI2cMasterScanDevices() failed\n");
+        ReportFailure("DlnI2cMasterScanDevices");
     else
         PrintDevices(count, devices);
     return ReleaseAdapterConnection(connection);
 }
 
-int ScanI2cBus(int32_t list[kScanListLength]) {
+I2cScan ScanI2cBus() {
+    I2cScan scan;
     AdapterConnection connection;
     if (!OpenAdapterConnection(connection))
-        return -1;
+        return scan;
     uint8_t devices[256] = {};
     uint8_t count = 0;
     DLN_RESULT result = DlnI2cMasterScanDevices(connection.handle, 0, &count, devices);
-    for (int i = 0; i < kScanListLength; ++i)
-        list[i] = 0;
-    if (!DLN_SUCCEEDED(result))
-        return FailTransfer(connection, "DlnI2cMasterScanDevices");
+    scan.listed = true;
+    if (!DLN_SUCCEEDED(result)) {
+        ReportFailure("DlnI2cMasterScanDevices");
+        ReleaseAdapterConnection(connection);
+        return scan;
+    }
     PrintDevices(count, devices);
-    for (int i = 0; i < count && i < kScanListLength; ++i)
-        list[i] = devices[i];
+    scan.count = count < kScanListLength ? count : kScanListLength;
+    std::copy(devices, devices + scan.count, scan.devices);
+    scan.outcome = Outcome::Done;
     fflush(stdout);
     ReleaseAdapterConnection(connection);
-    return connection.portCount;
+    return scan;
 }
 
-int ReadI2cBytes(int32_t address, int32_t count, int32_t *slots) {
+I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
     AdapterConnection connection;
     if (!OpenAdapterConnection(connection))
-        return -1;
-    // The transfer and the loops use the low 8 bits of the count, as the bus call takes them.
-    const uint16_t length = static_cast<uint8_t>(count);
+        return I2cBytes{};
     uint8_t buffer[256] = {};
-    if (!DLN_SUCCEEDED(DlnI2cMasterRead(connection.handle, 0, static_cast<uint8_t>(address), 0, 0,
-                                        length, buffer))) {
-        return FailTransfer(connection, "DlnI2cMasterReadDevices");
-    }
-    return FinishTransfer(connection, buffer, length, slots, count);
+    if (!DLN_SUCCEEDED(DlnI2cMasterRead(connection.handle, 0, address, 0, 0, count, buffer)))
+        return FailTransfer(connection, kI2cReadName);
+    return FinishTransfer(connection, buffer, count);
 }
 
-int WriteI2cBytes(int32_t address, int32_t count, int32_t *slots) {
-    const uint16_t length = static_cast<uint8_t>(count);
+I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     uint8_t buffer[256] = {};
-    for (int i = 0; i < length; ++i)
-        buffer[i] = static_cast<uint8_t>(slots[i]);
+    std::copy(bytes, bytes + count, buffer);
     AdapterConnection connection;
     if (!OpenAdapterConnection(connection))
-        return -1;
-    if (!DLN_SUCCEEDED(DlnI2cMasterWrite(connection.handle, 0, static_cast<uint8_t>(address), 0, 0,
-                                         length, buffer))) {
-        return FailTransfer(connection, "DlnI2cMasterWriteDevices");
-    }
-    return FinishTransfer(connection, buffer, length, slots, count);
+        return I2cBytes{};
+    if (!DLN_SUCCEEDED(DlnI2cMasterWrite(connection.handle, 0, address, 0, 0, count, buffer)))
+        return FailTransfer(connection, kI2cWriteName);
+    return FinishTransfer(connection, buffer, count);
 }

@@ -2,24 +2,37 @@
 // writes without a register-address phase. Each runs a complete connection of its own.
 #pragma once
 
+#include "adapter/failure_report.h"
+
 #include <cstdint>
 
 inline constexpr int kScanListLength = 128;
-inline constexpr int kMaxReadCount = 251;  // the data slots from 2 end at the last copied slot
-inline constexpr int kMaxWriteCount = 253; // likewise, for the bytes to send
 
 // Prints the adapter's description and the devices on the bus. Returns the result of the
 // final disconnect, or 38 (the length of the message it printed) when the server is unreachable.
 int PrintAdapterAndDevices();
 
-// Fills list (128 entries, all 0 first) with the addresses found. Returns the I2C port count,
-// or -1 on failure.
-int ScanI2cBus(int32_t list[kScanListLength]);
+struct I2cScan {
+    Outcome outcome = Outcome::Failed;
+    // The adapter was reached and the scan made: the list below replaces any earlier one
+    // (empty when the scan failed). False when the connection ended first.
+    bool listed = false;
+    int count = 0; // addresses in devices, at most kScanListLength
+    uint8_t devices[kScanListLength] = {};
+};
 
-// Reads count & 0xFF bytes from address into slots[0..]. Returns count, or -1 on failure
-// (the slots then keep their values).
-int ReadI2cBytes(int32_t address, int32_t count, int32_t *slots);
+// Scans the bus and prints the devices found.
+I2cScan ScanI2cBus();
 
-// Writes the low 8 bits of slots[0..count-1] to address and, on success, stores each byte sent
-// back into its slot. Returns count, or -1 on failure.
-int WriteI2cBytes(int32_t address, int32_t count, int32_t *slots);
+struct I2cBytes {
+    Outcome outcome = Outcome::Failed;
+    uint8_t count = 0;
+    uint8_t bytes[256] = {};
+};
+
+// Reads count bytes from address and prints each. On failure nothing was read.
+I2cBytes ReadI2cBytes(uint8_t address, uint8_t count);
+
+// Writes count bytes to address and prints each once sent. Returns the bytes sent; on failure
+// nothing reached the device.
+I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes);

@@ -2,9 +2,18 @@
 // setting the board's analogue output.
 #pragma once
 
+#include "adapter/failure_report.h"
+
 #include <cstdint>
 
-// Reads channels 1 to 4 into results[0..3] (slots 2 to 5), sending dacValue's low byte with
-// every channel command. Returns -1 when a transfer fails (channels read so far are kept),
-// otherwise the result of the closing disconnect.
-int ADCs_DAC_Exchange(int32_t address, int32_t dacValue, int32_t *results);
+inline constexpr int kAdcChannels = 4;
+
+struct AdcDacReading {
+    Outcome outcome = Outcome::Failed;
+    int channelsRead = 0; // channels 1.. read before the end: 4 when done
+    uint8_t channels[kAdcChannels] = {};
+};
+
+// Reads channels 1 to 4 in turn, sending the low byte of dacValue with every channel command,
+// and prints each. A failed transfer ends the reading; the channels read before it are kept.
+AdcDacReading ADCs_DAC_Exchange(int32_t address, int32_t dacValue);

@@ -4,11 +4,8 @@
 
 #include "adapter/connection.h"
 
-#include <cstdio>
-
-// Prints message, closes and disconnects, and returns the operations' failure value -1.
-inline int FailBoardOperation(AdapterConnection &connection, const char *message) {
-    printf("%s", message);
+// Prints "<name>() failed", closes and disconnects.
+inline void EndFailedBoardOperation(AdapterConnection &connection, const char *name) {
+    ReportFailure(name);
     ReleaseAdapterConnection(connection);
-    return -1;
 }

@@ -2,9 +2,17 @@
 // a settling wait and a read; the speed is the second byte of the last reply.
 #pragma once
 
+#include "adapter/failure_report.h"
+
 #include <cstdint>
 
-// On success results[0..3] (slots 2 to 5) become the speed, 0xAA, 0xAB, 0xAC. On failure
-// results[0] holds byte 0 of the last reply read (or its input value) and -1 is returned;
-// otherwise returns the result of the closing disconnect. Prints nothing unless it fails.
-int Motor_Speeds_Read(int32_t address, int32_t parameter, int32_t *results);
+struct MotorSpeedReading {
+    Outcome outcome = Outcome::Failed;
+    int repliesRead = 0; // of the three steps: 3 when done
+    // Of the last reply read: byte 0 after the first two steps, the speed after the third.
+    uint8_t lastValue = 0;
+};
+
+// Sends 0xC1, the parameter's low byte and 0xC0, reading a reply after each. Prints nothing
+// unless it fails.
+MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter);

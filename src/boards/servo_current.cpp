@@ -30,25 +30,25 @@ bool ReadCurrent(HDLN handle, uint8_t address, uint8_t *current) {
 
 } // namespace
 
-int DualServo_1500_Current(int32_t address2, int32_t *results, int32_t address1) {
+ServoCurrentReading DualServo_1500_Current(int32_t address2, int32_t address1) {
+    ServoCurrentReading reading;
     AdapterConnection connection{.form = ConnectionForm::Stopping};
     if (!OpenAdapterConnection(connection))
-        return -1;
+        return reading;
 
-    uint8_t current = 0;
-    if (!ReadCurrent(connection.handle, Low8(address1), &current))
-        return FailBoardOperation(connection, "DualServo_1500_Current() failed\n");
-    printf("SERVO  0 Current =%x \n", current);
-    results[0] = current;
-    if (address2 == 0) {
-        ReleaseAdapterConnection(connection);
-        return 0;
+    const int32_t addresses[2] = {address1, address2};
+    const int boards = address2 == 0 ? 1 : 2;
+    for (int board = 0; board < boards; ++board) {
+        uint8_t current = 0;
+        if (!ReadCurrent(connection.handle, Low8(addresses[board]), &current)) {
+            EndFailedBoardOperation(connection, "DualServo_1500_Current");
+            return reading;
+        }
+        printf("SERVO  %d Current =%x \n", board, current);
+        reading.currents[board] = current;
+        reading.boardsRead = board + 1;
     }
-    if (!ReadCurrent(connection.handle, Low8(address2), &current))
-        return FailBoardOperation(connection, "DualServo_1500_Current() failed\n");
-    printf("SERVO  1 Current =%x \n", current);
-    results[1] = current;
-    results[2] = 0;
-    results[3] = 0;
-    return ReleaseAdapterConnection(connection);
+    ReleaseAdapterConnection(connection);
+    reading.outcome = Outcome::Done;
+    return reading;
 }

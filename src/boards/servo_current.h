@@ -2,10 +2,17 @@
 // 100 ms a four-byte reply whose second byte is the current.
 #pragma once
 
+#include "adapter/failure_report.h"
+
 #include <cstdint>
 
-// Reads the board at address1 into results[0] (slot 6) and, unless address2 is 0, the one at
-// address2 into results[1] with results[2] and results[3] cleared. The arguments keep the
-// order callers have always used. Returns -1 on failure, 0 when only the first board was
-// read, otherwise the result of the closing disconnect.
-int DualServo_1500_Current(int32_t address2, int32_t *results, int32_t address1);
+struct ServoCurrentReading {
+    Outcome outcome = Outcome::Failed;
+    int boardsRead = 0; // 1 when done with one board, 2 with two
+    uint8_t currents[2] = {};
+};
+
+// Reads the board at address1 and, unless address2 is 0, the one at address2, printing each
+// current. The arguments keep the order callers have always used. A failure ends the reading;
+// a first board read before it is kept.
+ServoCurrentReading DualServo_1500_Current(int32_t address2, int32_t address1);

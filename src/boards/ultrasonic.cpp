@@ -10,8 +10,6 @@
 namespace {
 
 constexpr uint32_t kMeasureMs = 100;
-constexpr uint8_t kFirstMarker = 0xED;
-constexpr uint8_t kLastMarker = 0xAA;
 
 struct RangerCommand {
     uint8_t command;
@@ -19,47 +17,50 @@ struct RangerCommand {
     const char *format; // printed with byte valueIndex of the reply
     int valueIndex;
     bool judgeWriteLate; // the write's result is judged only after the wait
+    uint8_t RangerReading::*value;
 };
 
 constexpr int kCommands = 3;
 constexpr RangerCommand kCommandTable[kCommands] = {
-    {0xF1, 1, "TEMP 1 =%x \n", 0, false},
-    {0xF4, 4, "SCAN LSB  2 =%x \n", 1, false},
-    {0xF5, 4, "SCAN MSB =%x \n", 1, true},
+    {0xF1, 1, "TEMP 1 =%x \n", 0, false, &RangerReading::temperature},
+    {0xF4, 4, "SCAN LSB  2 =%x \n", 1, false, &RangerReading::rangeLow},
+    {0xF5, 4, "SCAN MSB =%x \n", 1, true, &RangerReading::rangeHigh},
 };
 
 } // namespace
 
-int Ultra_Sonic_Scan(int32_t address, int32_t *results) {
+RangerReading Ultra_Sonic_Scan(int32_t address) {
+    RangerReading reading;
     AdapterConnection connection{.form = ConnectionForm::Stopping};
     if (!OpenAdapterConnection(connection))
-        return -1;
+        return reading;
 
     const uint8_t device = Low8(address);
-    uint8_t values[kCommands] = {};
     for (int i = 0; i < kCommands; ++i) {
         const RangerCommand &row = kCommandTable[i];
         const uint8_t command[2] = {row.command, row.command};
         const bool written =
             DLN_SUCCEEDED(DlnI2cMasterWrite(connection.handle, 0, device, 0, 0, 2, command));
-        if (!written && !row.judgeWriteLate)
-            return FailBoardOperation(connection, "DlnI2cMasterWriteDevices() failed\n");
+        if (!written && !row.judgeWriteLate) {
+            EndFailedBoardOperation(connection, kI2cWriteName);
+            return reading;
+        }
         PlatformSleepMs(kMeasureMs);
-        if (!written)
-            return FailBoardOperation(connection, "DlnI2cMasterWriteDevices() failed\n");
+        if (!written) {
+            EndFailedBoardOperation(connection, kI2cWriteName);
+            return reading;
+        }
         uint8_t reply[4] = {};
         if (!DLN_SUCCEEDED(
-                DlnI2cMasterRead(connection.handle, 0, device, 0, 0, row.readLength, reply)))
-            return FailBoardOperation(connection, "DlnI2cMasterReadDevices() failed\n");
-        values[i] = reply[row.valueIndex];
-        printf(row.format, values[i]);
-        // Temperature and low byte land at once; a later failure leaves them in their slots.
-        if (i < kCommands - 1)
-            results[i] = values[i];
+                DlnI2cMasterRead(connection.handle, 0, device, 0, 0, row.readLength, reply))) {
+            EndFailedBoardOperation(connection, kI2cReadName);
+            return reading;
+        }
+        reading.*row.value = reply[row.valueIndex];
+        reading.valuesRead = i + 1;
+        printf(row.format, reply[row.valueIndex]);
     }
-    results[0] = kFirstMarker;
-    results[1] = values[1];
-    results[2] = values[2];
-    results[3] = kLastMarker;
-    return ReleaseAdapterConnection(connection);
+    ReleaseAdapterConnection(connection);
+    reading.outcome = Outcome::Done;
+    return reading;
 }

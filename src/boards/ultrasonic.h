@@ -2,9 +2,18 @@
 // for with a doubled command byte and read after the board had 100 ms to measure.
 #pragma once
 
+#include "adapter/failure_report.h"
+
 #include <cstdint>
 
-// On success results[0..3] (slots 2 to 5) become 0xED, the range's low byte, its high byte,
-// 0xAA. A failure keeps what was stored so far (the temperature in results[0], then the low
-// byte in results[1]) and returns -1; otherwise returns the result of the closing disconnect.
-int Ultra_Sonic_Scan(int32_t address, int32_t *results);
+struct RangerReading {
+    Outcome outcome = Outcome::Failed;
+    int valuesRead = 0; // of the three below, in order: 3 when done
+    uint8_t temperature = 0;
+    uint8_t rangeLow = 0;
+    uint8_t rangeHigh = 0;
+};
+
+// Reads the temperature and the range's low and high byte, printing each. A failed transfer
+// ends the reading; the values read before it are kept.
+RangerReading Ultra_Sonic_Scan(int32_t address);

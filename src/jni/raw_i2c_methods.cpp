@@ -2,9 +2,15 @@
 #include "adapter/raw_i2c.h"
 #include "jni/native_method.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
+
+// The data slots from 2 end at the last copied slot; a read also echoes slots up to count + 3.
+constexpr int32_t kMaxReadCount = kCopiedSlots - 4;
+constexpr int32_t kMaxWriteCount = kCopiedSlots - 2;
+constexpr int kFirstDataSlot = 2;
 
 // The bus call takes a byte, so an address above 127 would otherwise lose its high bits and
 // reach another device (0x129 would become the ranging sensor at 0x29).
@@ -19,10 +25,19 @@ jint PrintBody(ParamSlots &) {
     return PrintAdapterAndDevices();
 }
 
+// A scan that reached the bus replaces the whole list of 128 entries, zeros after the last
+// address found; one that did not leaves the list as it was.
+void ListScan(const I2cScan &scan, ParamSlots &slots) {
+    if (!scan.listed)
+        return;
+    for (int i = 0; i < kScanListLength; ++i)
+        slots.slot[i] = i < scan.count ? scan.devices[i] : 0;
+}
+
 jint ScanBody(ParamSlots &slots) {
     // The scan runs twice on the same list; the second scan's entries reach Java.
-    ScanI2cBus(slots.slot);
-    ScanI2cBus(slots.slot);
+    ListScan(ScanI2cBus(), slots);
+    ListScan(ScanI2cBus(), slots);
     printf("Passing Count=%d\n", 10);
     for (int i = 0; i < 10; ++i)
         printf("Passing %d address=%d\n", i, slots.slot[i]);
@@ -37,7 +52,11 @@ jint ReadBody(ParamSlots &slots) {
     }
     if (!AddressFits("read", slots.slot[0], "nothing read"))
         return count + 4;
-    ReadI2cBytes(slots.slot[0], count, &slots.slot[2]);
+    const I2cBytes read =
+        ReadI2cBytes(static_cast<uint8_t>(slots.slot[0]), static_cast<uint8_t>(count));
+    // A failed read leaves the data slots as they were.
+    if (read.outcome == Outcome::Done)
+        std::copy(read.bytes, read.bytes + read.count, &slots.slot[kFirstDataSlot]);
     printf("Passing Read Data =%x\n", slots.slot[0]);
     for (int i = 0; i <= count + 3; ++i)
         printf("I2C Read Passing back  %d address=%d\n", i, slots.slot[i]);
@@ -52,7 +71,14 @@ jint WriteBody(ParamSlots &slots) {
     }
     if (!AddressFits("write", slots.slot[0], "nothing written"))
         return 3;
-    WriteI2cBytes(slots.slot[0], count, &slots.slot[2]);
+    uint8_t bytes[kMaxWriteCount] = {};
+    for (int32_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(slots.slot[kFirstDataSlot + i]);
+    const I2cBytes written =
+        WriteI2cBytes(static_cast<uint8_t>(slots.slot[0]), static_cast<uint8_t>(count), bytes);
+    // The bytes that went out come back as sent, so Java sees their low 8 bits.
+    if (written.outcome == Outcome::Done)
+        std::copy(written.bytes, written.bytes + written.count, &slots.slot[kFirstDataSlot]);
     printf("Passing Write Data =%x\n", slots.slot[0]);
     return 3;
 }

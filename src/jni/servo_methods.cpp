@@ -8,6 +8,14 @@
 
 namespace {
 
+// Records past the 63rd lie beyond the slots copied in.
+constexpr int32_t kMaxServoRecords = (kCopiedSlots - 2) / 4;
+// The board results land from slot 6 on.
+constexpr int kFirstResultSlot = 6;
+// Slot 6 follows the exchanges: after step n it holds the reply of step kSlotSixAfterStep[n].
+// Callers read these exact slots.
+constexpr int kSlotSixAfterStep[kDualServoSteps + 1] = {0, 1, 1, 3, 3, 3, 4, 7, 8, 9, 9};
+
 void PrintDualServoSlots(const ParamSlots &slots, int count) {
     for (int i = 0; i < count; ++i)
         printf("Dual Servo: i=%d Data=%d : %x\n", i, slots.slot[i],
@@ -23,7 +31,19 @@ void PrintPassingAddresses(const ParamSlots &slots) {
 jint DualServoPwmBody(ParamSlots &slots) {
     int32_t *s = slots.slot;
     PrintDualServoSlots(slots, 8);
-    DualServo_1500_PWM(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], &s[6]);
+    const DualServoReading reading =
+        DualServo_1500_PWM(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
+    int32_t *results = &s[kFirstResultSlot];
+    if (reading.stepsDone > 0)
+        results[0] = reading.replies[kSlotSixAfterStep[reading.stepsDone]];
+    if (reading.stepsDone == kDualServoSteps) {
+        // Both boards took their widths: the second 0xA3's reply, the second board's low byte,
+        // and the first board's low byte twice.
+        results[0] = reading.replies[6];
+        results[1] = reading.replies[10];
+        results[2] = reading.replies[5];
+        results[3] = reading.replies[5];
+    }
     printf("Passing Write Data =%x\n", static_cast<unsigned>(s[0]));
     return 3;
 }
@@ -55,13 +75,24 @@ jint ServoSequenceBody(ParamSlots &slots) {
     return 3;
 }
 
+// The first current in slot 6; with both boards read the second in slot 7 and 0 in slots 8, 9.
+void StoreCurrents(const ServoCurrentReading &reading, int32_t *results) {
+    if (reading.boardsRead >= 1)
+        results[0] = reading.currents[0];
+    if (reading.boardsRead == 2) {
+        results[1] = reading.currents[1];
+        results[2] = 0;
+        results[3] = 0;
+    }
+}
+
 jint DualServoCurrentBody(ParamSlots &slots) {
     int32_t *s = slots.slot;
     PrintDualServoSlots(slots, 6);
     if (s[0] == 0)
         printf("I2C Address Zero. Nothing to be done.\n");
     else
-        DualServo_1500_Current(s[1], &s[6], s[0]);
+        StoreCurrents(DualServo_1500_Current(s[1], s[0]), &s[kFirstResultSlot]);
     PrintPassingAddresses(slots);
     return 3;
 }

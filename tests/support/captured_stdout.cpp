@@ -1,27 +1,26 @@
 #include "support/captured_stdout.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
-CapturedStdout::CapturedStdout() {
-    fflush(stdout);
-    char path[] = "/tmp/captured_stdout_XXXXXX";
+CapturedOutput::CapturedOutput(FILE *stream) : stream_(stream) {
+    fflush(stream_);
+    char path[] = "/tmp/captured_output_XXXXXX";
     captureFd_ = mkstemp(path);
     unlink(path);
-    savedFd_ = dup(STDOUT_FILENO);
-    dup2(captureFd_, STDOUT_FILENO);
+    savedFd_ = dup(fileno(stream_));
+    dup2(captureFd_, fileno(stream_));
 }
 
-CapturedStdout::~CapturedStdout() {
-    fflush(stdout);
-    dup2(savedFd_, STDOUT_FILENO);
+CapturedOutput::~CapturedOutput() {
+    fflush(stream_);
+    dup2(savedFd_, fileno(stream_));
     close(savedFd_);
     close(captureFd_);
 }
 
-std::string CapturedStdout::take() {
-    fflush(stdout);
+std::string CapturedOutput::take() {
+    fflush(stream_);
     std::string text;
     char buffer[4096];
     ssize_t n;

@@ -1,9 +1,8 @@
 // Ultrasonic ranger: three doubled commands each read after 100 ms, the fixed marker values,
 // and where each failure is noticed relative to its wait.
+#include "boards/board_rig.h"
 #include "boards/ultrasonic.h"
 #include "support/board_exports.h"
-#include "support/bus_log.h"
-#include "support/fake_jni.h"
 #include "ultrasonic_ranger.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +14,14 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Slots = std::vector<int32_t>;
+using Slots = std::vector<jint>;
 
 constexpr uint8_t kRanger = 0x70;
 
-std::shared_ptr<dlnsim::Simulator> Ranger(const std::vector<dlnsim::Fault> &faults = {}) {
-    dlnsim::SimBuilder builder;
-    builder.i2c(kRanger, std::make_shared<dlnsim::UltrasonicRanger>(dlnsim::UltrasonicRangerConfig{
-                             .temperature = 0x17, .distanceCm = 0x0234}));
-    for (const dlnsim::Fault &fault : faults)
-        builder.fault(fault);
-    return builder.build();
+BoardRig Ranger() {
+    return BoardRig().board(
+        kRanger, std::make_shared<dlnsim::UltrasonicRanger>(
+                     dlnsim::UltrasonicRangerConfig{.temperature = 0x17, .distanceCm = 0x0234}));
 }
 
 const Lines kBus = {"write 0x70: f1 f1", "wait 100", "read 0x70: 17",
@@ -34,23 +30,32 @@ const Lines kBus = {"write 0x70: f1 f1", "wait 100", "read 0x70: 17",
 const std::string kTemperature = "TEMP 1 =17 \n";
 const std::string kLow = "SCAN LSB  2 =34 \n";
 
-TEST(Ultrasonic, ReadsTemperatureAndBothRangeBytesWithTheirWaits) {
-    int32_t results[4] = {-1, -2, -3, -4};
-    int status = 1234;
-    BusRun run = RunOnBus(Ranger(), [&] { status = Ultra_Sonic_Scan(kRanger, results); });
-    EXPECT_EQ(run.bus, kBus);
-    EXPECT_EQ(AfterEnabled(run.out), kTemperature + kLow + "SCAN MSB =2 \n");
-    // The temperature is only printed; slots 2 and 5 carry fixed markers.
-    EXPECT_EQ(Slots(results, results + 4), (Slots{237, 0x34, 0x02, 170}));
-    EXPECT_EQ(status, 0);
+std::string Echo(const Slots &slots) {
+    std::string echo = "Passing SCAN 1825 Data =70\n";
+    for (int i = 0; i < 10; ++i)
+        echo += "Passing " + std::to_string(i) + " value=" + std::to_string(slots[i]) + "\n";
+    return echo;
 }
 
+TEST(Ultrasonic, ReadsTemperatureAndBothRangeBytesWithTheirWaits) {
+    RangerReading reading;
+    BusRun run = Ranger().run([&] { reading = Ultra_Sonic_Scan(kRanger); });
+    EXPECT_EQ(run.bus, kBus);
+    EXPECT_EQ(AfterEnabled(run.out), kTemperature + kLow + "SCAN MSB =2 \n");
+    EXPECT_EQ(reading.outcome, Outcome::Done);
+    EXPECT_EQ(reading.valuesRead, 3);
+    EXPECT_EQ(reading.temperature, 0x17);
+    EXPECT_EQ(reading.rangeLow, 0x34);
+    EXPECT_EQ(reading.rangeHigh, 0x02);
+}
+
+// Through the method: what was stored before a failure stays in its slot.
 TEST(Ultrasonic, EachFailureKeepsWhatWasStoredBeforeIt) {
     struct Case {
         dlnsim::Fault fault;
         size_t failedEntry;
         size_t busLength;
-        Slots slots;
+        Slots results; // slots 2 to 5
         std::string printed;
     };
     const std::string writeFailed = "DlnI2cMasterWriteDevices() failed\n";
@@ -74,40 +79,32 @@ TEST(Ultrasonic, EachFailureKeepsWhatWasStoredBeforeIt) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fault.call + " #" + std::to_string(c.fault.nth));
-        int32_t results[4] = {-1, -2, -3, -4};
-        int status = 1234;
-        BusRun run =
-            RunOnBus(Ranger({c.fault}), [&] { status = Ultra_Sonic_Scan(kRanger, results); });
+        const Slots in = SlotsOf({kRanger, 1, -1, -2, -3, -4, 6, 7, 8, 9});
+        MethodCall call = Ranger().fault(c.fault).call(Java_I2C_1DLN_Ultra_1Sonic, in);
         Lines bus(kBus.begin(), kBus.begin() + c.busLength);
         const std::string &entry = bus[c.failedEntry];
         bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f";
-        EXPECT_EQ(run.bus, bus);
-        EXPECT_EQ(Slots(results, results + 4), c.slots);
-        EXPECT_EQ(AfterEnabled(run.out), c.printed);
-        EXPECT_EQ(status, -1);
-        EXPECT_EQ(run.trace.back().call, "DlnDisconnect");
+        EXPECT_EQ(call.run.bus, bus);
+        Slots expected = in;
+        std::copy(c.results.begin(), c.results.end(), expected.begin() + 2);
+        EXPECT_EQ(call.array, expected);
+        EXPECT_EQ(AfterEnabled(call.run.out), c.printed + Echo(expected));
+        EXPECT_EQ(call.result, 10);
+        EXPECT_EQ(call.run.trace.back().call, "DlnDisconnect");
     }
 }
 
-TEST(UltrasonicMethod, EchoesTenSlotsAndReturnsTen) {
-    FakeJni jni;
-    std::vector<jint> values = {kRanger, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    values.resize(255, 1);
-    jintArray array = jni.array(values);
-    jint result = 0;
-    BusRun run =
-        RunOnBus(Ranger(), [&] { result = Java_I2C_1DLN_Ultra_1Sonic(jni.env(), nullptr, array); });
-    std::vector<jint> expected = values;
-    expected[2] = 237;
+TEST(UltrasonicMethod, FramesTheRangeWithItsMarkersAndReturnsTen) {
+    const Slots in = SlotsOf({kRanger, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1);
+    MethodCall call = Ranger().call(Java_I2C_1DLN_Ultra_1Sonic, in);
+    Slots expected = in;
+    expected[2] = 237; // the temperature is only printed
     expected[3] = 0x34;
     expected[4] = 0x02;
     expected[5] = 170;
-    EXPECT_EQ(result, 10);
-    EXPECT_EQ(jni.values(array), expected);
-    std::string echo = "Passing SCAN 1825 Data =70\n";
-    for (int i = 0; i < 10; ++i)
-        echo += "Passing " + std::to_string(i) + " value=" + std::to_string(expected[i]) + "\n";
-    EXPECT_EQ(AfterEnabled(run.out), kTemperature + kLow + "SCAN MSB =2 \n" + echo);
+    EXPECT_EQ(call.result, 10);
+    EXPECT_EQ(call.array, expected);
+    EXPECT_EQ(AfterEnabled(call.run.out), kTemperature + kLow + "SCAN MSB =2 \n" + Echo(expected));
 }
 
 } // namespace

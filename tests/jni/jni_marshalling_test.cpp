@@ -93,39 +93,6 @@ TEST(JniMarshalling, AddressesOutsideSevenBitsAreRefusedWithoutTouchingTheBus) {
     }
 }
 
-TEST(JniMarshalling, NullAndShortArraysAreRefusedWithoutCopying) {
-    struct Case {
-        const char *method;
-        jint (*call)(JNIEnv *, jclass, jintArray);
-        size_t length; // 0 with null
-        bool null;
-        jint expected;
-        const char *line;
-    };
-    const Case cases[] = {
-        {"read", Java_I2C_1DLN_read, 0, true, 0,
-         "read: the parameter array is null; it needs at least 255 slots. Nothing done.\n"},
-        {"write", Java_I2C_1DLN_write, 3, false, 3,
-         "write: the parameter array is too short; it needs at least 255 slots. Nothing done.\n"},
-        {"write", Java_I2C_1DLN_write, 254, false, 3,
-         "write: the parameter array is too short; it needs at least 255 slots. Nothing done.\n"},
-        {"i2cScan", Java_I2C_1DLN_i2cScan, 9, false, 10,
-         "i2cScan: the parameter array is too short; it needs at least 10 slots. Nothing done.\n"},
-    };
-    for (const Case &c : cases) {
-        FakeJni jni;
-        jintArray array = c.null ? nullptr : jni.array(std::vector<jint>(c.length, 7));
-        jint result = -1;
-        std::string out = CaptureStdout([&] { result = c.call(jni.env(), nullptr, array); });
-        EXPECT_EQ(result, c.expected) << c.method;
-        EXPECT_EQ(out, c.line);
-        EXPECT_FALSE(jni.exceptionPending) << c.method;
-        if (!c.null) {
-            EXPECT_EQ(jni.values(array), std::vector<jint>(c.length, 7)) << c.method;
-        }
-    }
-}
-
 TEST(JniMarshalling, ScanNeverReadsTheArrayAndWritesTenSlots) {
     FakeJni jni;
     jintArray array = jni.array(std::vector<jint>(12, -1));
@@ -140,6 +107,33 @@ TEST(JniMarshalling, ScanNeverReadsTheArrayAndWritesTenSlots) {
     EXPECT_EQ(jni.values(array), expected);
     EXPECT_EQ(out.substr(0, 76), "Failed to connect to local DLN server\n"
                                  "Failed to connect to local DLN server\n");
+}
+
+TEST(JniMarshalling, SpiFrequencyAddsFourByteSlotsWithCarry) {
+    struct Case {
+        jint slots[4];
+        const char *expected;
+    };
+    const Case cases[] = {
+        {{0x40, 0x42, 0x0F, 0}, "1000000"},
+        {{256, 0, 0, 0}, "256"},        // the carry goes into the second byte
+        {{0x1FF, 0xFF, 0, 0}, "65791"}, // 0xFF00 + 0x1FF
+        {{0, 0, 0, 0x80}, "2147483648"},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
+        {{-1, 0, 0, 0}, "4294967295"}, // 32-bit wrapping, no undefined overflow
+    };
+    for (const Case &c : cases) {
+        FakeJni jni;
+        std::vector<jint> values(255, 0);
+        std::copy(c.slots, c.slots + 4, values.begin() + 4);
+        jintArray array = jni.array(values);
+        std::string out =
+            CaptureStdout([&] { Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
+        EXPECT_EQ(out.substr(0, out.find("\n********\n")),
+                  std::string("\n*******************\nSPI CPOL=0 CPHA=0 SS=0 freqReques=") +
+                      c.expected)
+            << c.slots[0] << " " << c.slots[1] << " " << c.slots[2] << " " << c.slots[3];
+    }
 }
 
 TEST(JniMarshalling, BannerIsFourLinesAndReturnsZero) {

@@ -1,9 +1,8 @@
 // The servo PWM sequence: records four slots apart, every board's parameter before any pulse
 // width, the refusal of counts that cannot fit the array.
+#include "boards/board_rig.h"
 #include "servo_board.h"
 #include "support/board_exports.h"
-#include "support/bus_log.h"
-#include "support/fake_jni.h"
 
 #include <gtest/gtest.h>
 
@@ -24,22 +23,18 @@ struct SequenceRun {
         std::make_shared<ServoBoard>(dlnsim::ServoBoardConfig{.id = 0x61, .parameter = 0x07});
     std::shared_ptr<ServoBoard> second =
         std::make_shared<ServoBoard>(dlnsim::ServoBoardConfig{.id = 0x62, .parameter = 0x08});
-    FakeJni jni;
     std::vector<jint> values;
-    jint result = 0;
     BusRun run;
 
     void call(const std::vector<dlnsim::Fault> &faults = {}) {
-        dlnsim::SimBuilder builder;
-        builder.i2c(kFirst, first).i2c(kSecond, second);
-        for (const dlnsim::Fault &fault : faults)
-            builder.fault(fault);
-        jintArray array = jni.array(values);
-        run = RunOnBus(builder.build(), [&] {
-            result = Java_I2C_1DLN_I2C_1Servo_1PWM_1Sequence(jni.env(), nullptr, array);
-        });
-        EXPECT_EQ(jni.values(array), values) << "the array must come back as it went in";
-        EXPECT_EQ(result, 3);
+        MethodCall call = BoardRig()
+                              .board(kFirst, first)
+                              .board(kSecond, second)
+                              .faults(faults)
+                              .call(Java_I2C_1DLN_I2C_1Servo_1PWM_1Sequence, values);
+        EXPECT_EQ(call.array, values) << "the array must come back as it went in";
+        EXPECT_EQ(call.result, 3);
+        run = call.run;
     }
 };
 

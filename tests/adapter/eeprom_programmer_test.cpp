@@ -195,19 +195,43 @@ TEST(EepromProgrammer, FailedWriteEnableBeforeTheEraseEndsBothOperations) {
     }
 }
 
-TEST(EepromProgrammer, MissingOrUnwritableFilesEndBeforeAnyBlock) {
-    for (bool hexMissing : {true, false}) {
+// The files are checked before the erase: a chip is never erased for an image that cannot be
+// programmed. Only the identification and the write enable reach it.
+TEST(EepromProgrammer, MissingOrUnwritableFilesLeaveTheChipUntouched) {
+    struct Case {
+        const char *name;
+        bool hexPresent;
+        std::string stderrLine;
+    };
+    const Case cases[] = {
+        {"program.hex missing", false, "Could not open file program.hex to read.\n"},
+        {"zz.dat not creatable", true, "Could not open file zz.dat to write.\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         TempWorkingDir dir;
-        if (!hexMissing) {
+        if (c.hexPresent)
             dir.write("program.hex", "10 ab\n");
+        else
+            dir.write("zz.dat", "an earlier dump\n");
+        if (c.hexPresent)
             std::filesystem::create_directory("zz.dat");
-        }
         Rig rig;
-        std::string out = CaptureStdout([&] { SpiProgramEEPROM(); });
-        std::string loaded = hexMissing ? "" : "Address=16  Data1=ab \nAddress=16  Data1=ab \n";
-        EXPECT_EQ(out, kErased + kLoading + loaded);
-        EXPECT_EQ(rig.sent().size(), 4u) << "no transfer after the erase";
+        rig.fill(0x5A);
+        Outcome outcome = Outcome::Done;
+        CapturedStderr errors;
+        std::string out = CaptureStdout([&] { outcome = SpiProgramEEPROM(); });
+        EXPECT_EQ(errors.take(), c.stderrLine);
+        EXPECT_EQ(outcome, Outcome::Failed);
+        EXPECT_EQ(out, kIdentified + "Result code Write Enable Before Erase =0\n");
+        EXPECT_EQ(rig.sent(), (std::vector<Bytes>{{0x9F, 0, 0, 0}, {0x06}}));
+        EXPECT_TRUE(std::all_of(rig.chip->memory().begin(), rig.chip->memory().end(),
+                                [](uint8_t b) { return b == 0x5A; }))
+            << "the chip lost its contents";
         EXPECT_TRUE(rig.releasedLast());
+        if (!c.hexPresent) {
+            EXPECT_EQ(dir.read("zz.dat"), "an earlier dump\n");
+        }
         // The next operation works as usual.
         rig.session.sim().clearTrace();
         EXPECT_EQ(CaptureStdout([] { SpiEraseEEPROM(); }), kErased);

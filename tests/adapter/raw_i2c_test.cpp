@@ -59,19 +59,33 @@ TEST(RawI2c, ReadOfTwelveBytesPrintsEachAndEchoesSixteenSlots) {
 TEST(RawI2c, WriteSendsLowBytesAndHandsThemBack) {
     auto device = std::make_shared<CountingDevice>();
     SimSession session(dlnsim::SimBuilder().i2c(0x21, device));
-    int32_t slots[3] = {0x1FF, 0x42, -2};
-    std::string out = CaptureStdout([&] { EXPECT_EQ(WriteI2cBytes(0x21, 3, slots), 3); });
-    EXPECT_EQ(out, kBlock + "255 ff\n66 42\n254 fe\n");
+    FakeJni jni;
+    std::vector<jint> values(255, 9);
+    values[0] = 0x21;
+    values[1] = 3;
+    values[2] = 0x1FF;
+    values[3] = 0x42;
+    values[4] = -2;
+    jintArray array = jni.array(values);
+    jint result = 0;
+    std::string out =
+        CaptureStdout([&] { result = Java_I2C_1DLN_write(jni.env(), nullptr, array); });
+    EXPECT_EQ(result, 3);
+    EXPECT_EQ(out, kBlock + "255 ff\n66 42\n254 fe\nPassing Write Data =21\n");
     EXPECT_EQ(device->written, (std::vector<uint8_t>{0xFF, 0x42, 0xFE}));
-    EXPECT_EQ(slots[0], 0xFF);
-    EXPECT_EQ(slots[2], 0xFE);
+    std::vector<jint> expected = values;
+    expected[2] = 0xFF;
+    expected[4] = 0xFE;
+    EXPECT_EQ(jni.values(array), expected);
 }
 
 TEST(RawI2c, ZeroByteWriteIsABareAddressProbe) {
     auto device = std::make_shared<CountingDevice>();
     SimSession session(dlnsim::SimBuilder().i2c(0x21, device));
-    int32_t slot = 9;
-    std::string out = CaptureStdout([&] { EXPECT_EQ(WriteI2cBytes(0x21, 0, &slot), 0); });
+    I2cBytes written;
+    std::string out = CaptureStdout([&] { written = WriteI2cBytes(0x21, 0, nullptr); });
+    EXPECT_EQ(written.outcome, Outcome::Done);
+    EXPECT_EQ(written.count, 0);
     EXPECT_EQ(out, kBlock);
     EXPECT_EQ(session.transfers(), (std::vector<std::string>{"W 21:"}));
 }
@@ -97,14 +111,24 @@ TEST(RawI2c, ZeroByteReadIsIssuedAndPrintsNoDataLine) {
 
 TEST(RawI2c, FailedTransfersKeepTheSlotsAndRelease) {
     SimSession session{dlnsim::SimBuilder()};
-    int32_t slots[2] = {7, 8};
+    FakeJni jni;
+    std::vector<jint> values(255, 7);
+    values[0] = 0x33;
+    values[1] = 2;
+    jintArray readArray = jni.array(values);
+    jintArray writeArray = jni.array(values);
     std::string out = CaptureStdout([&] {
-        EXPECT_EQ(ReadI2cBytes(0x33, 2, slots), -1);
-        EXPECT_EQ(WriteI2cBytes(0x33, 2, slots), -1);
+        Java_I2C_1DLN_read(jni.env(), nullptr, readArray);
+        Java_I2C_1DLN_write(jni.env(), nullptr, writeArray);
     });
-    EXPECT_EQ(out, kBlock + "DlnI2cMasterReadDevices() failed\n" + kBlock +
-                       "DlnI2cMasterWriteDevices() failed\n");
-    EXPECT_EQ(slots[0], 7);
+    std::string readEcho = "Passing Read Data =33\n";
+    for (int i = 0; i < 6; ++i)
+        readEcho += "I2C Read Passing back  " + std::to_string(i) +
+                    " address=" + std::to_string(values[i]) + "\n";
+    EXPECT_EQ(out, kBlock + "DlnI2cMasterReadDevices() failed\n" + readEcho + kBlock +
+                       "DlnI2cMasterWriteDevices() failed\nPassing Write Data =33\n");
+    EXPECT_EQ(jni.values(readArray), values);
+    EXPECT_EQ(jni.values(writeArray), values);
     std::vector<std::string> calls = session.calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "DlnCloseHandle"), 2);
 }

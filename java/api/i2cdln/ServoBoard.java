@@ -1,0 +1,89 @@
+package i2cdln;
+
+/**
+ * One servo board: its pulse width and its current. Calls open their own adapter connection
+ * and may run from several threads at once.
+ */
+public final class ServoBoard {
+    // Parameter slots are input and output: with this bit set they still hold the input, so
+    // the first exchange never completed. The board receives only the low 8 bits; the
+    // library's echo line of the slot ("Dual Servo: i=6 Data=263 : 107") shows the bit.
+    static final int UNTOUCHED = 0x100;
+
+    private final Dln dln;
+    private final int address;
+    private final String device; // formatted once: messages are built on every call
+
+    ServoBoard(Dln dln, int address) {
+        this.dln = dln;
+        this.address = address;
+        this.device = Dln.i2cName(address);
+    }
+
+    /**
+     * The board's address.
+     *
+     * @return the 7-bit address
+     */
+    public int address() {
+        return address;
+    }
+
+    static void checkWidth(String method, String device, int microseconds) {
+        ArgumentOutOfRangeException.check(method, device, "pulse width (us)",
+                microseconds, 0, 0xFFFF);
+    }
+
+    /**
+     * Sets the pulse width ({@code dualServo_1500_PWM} with one board: the 0xA3 command with the
+     * parameter, then 0xA1 with the width). No waits: five exchanges, 23 adapter calls.
+     *
+     * <p>Only a failure of the connection or of the first exchange is observable: the library
+     * stores a reply after each exchange in the same slot, so a board that stops answering after
+     * the first exchange looks like success. Use {@link ServoPair}, whose result is complete,
+     * or read the current, where a confirmation matters. The library's echo of slot 6 shows
+     * the parameter with bit 8 set (263 for 7): the mark this method reads the outcome by.
+     *
+     * @param microseconds the pulse width, 0..65535 µs (1500 is the middle of a servo's travel)
+     * @param parameter the parameter byte sent with the 0xA3 command, 0..255
+     * @throws ArgumentOutOfRangeException when an argument is outside its range
+     * @throws NoDeviceException when the board did not answer its first exchange
+     * @throws NoServerException when no adapter server answers
+     */
+    public void setPulseWidth(int microseconds, int parameter) {
+        String method = Native.DUAL_SERVO_PWM.javaName;
+        checkWidth(method, device, microseconds);
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter,
+                0, 255);
+        int[] slots = new int[255];
+        slots[0] = address;
+        slots[2] = microseconds >> 8;
+        slots[3] = microseconds & 0xFF;
+        slots[6] = parameter | UNTOUCHED;
+        Native.DUAL_SERVO_PWM.call(slots);
+        if (slots[6] >= UNTOUCHED) {
+            throw dln.failure(method, device,
+                    "setting the pulse width failed at the first exchange");
+        }
+    }
+
+    /**
+     * Reads the current the board draws ({@code dualServo_1500_Current} with one board). Blocks
+     * for at least 200 ms: the board protocol waits 100 ms twice.
+     *
+     * @return the current byte, 0..255, unscaled
+     * @throws NoDeviceException when the board did not answer
+     * @throws NoServerException when no adapter server answers
+     */
+    public int current() {
+        int[] slots = new int[255];
+        slots[0] = address;
+        slots[6] = -1;
+        Native.DUAL_SERVO_CURRENT.call(slots);
+        if (slots[6] < 0) {
+            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, device,
+                    "reading the current failed");
+        }
+        return slots[6];
+    }
+}

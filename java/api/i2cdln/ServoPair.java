@@ -1,0 +1,83 @@
+package i2cdln;
+
+/**
+ * Two servo boards driven by one call, whose outcome the library reports completely. Calls
+ * open their own adapter connection and may run from several threads at once.
+ */
+public final class ServoPair {
+    private final Dln dln;
+    private final int first;
+    private final int second;
+    private final String devices; // formatted once: messages are built on every call
+
+    ServoPair(Dln dln, int first, int second) {
+        this.dln = dln;
+        this.first = first;
+        this.second = second;
+        this.devices = Dln.i2cName(first) + " and " + Dln.i2cName(second);
+    }
+
+
+    /**
+     * Sets both boards' pulse widths ({@code dualServo_1500_PWM}): the first board receives
+     * 0xA3 with each parameter and its width, the second board its width. No waits: ten
+     * exchanges, 38 adapter calls.
+     *
+     * @param firstUs the first board's pulse width, 0..65535 µs
+     * @param secondUs the second board's pulse width, 0..65535 µs
+     * @param firstParameter the parameter of the first 0xA3 command, 0..255
+     * @param secondParameter the parameter of the second 0xA3 command, 0..255
+     * @throws ArgumentOutOfRangeException when an argument is outside its range
+     * @throws NoDeviceException when a board did not answer; the first board may have taken its
+     *     width
+     * @throws NoServerException when no adapter server answers
+     */
+    public void setPulseWidths(int firstUs, int secondUs, int firstParameter, int secondParameter) {
+        String method = Native.DUAL_SERVO_PWM.javaName;
+        ServoBoard.checkWidth(method, devices, firstUs);
+        ServoBoard.checkWidth(method, devices, secondUs);
+        ArgumentOutOfRangeException.check(method, devices, "first parameter", firstParameter,
+                0, 255);
+        ArgumentOutOfRangeException.check(method, devices, "second parameter",
+                secondParameter, 0, 255);
+        int[] slots = new int[255];
+        slots[0] = first;
+        slots[1] = second;
+        slots[2] = firstUs >> 8;
+        slots[3] = firstUs & 0xFF;
+        slots[4] = secondUs >> 8;
+        slots[5] = secondUs & 0xFF;
+        slots[6] = firstParameter | ServoBoard.UNTOUCHED;
+        slots[7] = secondParameter;
+        slots[8] = -1; // written only when every exchange completed
+        Native.DUAL_SERVO_PWM.call(slots);
+        if (slots[8] < 0) {
+            throw dln.failure(method, devices, slots[6] >= ServoBoard.UNTOUCHED
+                    ? "setting the pulse widths failed at the first board's first exchange"
+                    : "setting the pulse widths failed after the first board's first exchange");
+        }
+    }
+
+    /**
+     * Reads both boards' currents ({@code dualServo_1500_Current}). Blocks for at least 400 ms:
+     * the board protocol waits 100 ms twice per board.
+     *
+     * @return the two current bytes, first board first, each 0..255
+     * @throws NoDeviceException when a board did not answer
+     * @throws NoServerException when no adapter server answers
+     */
+    public int[] currents() {
+        int[] slots = new int[255];
+        slots[0] = first;
+        slots[1] = second;
+        slots[6] = -1; // the first board's current
+        slots[8] = -1; // set to 0 once both boards answered
+        Native.DUAL_SERVO_CURRENT.call(slots);
+        if (slots[8] != 0) {
+            int failed = slots[6] < 0 ? first : second;
+            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, Dln.i2cName(failed),
+                    "reading the current failed");
+        }
+        return new int[] {slots[6], slots[7]};
+    }
+}

@@ -1,0 +1,10 @@
+/**
+ * A typed Java API over the fifteen native methods of {@code I2C_DLN}: the adapter and the
+ * devices on its I2C and SPI buses as objects, failures as exceptions.
+ *
+ * <p>Start from {@link i2cdln.Dln#create()}. The native methods and their printed lines stay as
+ * they are; this package calls them through method handles and judges each call from the slots
+ * the method writes. Every object is safe to share between threads; see each class for which
+ * calls may run at once and how long each blocks.
+ */
+package i2cdln;

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <list>
 #include <optional>
 #include <span>
@@ -33,19 +34,28 @@ std::runtime_error ListenError(const std::string &where, const std::string &why)
     return std::runtime_error("cannot listen on " + where + ": " + why);
 }
 
-// The address to listen on: a numeric address as it is, a name resolved for listening.
-tcp::endpoint ListenEndpoint(asio::io_context &io, const std::string &bindAddress, uint16_t port,
+// The address to listen on, as getaddrinfo finds it for listening, so that a name that cannot
+// be resolved is named in the system's own words.
+tcp::endpoint ListenEndpoint(const std::string &bindAddress, uint16_t port,
                              const std::string &where) {
-    asio::error_code error;
-    asio::ip::address address = asio::ip::make_address(bindAddress, error);
-    if (!error)
-        return {address, port};
-    tcp::resolver resolver(io);
-    auto results = resolver.resolve(bindAddress, std::to_string(port),
-                                    tcp::resolver::passive | tcp::resolver::numeric_service, error);
-    if (error || results.empty())
-        throw ListenError(where, error ? error.message() : "no address");
-    return results.begin()->endpoint();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo *addresses = nullptr;
+    int status = getaddrinfo(bindAddress.c_str(), std::to_string(port).c_str(), &hints, &addresses);
+    if (status != 0)
+        throw ListenError(where, gai_strerror(status));
+    tcp::endpoint endpoint;
+    bool fits = addresses->ai_addrlen <= endpoint.capacity();
+    if (fits) {
+        std::memcpy(endpoint.data(), addresses->ai_addr, addresses->ai_addrlen);
+        endpoint.resize(addresses->ai_addrlen);
+    }
+    freeaddrinfo(addresses);
+    if (!fits)
+        throw ListenError(where, "not an IPv4 or IPv6 address");
+    return endpoint;
 }
 
 #ifdef _WIN32
@@ -237,7 +247,7 @@ void Server::start(uint16_t port, const std::string &bindAddress) {
     if (impl_->acceptor)
         throw ListenError(where, "this server is already listening on port " +
                                      std::to_string(impl_->port));
-    tcp::endpoint endpoint = ListenEndpoint(impl_->io, bindAddress, port, where);
+    tcp::endpoint endpoint = ListenEndpoint(bindAddress, port, where);
     tcp::acceptor acceptor(impl_->io);
     asio::error_code error;
     acceptor.open(endpoint.protocol(), error);

@@ -4,10 +4,10 @@
 // go to standard error.
 #include "dln_api.h"
 #include "dln_inproc.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/models/spi_eeprom.h"
 #include "dlnsim/simulator.h"
 #include "jni/native_method.h"
-#include "register_device.h"
-#include "spi_eeprom.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
 #include "support/temp_working_dir.h"

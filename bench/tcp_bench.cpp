@@ -2,9 +2,9 @@
 // the same exchange (22-byte request, 9-byte reply) over a bare socket to an echo server, and
 // the connect and disconnect that every method of the library makes.
 #include "dln_api.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "echo_floor.h"
-#include "register_device.h"
-#include "server.h"
 
 #include <benchmark/benchmark.h>
 

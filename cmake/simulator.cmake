@@ -13,7 +13,8 @@ add_custom_command(
   DEPENDS ${DLNSIM_DEFAULT_SCENARIO} ${CMAKE_SOURCE_DIR}/sim/scenarios/embed.cmake
   COMMENT "Embedding the default scenario")
 add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
-target_include_directories(dlnsim_core PUBLIC sim/include sim/core sim/models)
+# Only sim/include is the simulator's face; its core and models stay private.
+target_include_directories(dlnsim_core PUBLIC sim/include PRIVATE sim/core sim/models)
 target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
 # The server's networking: standalone asio, header-only.
 target_include_directories(dlnsim_core PRIVATE ${ASIO_INCLUDE_DIR})
@@ -23,11 +24,13 @@ endif()
 target_compile_definitions(dlnsim_core PRIVATE DLNSIM_SCENARIO_DIR="${CMAKE_SOURCE_DIR}/sim/scenarios")
 set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-# The in-process backend: the same C interface, reaching a simulator in this process.
+# The in-process backend: the simulator offered as a dln, the same C interface reaching a
+# simulator in this process. It builds our dln's client over its own transport. Only the
+# build machine's tests use it.
 if(I2C_DLN_HOST_TESTS)
-  file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS dln/inproc/*.cpp)
+  file(GLOB DLN_INPROC_SOURCES CONFIGURE_DEPENDS sim/inproc/*.cpp)
   add_library(dln_inproc STATIC ${DLN_CLIENT_SOURCES} ${DLN_INPROC_SOURCES})
-  target_include_directories(dln_inproc PUBLIC dln/include PRIVATE dln/client dln/inproc)
+  target_include_directories(dln_inproc PUBLIC dln/include sim/inproc/include PRIVATE dln/client)
   target_link_libraries(dln_inproc PUBLIC dlnsim_core)
 endif()
 

@@ -2,8 +2,8 @@
 // slot values, and the call runs against the default robot in this process. The call must not
 // touch the array beyond its length (the fake JNIEnv records that) nor crash.
 #include "dln_inproc.h"
+#include "dlnsim/scenario.h"
 #include "platform/wait.h"
-#include "scenario.h"
 #include "support/board_exports.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"

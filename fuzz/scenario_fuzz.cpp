@@ -1,6 +1,6 @@
 // Any text as a scenario file: it loads and builds, or it is refused with a ScenarioError;
 // nothing else may escape.
-#include "scenario.h"
+#include "dlnsim/scenario.h"
 
 #include <string_view>
 

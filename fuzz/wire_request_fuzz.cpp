@@ -1,20 +1,20 @@
 // Any bytes as a request frame body reaching the simulator: the decoder refuses what it cannot
 // read, a decoded request survives a round trip, and the simulator answers it with a reply
 // that fits in a frame.
-#include "scenario.h"
-#include "simulator_impl.h"
+#include "dlnsim/scenario.h"
+#include "dlnsim/session.h"
 #include "wire.h"
 
 #include <cstdlib>
 
 namespace {
 
-dlnsim::Simulator &Robot() {
-    static std::shared_ptr<dlnsim::Simulator> sim =
+dlnsim::Session &RobotSession() {
+    static dlnsim::Session session(
         dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
             .traceLimit(16)
-            .build();
-    return *sim;
+            .build());
+    return session;
 }
 
 bool Same(const dln::wire::Request &a, const dln::wire::Request &b) {
@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         !DecodeRequest(std::span<const uint8_t>(frame).subspan(kLengthPrefix), again) ||
         !Same(request, again))
         std::abort();
-    static uint32_t session = Robot().impl().openSession();
-    if (EncodeReply(Robot().impl().dispatch(session, request)).empty())
+    if (EncodeReply(RobotSession().handle(request)).empty())
         std::abort();
     return 0;
 }

@@ -1,12 +1,12 @@
 // Operations 0, 1 and 2 of the laser method in order, through the Java method, against the
 // simulated sensor in-process: the range comes back in slots 2 and 3.
+#include "dlnsim/models/vl53l0x_sensor.h"
 #include "ranging/laser_service.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
 #include "support/sim_session.h"
 #include "support/wait_clock.h"
-#include "vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,10 +1,10 @@
 // Operations 1 and 2 of the laser method: the calibration sequence and one measurement.
 #include "ranging/laser_sequences.h"
 
+#include "dlnsim/models/vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_sensor.h"
 #include "support/captured_stdout.h"
 #include "support/sensor_rig.h"
-#include "vl53l0x_measurement.h"
-#include "vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,5 +1,6 @@
 // The laser method against the in-process simulator: operation 0 end to end, the other codes,
 // and the connection kept for the sensor.
+#include "dlnsim/models/vl53l0x.h"
 #include "ranging/laser_service.h"
 #include "ranging/registers.h"
 #include "support/captured_stdout.h"
@@ -8,7 +9,6 @@
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
 #include "support/sim_session.h"
-#include "vl53l0x.h"
 
 #include <gtest/gtest.h>
 

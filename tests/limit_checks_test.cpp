@@ -1,8 +1,8 @@
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_timing.h"
 #include "ranging/limit_checks.h"
 #include "support/captured_stdout.h"
 #include "support/sensor_bus.h"
-#include "vl53l0x.h"
-#include "vl53l0x_timing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "options.h"
+#include "dlnsim/models/option_error.h"
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_nvm.h"
+#include "dlnsim/scenario.h"
 #include "ranging/nvm_spad_info.h"
 #include "ranging/registers.h"
-#include "scenario.h"
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
-#include "vl53l0x.h"
-#include "vl53l0x_nvm.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

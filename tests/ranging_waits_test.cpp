@@ -1,7 +1,7 @@
+#include "dlnsim/models/vl53l0x.h"
 #include "ranging/registers.h"
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
-#include "vl53l0x.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // conversions, the interrupt clear and the whole measurement.
 #include "ranging/single_ranging.h"
 
+#include "dlnsim/models/vl53l0x_measurement.h"
 #include "support/sensor_rig.h"
-#include "vl53l0x_measurement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_sensor.h"
+#include "dlnsim/models/vl53l0x_timing.h"
 #include "ranging/sequence_steps.h"
 #include "ranging/step_timeouts.h"
 #include "ranging/timing_budget.h"
 #include "support/captured_stdout.h"
 #include "support/sensor_bus.h"
-#include "vl53l0x.h"
-#include "vl53l0x_sensor.h"
-#include "vl53l0x_timing.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,8 +1,9 @@
 // The C interface: each function checks its arguments, finds the handle's connection, makes
 // one request and checks that the reply has the shape its call promises before copying it
 // out. Nothing is written to the caller's buffers unless the call succeeded.
-#include "connections.h"
+#include "connection_table.h"
 #include "dln_api.h"
+#include "handle_table.h"
 
 #include <algorithm>
 #include <cstring>

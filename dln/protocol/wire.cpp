@@ -134,11 +134,16 @@ std::vector<uint8_t> EncodeReply(const Reply &reply) {
     return Framed(std::move(frame));
 }
 
-std::optional<uint32_t> BodyLength(std::span<const uint8_t, kLengthPrefix> prefix,
-                                   size_t minimumBody) {
+uint32_t AnnouncedLength(std::span<const uint8_t, kLengthPrefix> prefix) {
     uint32_t length = 0;
     for (int i = 3; i >= 0; --i)
         length = length << 8 | prefix[static_cast<size_t>(i)];
+    return length;
+}
+
+std::optional<uint32_t> BodyLength(std::span<const uint8_t, kLengthPrefix> prefix,
+                                   size_t minimumBody) {
+    uint32_t length = AnnouncedLength(prefix);
     if (length < minimumBody || length > kMaxBody)
         return std::nullopt;
     return length;

@@ -78,6 +78,8 @@ struct Reply {
 std::vector<uint8_t> EncodeRequest(const Request &request);
 std::vector<uint8_t> EncodeReply(const Reply &reply);
 
+// The body length a frame's 4-byte prefix announces, unchecked (for messages about it).
+uint32_t AnnouncedLength(std::span<const uint8_t, kLengthPrefix> prefix);
 // The body length from a frame's 4-byte prefix; nullopt when it is out of range (shorter
 // than the smallest body or longer than kMaxBody), so the reader never allocates for it.
 std::optional<uint32_t> BodyLength(std::span<const uint8_t, kLengthPrefix> prefix,

@@ -1,7 +1,7 @@
-#include "scenario.h"
+#include "dlnsim/scenario.h"
 
+#include "dlnsim/models/registry.h"
 #include "options.h"
-#include "registry.h"
 #include "wire.h"
 
 #include <nlohmann/json.hpp>

@@ -1,6 +1,6 @@
-#include "server.h"
+#include "dlnsim/server.h"
 
-#include "simulator_impl.h"
+#include "dlnsim/session.h"
 #include "wire.h"
 
 #include <asio.hpp>
@@ -91,7 +91,7 @@ class Client : public std::enable_shared_from_this<Client> {
   public:
     Client(Server::Impl &server, tcp::socket socket, std::string peer)
         : server_(server), socket_(std::move(socket)), peer_(std::move(peer)),
-          session_(server.simulator->impl().openSession()) {}
+          session_(std::make_unique<Session>(server.simulator)) {}
 
     void start() { readMore(); }
 
@@ -102,7 +102,7 @@ class Client : public std::enable_shared_from_this<Client> {
         ended_ = true;
         asio::error_code ignored;
         socket_.close(ignored); // pending operations finish with operation_aborted
-        server_.simulator->impl().closeSession(session_);
+        session_.reset();       // closes the handles it opened
         server_.log("dln-sim: client " + peer_ + " " +
                     (server_.stopping ? std::string("closed: the server stops") : why));
         server_.clients.remove(shared_from_this());
@@ -138,20 +138,18 @@ class Client : public std::enable_shared_from_this<Client> {
                                                                   dln::wire::kLengthPrefix);
         auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
         if (!length) {
-            uint32_t claimed = static_cast<uint32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16) |
-                               static_cast<uint32_t>(prefix[3]) << 24;
-            return end("dropped: frame length " + std::to_string(claimed) + " outside " +
+            return end("dropped: frame length " +
+                       std::to_string(dln::wire::AnnouncedLength(prefix)) + " outside " +
                        std::to_string(dln::wire::kRequestHeader) + ".." +
                        std::to_string(dln::wire::kMaxBody));
         }
         if (unread() < dln::wire::kLengthPrefix + *length)
             return readMore();
         std::span<const uint8_t> body(bytes_.data() + start_ + dln::wire::kLengthPrefix, *length);
-        dln::wire::Request request;
-        if (!dln::wire::DecodeRequest(body, request))
+        Session::FrameStatus status = session_->handleFrame(body, reply_);
+        if (status == Session::FrameStatus::Malformed)
             return end("dropped: malformed request");
-        reply_ = dln::wire::EncodeReply(server_.simulator->impl().dispatch(session_, request));
-        if (reply_.empty())
+        if (status == Session::FrameStatus::ReplyTooLarge)
             return end("dropped: reply does not fit in a frame");
         start_ += dln::wire::kLengthPrefix + *length;
         if (start_ == bytes_.size()) {
@@ -178,7 +176,7 @@ class Client : public std::enable_shared_from_this<Client> {
     Server::Impl &server_;
     tcp::socket socket_;
     std::string peer_;
-    uint32_t session_;
+    std::unique_ptr<Session> session_; // null once ended
     bool ended_ = false;
     std::vector<uint8_t> bytes_;
     size_t start_ = 0; // bytes before it are answered already

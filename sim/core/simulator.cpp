@@ -1,7 +1,6 @@
-// The simulator's construction, sessions, trace and the face tests use. The calls
-// themselves are in dispatch.cpp.
+// The simulator's construction, its sessions, and the face tests use. The calls themselves
+// are in dispatch.cpp.
 #include "simulator_impl.h"
-#include "trace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -68,115 +67,72 @@ std::shared_ptr<Simulator> SimBuilder::build() {
         };
     }
     // Devices without a model (null) are left off the bus rather than crashing a call.
-    std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c;
+    AdapterState::I2cDevices i2c;
     for (auto &[address, device] : i2c_)
         if (device && address < 0x80)
             i2c[address] = device;
-    std::map<uint8_t, std::shared_ptr<SpiDevice>> spi;
+    AdapterState::SpiDevices spi;
     for (auto &[line, device] : spi_)
         if (device && line < 8)
             spi[line] = device;
-    auto sim = std::make_shared<Simulator>(std::make_unique<Simulator::Impl>(
-        config_, std::move(i2c), std::move(spi), faults_, std::move(clock), file, traceLimit_));
-    sim->impl().setRandomFaults(randomFaults_);
-    return sim;
+    return std::make_shared<Simulator>(
+        std::make_unique<Simulator::Impl>(config_, std::move(i2c), std::move(spi), faults_,
+                                          randomFaults_, std::move(clock), file, traceLimit_));
 }
 
-Simulator::Impl::Impl(AdapterConfig config, std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c,
-                      std::map<uint8_t, std::shared_ptr<SpiDevice>> spi, std::vector<Fault> faults,
-                      std::function<uint64_t()> clock, std::FILE *traceFile, size_t traceLimit)
-    : config(config), i2c(std::move(i2c)), spi(std::move(spi)), faults_(std::move(faults)),
-      clock_(std::move(clock)), traceFile_(traceFile), traceLimit_(traceLimit),
-      spiFrequency_(config.spiFrequency) {}
-
-Simulator::Impl::~Impl() {
-    if (traceFile_ != nullptr)
-        std::fclose(traceFile_);
-}
+Simulator::Impl::Impl(const AdapterConfig &config, AdapterState::I2cDevices i2c,
+                      AdapterState::SpiDevices spi, std::vector<Fault> faults,
+                      const RandomFaults &randomFaults, std::function<uint64_t()> clock,
+                      std::FILE *traceFile, size_t traceLimit)
+    : clock(std::move(clock)), faults(std::move(faults), randomFaults),
+      trace(traceFile, traceLimit), adapter(config, std::move(i2c), std::move(spi), this->clock) {}
 
 uint32_t Simulator::Impl::openSession() {
     std::lock_guard lock(mutex);
-    do
-        ++lastSession_;
-    while (lastSession_ == 0 || sessions_.count(lastSession_) != 0);
-    sessions_[lastSession_];
-    return lastSession_;
+    return sessions.open();
 }
 
 void Simulator::Impl::closeSession(uint32_t session) {
     std::lock_guard lock(mutex);
-    auto it = sessions_.find(session);
-    if (it == sessions_.end())
-        return;
-    for (uint16_t handle : it->second)
-        handles_.erase(handle);
-    sessions_.erase(it);
-}
-
-uint64_t Simulator::Impl::now() const {
-    return clock_();
-}
-
-void Simulator::Impl::record(TraceEntry entry) {
-    if (traceFile_ != nullptr) {
-        std::string line = FormatTraceLine(entry);
-        line += '\n';
-        std::fputs(line.c_str(), traceFile_);
-        // Readers (tests, a user's tail -f) see each call as soon as it happened.
-        std::fflush(traceFile_);
-    }
-    trace_.push_back(std::move(entry));
-    if (traceLimit_ != 0 && trace_.size() > traceLimit_)
-        trace_.pop_front();
+    sessions.close(session);
 }
 
 void Simulator::Impl::finish() {
     std::lock_guard lock(mutex);
-    if (finished_)
+    if (finished)
         return;
-    finished_ = true;
-    for (auto &[address, device] : i2c)
-        device->finish();
-    for (auto &[line, device] : spi)
-        device->finish();
-    if (traceFile_ != nullptr)
-        std::fflush(traceFile_);
-}
-
-uint64_t Simulator::Impl::injectedFaults() const {
-    std::lock_guard lock(mutex);
-    return injected_;
+    finished = true;
+    adapter.finishDevices();
+    trace.flush();
 }
 
 Simulator::Simulator(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Simulator::~Simulator() = default;
 
 const AdapterConfig &Simulator::config() const {
-    return impl_->config;
+    return impl_->adapter.config();
 }
 
 std::vector<TraceEntry> Simulator::trace() const {
     std::lock_guard lock(impl_->mutex);
-    return {impl_->trace_.begin(), impl_->trace_.end()};
+    return impl_->trace.entries();
 }
 
 void Simulator::clearTrace() {
     std::lock_guard lock(impl_->mutex);
-    impl_->trace_.clear();
+    impl_->trace.clear();
 }
 
 uint64_t Simulator::nowUs() const {
-    return impl_->now();
+    return impl_->clock();
 }
 
 std::shared_ptr<I2cDevice> Simulator::i2cDevice(uint8_t address) const {
-    auto it = impl_->i2c.find(address);
-    return it == impl_->i2c.end() ? nullptr : it->second;
+    return impl_->adapter.i2cDevice(address);
 }
 
 std::shared_ptr<SpiDevice> Simulator::spiDevice(uint8_t ssLine) const {
-    auto it = impl_->spi.find(ssLine);
-    return it == impl_->spi.end() ? nullptr : it->second;
+    return impl_->adapter.spiDevice(ssLine);
 }
 
 void Simulator::finish() {
@@ -184,7 +140,8 @@ void Simulator::finish() {
 }
 
 uint64_t Simulator::injectedFaults() const {
-    return impl_->injectedFaults();
+    std::lock_guard lock(impl_->mutex);
+    return impl_->faults.injected();
 }
 
 } // namespace dlnsim

@@ -1,4 +1,4 @@
-#include "trace.h"
+#include "dlnsim/trace.h"
 
 #include "dln_api.h"
 

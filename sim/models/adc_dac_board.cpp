@@ -1,4 +1,4 @@
-#include "adc_dac_board.h"
+#include "dlnsim/models/adc_dac_board.h"
 #include <cstdio>
 
 namespace dlnsim {

@@ -1,4 +1,4 @@
-#include "motor_board.h"
+#include "dlnsim/models/motor_board.h"
 
 #include "reply_frame.h"
 #include <cstdio>

@@ -2,6 +2,8 @@
 // numbers or strings ("0x3C", "60"), as hardware people write them.
 #pragma once
 
+#include "dlnsim/models/option_error.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -11,15 +13,6 @@
 #include <vector>
 
 namespace dlnsim {
-
-// A problem with one option; key is its place below the device ("registers.0x10"). The
-// scenario loader adds the file and the device's place in front.
-class OptionError : public std::runtime_error {
-  public:
-    OptionError(std::string key, const std::string &problem)
-        : std::runtime_error(problem), key(std::move(key)) {}
-    std::string key;
-};
 
 // value as an unsigned integer not above max; throws OptionError(key, ...) otherwise.
 uint64_t UnsignedValue(const nlohmann::json &value, uint64_t max, const std::string &key);

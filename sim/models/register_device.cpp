@@ -1,4 +1,4 @@
-#include "register_device.h"
+#include "dlnsim/models/register_device.h"
 
 #include "options.h"
 

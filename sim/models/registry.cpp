@@ -1,11 +1,11 @@
-#include "registry.h"
+#include "dlnsim/models/registry.h"
 
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/models/spi_eeprom.h"
+#include "dlnsim/models/spi_loopback.h"
+#include "dlnsim/models/vl53l0x_sensor.h"
 #include "options.h"
-#include "register_device.h"
 #include "robot_boards.h"
-#include "spi_eeprom.h"
-#include "spi_loopback.h"
-#include "vl53l0x_sensor.h"
 
 #include <map>
 

@@ -1,10 +1,10 @@
 #include "robot_boards.h"
 
-#include "adc_dac_board.h"
-#include "motor_board.h"
+#include "dlnsim/models/adc_dac_board.h"
+#include "dlnsim/models/motor_board.h"
+#include "dlnsim/models/servo_board.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 #include "options.h"
-#include "servo_board.h"
-#include "ultrasonic_ranger.h"
 
 namespace dlnsim {
 

@@ -1,4 +1,4 @@
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 
 #include "reply_frame.h"
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "spi_eeprom.h"
+#include "dlnsim/models/spi_eeprom.h"
 
 #include "options.h"
 

@@ -1,4 +1,4 @@
-#include "spi_loopback.h"
+#include "dlnsim/models/spi_loopback.h"
 
 #include "options.h"
 

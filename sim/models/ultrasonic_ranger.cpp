@@ -1,4 +1,4 @@
-#include "ultrasonic_ranger.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 
 #include "reply_frame.h"
 #include <cstdio>

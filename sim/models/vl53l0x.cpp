@@ -1,4 +1,4 @@
-#include "vl53l0x.h"
+#include "dlnsim/models/vl53l0x.h"
 
 #include <cstdio>
 

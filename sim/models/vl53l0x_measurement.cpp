@@ -1,4 +1,4 @@
-#include "vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_measurement.h"
 
 #include <algorithm>
 #include <cmath>

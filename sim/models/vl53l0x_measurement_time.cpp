@@ -1,6 +1,6 @@
 // How long the sensor takes for one measurement: a fixed overhead plus each enabled sequence
 // step's timeout and overhead, the timeouts held in macro clocks of the step's VCSEL period.
-#include "vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_measurement.h"
 
 namespace dlnsim {
 

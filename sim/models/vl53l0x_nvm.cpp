@@ -1,4 +1,4 @@
-#include "vl53l0x_nvm.h"
+#include "dlnsim/models/vl53l0x_nvm.h"
 
 #include "options.h"
 

@@ -1,9 +1,9 @@
-#include "vl53l0x_sensor.h"
+#include "dlnsim/models/vl53l0x_sensor.h"
 
+#include "dlnsim/models/vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_nvm.h"
+#include "dlnsim/models/vl53l0x_timing.h"
 #include "options.h"
-#include "vl53l0x_measurement.h"
-#include "vl53l0x_nvm.h"
-#include "vl53l0x_timing.h"
 #include "vl53l0x_world_json.h"
 
 #include <nlohmann/json.hpp>

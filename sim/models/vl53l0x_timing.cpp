@@ -1,4 +1,4 @@
-#include "vl53l0x_timing.h"
+#include "dlnsim/models/vl53l0x_timing.h"
 
 namespace dlnsim {
 

@@ -1,7 +1,7 @@
 // The ranging sensor's world as a scenario file describes it.
 #pragma once
 
-#include "vl53l0x_world.h"
+#include "dlnsim/models/vl53l0x_world.h"
 
 #include <nlohmann/json.hpp>
 

@@ -6,7 +6,7 @@ string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," BYTES "${HEX_TEXT}")
 string(REGEX REPLACE "((0x..,){16})" "\\1\n    " BYTES "${BYTES}")
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT} at build time; edit that file instead.\n"
-  "#include \"scenario.h\"\n\n"
+  "#include \"dlnsim/scenario.h\"\n\n"
   "namespace dlnsim {\n\n"
   "std::string_view DefaultScenarioText() {\n"
   "    static const unsigned char bytes[] = {\n    ${BYTES}0};\n"

@@ -4,8 +4,8 @@
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
 // also on Ctrl-C and Ctrl-Break in its console).
-#include "scenario.h"
-#include "server.h"
+#include "dlnsim/scenario.h"
+#include "dlnsim/server.h"
 
 #include <asio.hpp>
 

@@ -2,7 +2,7 @@
 // chip's memory afterwards and the files in the working directory.
 #include "adapter/connection.h"
 #include "adapter/eeprom_programmer.h"
-#include "spi_eeprom.h"
+#include "dlnsim/models/spi_eeprom.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"

@@ -1,7 +1,7 @@
 // The SPI transfer through its native method against the simulator: exact output, the slots
 // handed back, and what reached the bus.
-#include "spi_eeprom.h"
-#include "spi_loopback.h"
+#include "dlnsim/models/spi_eeprom.h"
+#include "dlnsim/models/spi_loopback.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"

@@ -1,8 +1,8 @@
 // ADC/DAC board: four channel commands carrying the same output value, the second read of each
 // giving the channel, channels kept up to a failure.
-#include "adc_dac_board.h"
 #include "boards/adc_dac.h"
 #include "boards/board_rig.h"
+#include "dlnsim/models/adc_dac_board.h"
 #include "support/board_exports.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The trace's decoding of what the library writes to the robot's boards.
-#include "adc_dac_board.h"
 #include "dln_api.h"
-#include "motor_board.h"
-#include "servo_board.h"
+#include "dlnsim/models/adc_dac_board.h"
+#include "dlnsim/models/motor_board.h"
+#include "dlnsim/models/servo_board.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 #include "support/sim_session.h"
-#include "ultrasonic_ranger.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // which reply byte slot 2 holds after a failure at each step.
 #include "boards/board_rig.h"
 #include "boards/motor_speed.h"
-#include "motor_board.h"
+#include "dlnsim/models/motor_board.h"
 #include "support/board_exports.h"
 
 #include <gtest/gtest.h>

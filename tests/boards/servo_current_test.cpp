@@ -2,7 +2,7 @@
 // when, and the slots of one and two boards.
 #include "boards/board_rig.h"
 #include "boards/servo_current.h"
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // failed exchange at any step leaves the slots.
 #include "boards/board_rig.h"
 #include "boards/servo_pwm.h"
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The servo PWM sequence: records four slots apart, every board's parameter before any pulse
 // width, the refusal of counts that cannot fit the array.
 #include "boards/board_rig.h"
-#include "servo_board.h"
+#include "dlnsim/models/servo_board.h"
 #include "support/board_exports.h"
 
 #include <gtest/gtest.h>

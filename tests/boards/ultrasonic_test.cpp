@@ -2,8 +2,8 @@
 // and where each failure is noticed relative to its wait.
 #include "boards/board_rig.h"
 #include "boards/ultrasonic.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 #include "support/board_exports.h"
-#include "ultrasonic_ranger.h"
 
 #include <gtest/gtest.h>
 

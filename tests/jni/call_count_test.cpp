@@ -1,6 +1,6 @@
 // Each adapter call is a round trip to the server, so a method may make no more calls than
 // its connection sequence and its transfers need. The simulator's trace counts them.
-#include "register_device.h"
+#include "dlnsim/models/register_device.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"

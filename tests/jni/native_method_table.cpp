@@ -1,7 +1,7 @@
 #include "jni/native_method_table.h"
 
+#include "dlnsim/scenario.h"
 #include "ranging/ranging_device.h"
-#include "scenario.h"
 #include "support/board_exports.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"

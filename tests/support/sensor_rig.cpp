@@ -1,8 +1,8 @@
 #include "support/sensor_rig.h"
 
-#include "vl53l0x_measurement.h"
-#include "vl53l0x_nvm.h"
-#include "vl53l0x_timing.h"
+#include "dlnsim/models/vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_nvm.h"
+#include "dlnsim/models/vl53l0x_timing.h"
 
 #include <algorithm>
 

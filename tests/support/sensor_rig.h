@@ -3,11 +3,11 @@
 // time: the waits hook is process-wide.
 #pragma once
 
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_world.h"
 #include "dlnsim/simulator.h"
 #include "support/sensor_bus.h"
 #include "support/wait_clock.h"
-#include "vl53l0x.h"
-#include "vl53l0x_world.h"
 
 #include <memory>
 #include <string>

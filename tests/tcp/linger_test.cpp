@@ -2,8 +2,8 @@
 // disconnect around every method reuse one connection, yet a server that goes away meanwhile
 // is noticed by the next connect.
 #include "dln_api.h"
-#include "register_device.h"
-#include "server.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "tcp_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
-// libdln over TCP against the simulator's server in this process, against scripted servers
-// that die or fall silent, and the dln-sim program itself.
+// What only the TCP road shows: libdln against the simulator's server in this process (one
+// TCP connection per count, restarts, descriptors, bad frames) and against scripted servers
+// that die or fall silent. The contract both roads keep is in tests/dln.
 #include "dln_api.h"
-#include "register_device.h"
-#include "server.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/server.h"
 #include "tcp_test_support.h"
 
 #include <gtest/gtest.h>
@@ -47,33 +48,6 @@ class TcpTest : public ::testing::Test {
     std::mutex logMutex_;
     std::vector<std::string> log_;
 };
-
-TEST_F(TcpTest, RegisterRoundTripThroughTheServer) {
-    startServer();
-    uint16_t port = server_->port();
-    ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
-    HDLN handle = 0;
-    ASSERT_EQ(DlnOpenDevice(0, &handle), DLN_RES_SUCCESS);
-    DLN_VERSION version{};
-    ASSERT_EQ(DlnGetVersion(handle, &version), DLN_RES_SUCCESS);
-    EXPECT_EQ(version.hardwareType, 0x0401u);
-    const uint8_t out[] = {0x10, 0xCA, 0xFE};
-    const uint8_t pointer[] = {0x10};
-    uint8_t in[2] = {};
-    ASSERT_EQ(DlnI2cMasterWrite(handle, 0, 0x50, 0, 0, 3, out), DLN_RES_SUCCESS);
-    ASSERT_EQ(DlnI2cMasterWrite(handle, 0, 0x50, 0, 0, 1, pointer), DLN_RES_SUCCESS);
-    ASSERT_EQ(DlnI2cMasterRead(handle, 0, 0x50, 0, 0, 2, in), DLN_RES_SUCCESS);
-    EXPECT_EQ(in[0], 0xCA);
-    EXPECT_EQ(in[1], 0xFE);
-    EXPECT_EQ(DlnI2cMasterRead(handle, 0, 0x51, 0, 0, 2, in), DLN_RES_I2C_NACK);
-    // The largest transfer the interface can express fits in one frame.
-    std::vector<uint8_t> big(65535, 0x5A), back(65535, 0);
-    EXPECT_EQ(DlnSpiMasterReadWrite(handle, 0, 65535, big.data(), back.data()), DLN_RES_SUCCESS);
-    EXPECT_EQ(back, std::vector<uint8_t>(65535, 0xFF));
-    EXPECT_EQ(DlnCloseHandle(handle), DLN_RES_SUCCESS);
-    EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
-    EXPECT_EQ(sim_->trace().size(), 10u);
-}
 
 TEST_F(TcpTest, LocalhostFindsALoopbackOnlyServer) {
     startServer();
@@ -145,54 +119,6 @@ TEST_F(TcpTest, ConnectAfterAnUnnoticedRestartReachesTheNewServer) {
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_NOT_CONNECTED);
-}
-
-// Threads on two TCP connections at once (two host names are two connections), each
-// talking to its own device: every call gets the replies to its own transfers.
-TEST_F(TcpTest, ConcurrentClientsGetTheirOwnReplies) {
-    sim_ = SimBuilder()
-               .i2c(0x10, std::make_shared<RegisterDevice>())
-               .i2c(0x11, std::make_shared<RegisterDevice>())
-               .i2c(0x12, std::make_shared<RegisterDevice>())
-               .i2c(0x13, std::make_shared<RegisterDevice>())
-               .build();
-    server_ = std::make_unique<Server>(sim_, [](const std::string &) {});
-    server_->start(0);
-    uint16_t port = server_->port();
-    const char *hosts[] = {kLoopback, "localhost"};
-    for (const char *host : hosts)
-        ASSERT_EQ(DlnConnect(host, port), DLN_RES_SUCCESS);
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (uint8_t t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            if (DlnConnect(hosts[t % 2], port) != DLN_RES_SUCCESS) {
-                ++failures;
-                return;
-            }
-            HDLN handle = 0;
-            if (DlnOpenDevice(0, &handle) != DLN_RES_SUCCESS) {
-                ++failures;
-                return;
-            }
-            uint8_t address = static_cast<uint8_t>(0x10 + t);
-            for (int i = 0; i < 150; ++i) {
-                uint8_t out[3] = {0x00, static_cast<uint8_t>(i), address}, pointer = 0;
-                uint8_t in[2] = {};
-                if (DlnI2cMasterWrite(handle, 0, address, 0, 0, 3, out) != DLN_RES_SUCCESS ||
-                    DlnI2cMasterWrite(handle, 0, address, 0, 0, 1, &pointer) != DLN_RES_SUCCESS ||
-                    DlnI2cMasterRead(handle, 0, address, 0, 0, 2, in) != DLN_RES_SUCCESS ||
-                    in[0] != out[1] || in[1] != address)
-                    ++failures;
-            }
-            DlnCloseHandle(handle);
-            DlnDisconnect(hosts[t % 2], port);
-        });
-    for (auto &thread : threads)
-        thread.join();
-    EXPECT_EQ(failures, 0);
-    for (const char *host : hosts)
-        EXPECT_EQ(DlnDisconnect(host, port), DLN_RES_SUCCESS);
 }
 
 int OpenDescriptors() {

@@ -88,8 +88,8 @@ class SimBuilder {
     size_t traceLimit_ = 0;
 };
 
-// The simulated adapter. Its request dispatch (the wire protocol shared with libdln) is
-// declared in sim/core; this is the face that tests, the server and dln_inproc use.
+// The simulated adapter: what it holds and what it saw. Its clients reach it through a
+// Session (session.h).
 class Simulator {
   public:
     struct Impl;
@@ -104,9 +104,9 @@ class Simulator {
     void finish(); // calls finish() of every device once
     // How many calls an injected fault has failed so far.
     uint64_t injectedFaults() const;
-    Impl &impl() { return *impl_; }
 
   private:
+    friend class Session;
     std::unique_ptr<Impl> impl_;
 };
 

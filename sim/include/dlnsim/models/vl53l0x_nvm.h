@@ -9,7 +9,7 @@
 // good-SPAD map (word 0x25 in its two top bytes).
 #pragma once
 
-#include "vl53l0x.h"
+#include "dlnsim/models/vl53l0x.h"
 
 #include <nlohmann/json_fwd.hpp>
 

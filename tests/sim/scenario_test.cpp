@@ -1,9 +1,9 @@
 // Scenario files: what they build, and error messages that name the file, place and problem.
 #include "dln_api.h"
-#include "register_device.h"
-#include "registry.h"
-#include "scenario.h"
-#include "simulator_impl.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/models/registry.h"
+#include "dlnsim/scenario.h"
+#include "dlnsim/session.h"
 
 #include <gtest/gtest.h>
 
@@ -43,23 +43,22 @@ TEST(Scenario, BuildsAdapterDevicesAndFaults) {
     EXPECT_EQ(at20->reg(0x99), 0xFF);
 
     // The faults act: the second read fails, SetSS always does.
-    auto &impl = sim->impl();
-    auto session = impl.openSession();
+    Session session(sim);
     dln::wire::Request open;
     open.call = dln::wire::Call::OpenDevice;
-    uint16_t handle = static_cast<uint16_t>(impl.dispatch(session, open).words.at(0));
+    uint16_t handle = static_cast<uint16_t>(session.handle(open).words.at(0));
     dln::wire::Request read;
     read.call = dln::wire::Call::I2cRead;
     read.handle = handle;
     read.address = 0x68;
     read.length = 1;
-    EXPECT_EQ(impl.dispatch(session, read).result, DLN_RES_SUCCESS);
-    EXPECT_EQ(impl.dispatch(session, read).result, DLN_RES_I2C_NACK);
-    EXPECT_EQ(impl.dispatch(session, read).result, DLN_RES_SUCCESS);
+    EXPECT_EQ(session.handle(read).result, DLN_RES_SUCCESS);
+    EXPECT_EQ(session.handle(read).result, DLN_RES_I2C_NACK);
+    EXPECT_EQ(session.handle(read).result, DLN_RES_SUCCESS);
     dln::wire::Request select;
     select.call = dln::wire::Call::SpiSetSS;
     select.handle = handle;
-    EXPECT_EQ(impl.dispatch(session, select).result, DLN_RES_FAIL);
+    EXPECT_EQ(session.handle(select).result, DLN_RES_FAIL);
 }
 
 TEST(Scenario, HardwareTypeByName) {

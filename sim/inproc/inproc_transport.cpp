@@ -1,9 +1,9 @@
 // The in-process backend: DlnConnect reaches the simulator attached by DlnInprocAttach. Each
 // connection is a simulator session, and every request still goes through the wire encoding
 // so that the tests exercise the same bytes as the TCP road.
-#include "connections.h"
+#include "connection_table.h"
 #include "dln_inproc.h"
-#include "simulator_impl.h"
+#include "dlnsim/session.h"
 #include "transport.h"
 
 namespace dln::client {
@@ -15,28 +15,28 @@ std::shared_ptr<dlnsim::Simulator> gSimulator;
 
 class InprocTransport : public Transport {
   public:
-    explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim)
-        : sim_(std::move(sim)), session_(sim_->impl().openSession()) {}
-    ~InprocTransport() override { sim_->impl().closeSession(session_); }
-    InprocTransport(const InprocTransport &) = delete;
-    InprocTransport &operator=(const InprocTransport &) = delete;
+    explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim) : session_(std::move(sim)) {}
 
     DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
         std::vector<uint8_t> frame = wire::EncodeRequest(request);
-        wire::Request decoded;
-        if (frame.empty() ||
-            !wire::DecodeRequest(std::span(frame).subspan(wire::kLengthPrefix), decoded))
+        if (frame.empty())
             return DLN_RES_INVALID_ARGUMENT;
-        frame = wire::EncodeReply(sim_->impl().dispatch(session_, decoded));
-        if (frame.empty() ||
-            !wire::DecodeReply(std::span(frame).subspan(wire::kLengthPrefix), reply))
+        std::vector<uint8_t> replyFrame;
+        switch (session_.handleFrame(std::span(frame).subspan(wire::kLengthPrefix), replyFrame)) {
+        case dlnsim::Session::FrameStatus::Malformed:
+            return DLN_RES_INVALID_ARGUMENT;
+        case dlnsim::Session::FrameStatus::ReplyTooLarge:
+            return DLN_RES_PROTOCOL_ERROR;
+        case dlnsim::Session::FrameStatus::Replied:
+            break;
+        }
+        if (!wire::DecodeReply(std::span(replyFrame).subspan(wire::kLengthPrefix), reply))
             return DLN_RES_PROTOCOL_ERROR;
         return DLN_RES_SUCCESS;
     }
 
   private:
-    std::shared_ptr<dlnsim::Simulator> sim_;
-    uint32_t session_;
+    dlnsim::Session session_;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
 // The ranging sensor model's register core, driven byte by byte as the bus would.
-#include "vl53l0x.h"
+#include "dlnsim/models/vl53l0x.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // settings and transfers, fault injection, and the trace of every call.
 #include "dln_api.h"
 #include "dln_inproc.h"
-#include "register_device.h"
-#include "simulator_impl.h"
-#include "trace.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/session.h"
+#include "dlnsim/trace.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +217,31 @@ TEST_F(SimAdapterTest, ScanListsPresentAddressesAscending) {
     EXPECT_EQ(list[4], 0);
 }
 
+// A session on sim with adapter 0 open, making requests without the wire encoding.
+class OpenSession {
+  public:
+    explicit OpenSession(std::shared_ptr<Simulator> sim) : session_(std::move(sim)) {
+        dln::wire::Request open;
+        open.call = dln::wire::Call::OpenDevice;
+        handle_ = static_cast<uint16_t>(session_.handle(open).words.at(0));
+    }
+    dln::wire::Reply call(dln::wire::Call call, uint8_t address, uint32_t value = 0,
+                          std::vector<uint8_t> data = {}) {
+        dln::wire::Request request;
+        request.call = call;
+        request.handle = handle_;
+        request.address = address;
+        request.value = value;
+        request.length = static_cast<uint16_t>(data.size());
+        request.data = std::move(data);
+        return session_.handle(request);
+    }
+
+  private:
+    Session session_;
+    uint16_t handle_ = 0;
+};
+
 TEST(SpiClock, ActualFrequencyIsTheLargestEvenDivisionNotAboveTheRequest) {
     struct Case {
         uint32_t requested, actual;
@@ -235,16 +260,36 @@ TEST(SpiClock, ActualFrequencyIsTheLargestEvenDivisionNotAboveTheRequest) {
         {1500000, 1500000},
         {1400000, 1333333},
     };
+    OpenSession session(SimBuilder().build());
     for (Case c : cases)
-        EXPECT_EQ(ActualSpiFrequency(c.requested), c.actual) << c.requested;
+        EXPECT_EQ(session.call(dln::wire::Call::SpiSetFrequency, 0, c.requested).words,
+                  std::vector<uint32_t>{c.actual})
+            << c.requested;
 }
 
 TEST(SpiSelect, LowestClearedBitSelects) {
-    EXPECT_EQ(SelectedLine(0xFE), 0);
-    EXPECT_EQ(SelectedLine(0xFB), 2);
-    EXPECT_EQ(SelectedLine(0x7F), 7);
-    EXPECT_EQ(SelectedLine(0xF5), 1); // lines 1 and 3 cleared: the lowest wins
-    EXPECT_EQ(SelectedLine(0xFF), -1);
+    SimBuilder builder;
+    std::shared_ptr<ComplementSpi> lines[8];
+    for (uint8_t line = 0; line < 8; ++line)
+        builder.spi(line, lines[line] = std::make_shared<ComplementSpi>());
+    OpenSession session(builder.build());
+    struct Case {
+        uint8_t mask;
+        int line; // -1: no line selected, the idle bus reads ones
+    };
+    const Case cases[] = {
+        {0xFE, 0}, {0xFB, 2}, {0x7F, 7}, {0xF5, 1} /* lines 1 and 3 cleared */, {0xFF, -1}};
+    for (Case c : cases) {
+        for (auto &line : lines)
+            line->received.clear();
+        ASSERT_EQ(session.call(dln::wire::Call::SpiSetSS, c.mask).result, DLN_RES_SUCCESS);
+        auto reply = session.call(dln::wire::Call::SpiReadWrite, 0, 0, {0x0F});
+        EXPECT_EQ(reply.data, std::vector<uint8_t>{uint8_t(c.line < 0 ? 0xFF : 0xF0)})
+            << int(c.mask);
+        for (int line = 0; line < 8; ++line)
+            EXPECT_EQ(lines[line]->received.size(), line == c.line ? 1u : 0u)
+                << "mask " << int(c.mask) << ", line " << line;
+    }
 }
 
 TEST_F(SimAdapterTest, SpiModeFrequencyAndSelect) {
@@ -396,11 +441,11 @@ TEST(SimTrace, FileGetsOneLinePerCallAndClockIsInjectable) {
 
 TEST(SimTrace, LimitKeepsTheNewestEntries) {
     auto sim = SimBuilder().traceLimit(2).build();
-    auto session = sim->impl().openSession();
+    Session session(sim);
     for (int i = 0; i < 5; ++i) {
         dln::wire::Request request;
         request.call = i % 2 ? dln::wire::Call::Connect : dln::wire::Call::Disconnect;
-        sim->impl().dispatch(session, request);
+        session.handle(request);
     }
     auto trace = sim->trace();
     ASSERT_EQ(trace.size(), 2u);
@@ -410,19 +455,16 @@ TEST(SimTrace, LimitKeepsTheNewestEntries) {
 
 TEST(SimSessions, HandlesBelongToTheirSession) {
     auto sim = SimBuilder().build();
-    auto &impl = sim->impl();
-    auto a = impl.openSession(), b = impl.openSession();
+    Session a(sim), b(sim);
     dln::wire::Request open;
     open.call = dln::wire::Call::OpenDevice;
-    auto reply = impl.dispatch(a, open);
+    auto reply = a.handle(open);
     ASSERT_EQ(reply.result, DLN_RES_SUCCESS);
     dln::wire::Request version;
     version.call = dln::wire::Call::GetVersion;
     version.handle = static_cast<uint16_t>(reply.words.at(0));
-    EXPECT_EQ(impl.dispatch(b, version).result, DLN_RES_INVALID_HANDLE);
-    EXPECT_EQ(impl.dispatch(a, version).result, DLN_RES_SUCCESS);
-    impl.closeSession(a);
-    EXPECT_EQ(impl.dispatch(a, version).result, DLN_RES_NOT_CONNECTED);
+    EXPECT_EQ(b.handle(version).result, DLN_RES_INVALID_HANDLE);
+    EXPECT_EQ(a.handle(version).result, DLN_RES_SUCCESS);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 // makes a measurement timing budget of 33849 µs.
 #pragma once
 
-#include "vl53l0x.h"
+#include "dlnsim/models/vl53l0x.h"
 
 #include <cstdint>
 

@@ -1,24 +1,27 @@
-// Random fault injection: a seeded generator decides per call, so a run is repeatable.
-#include "simulator_impl.h"
-
-#include <string>
+#include "fault_injection.h"
 
 namespace dlnsim {
 
 using dln::wire::Call;
 
-void Simulator::Impl::setRandomFaults(const RandomFaults &faults) {
-    std::lock_guard lock(mutex);
-    random_ = faults;
-    randomCalls_.clear();
-    if (faults.calls.empty())
+FaultInjection::FaultInjection(std::vector<Fault> faults, const RandomFaults &random)
+    : faults_(std::move(faults)), random_(random) {
+    if (random.calls.empty())
         randomCalls_ = {"DlnI2cMasterWrite", "DlnI2cMasterRead", "DlnSpiMasterReadWrite"};
     else
-        randomCalls_.insert(faults.calls.begin(), faults.calls.end());
-    rng_.seed(faults.seed);
+        randomCalls_.insert(random.calls.begin(), random.calls.end());
+    rng_.seed(random.seed);
 }
 
-Simulator::Impl::Draw Simulator::Impl::drawRandomFault(Call call) {
+const Fault *FaultInjection::setFaultFor(const std::string &call) {
+    uint32_t n = ++callCounts_[call];
+    for (const Fault &fault : faults_)
+        if (fault.call == call && (fault.nth == 0 || fault.nth == n))
+            return &fault;
+    return nullptr;
+}
+
+FaultInjection::Draw FaultInjection::drawRandomFault(Call call) {
     if (random_.rate <= 0 || randomCalls_.count(dln::wire::CallName(call)) == 0)
         return Draw::None;
     // Integer arithmetic on the generator's output: the same seed gives the same faults
@@ -39,16 +42,16 @@ Simulator::Impl::Draw Simulator::Impl::drawRandomFault(Call call) {
     return count == 0 ? Draw::None : kinds[rng_() % count];
 }
 
-void Simulator::Impl::flipRandomBit(std::vector<uint8_t> &bytes, TraceEntry &entry) {
+void FaultInjection::flipRandomBit(std::vector<uint8_t> &bytes, std::string &note) {
     if (bytes.empty())
         return;
     size_t index = rng_() % bytes.size();
     unsigned bit = static_cast<unsigned>(rng_() % 8);
     bytes[index] = static_cast<uint8_t>(bytes[index] ^ (1u << bit));
     ++injected_;
-    std::string note = "random fault: bit " + std::to_string(bit) + " of byte " +
-                       std::to_string(index) + " flipped";
-    entry.note = entry.note.empty() ? note : entry.note + "; " + note;
+    std::string flipped = "random fault: bit " + std::to_string(bit) + " of byte " +
+                          std::to_string(index) + " flipped";
+    note = note.empty() ? flipped : note + "; " + flipped;
 }
 
 } // namespace dlnsim

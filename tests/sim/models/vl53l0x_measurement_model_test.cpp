@@ -1,8 +1,8 @@
 // The ranging sensor model's measurements, driven byte by byte as the bus would, at chosen
 // times of the simulator's clock.
-#include "options.h"
-#include "vl53l0x_measurement.h"
-#include "vl53l0x_sensor.h"
+#include "dlnsim/models/option_error.h"
+#include "dlnsim/models/vl53l0x_measurement.h"
+#include "dlnsim/models/vl53l0x_sensor.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 // The simulator's SPI device models driven directly, one transfer at a time.
-#include "options.h"
-#include "scenario.h"
-#include "spi_eeprom.h"
-#include "spi_loopback.h"
+#include "dlnsim/models/option_error.h"
+#include "dlnsim/models/spi_eeprom.h"
+#include "dlnsim/models/spi_loopback.h"
+#include "dlnsim/scenario.h"
 #include "support/temp_working_dir.h"
 
 #include <gtest/gtest.h>

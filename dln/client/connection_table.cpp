@@ -1,7 +1,8 @@
-#include "connections.h"
+#include "connection_table.h"
+
+#include "handle_table.h"
 
 #include <condition_variable>
-#include <cstring>
 #include <map>
 #include <string>
 #include <system_error>
@@ -21,12 +22,7 @@ struct CountedConnection {
     Clock::time_point idleUntil;
 };
 
-struct HandleEntry {
-    std::shared_ptr<Connection> connection;
-    uint16_t serverHandle = 0;
-};
-
-struct Tables {
+struct ConnectionTable {
     // Serialises connects and disconnects, which may wait for the network; lookups only
     // take the table lock, so calls on other handles go on meanwhile.
     std::mutex connectMutex;
@@ -35,30 +31,22 @@ struct Tables {
     Clock::time_point closerWakesAt = Clock::time_point::max();
     std::mutex mutex;
     std::map<std::string, CountedConnection> connections;
-    std::map<HDLN, HandleEntry> handles;
     uint64_t nextOrder = 1;
-    HDLN lastHandle = 0;
 };
 
-Tables &TheTables() {
+ConnectionTable &TheConnections() {
     // Never destroyed: the closer thread may still be waiting on it while the process exits.
-    static Tables *tables = new Tables;
-    return *tables;
+    static ConnectionTable *table = new ConnectionTable;
+    return *table;
 }
 
 std::string Key(const char *host, uint16_t port) {
     return std::string(host) + ":" + std::to_string(port);
 }
 
-// Removes the handles of connection; the caller holds the table lock.
-void DropHandlesOf(Tables &t, const std::shared_ptr<Connection> &connection) {
-    for (auto it = t.handles.begin(); it != t.handles.end();)
-        it = it->second.connection == connection ? t.handles.erase(it) : std::next(it);
-}
-
 // Takes the lingering connections whose time is up out of the table, for the caller to close
 // (outside the table lock); tells when the next one is due.
-std::vector<std::shared_ptr<Connection>> TakeExpired(Tables &t, Clock::time_point now,
+std::vector<std::shared_ptr<Connection>> TakeExpired(ConnectionTable &t, Clock::time_point now,
                                                      Clock::time_point &next) {
     std::vector<std::shared_ptr<Connection>> expired;
     next = Clock::time_point::max();
@@ -79,7 +67,7 @@ std::vector<std::shared_ptr<Connection>> TakeExpired(Tables &t, Clock::time_poin
 
 // The closer: closes lingering connections when their time is up. It holds connectMutex
 // while it looks, so a connect never reuses a connection it is closing.
-void CloseExpiredConnections(Tables &t) {
+void CloseExpiredConnections(ConnectionTable &t) {
     std::unique_lock connectLock(t.connectMutex);
     for (;;) {
         Clock::time_point next;
@@ -95,7 +83,7 @@ void CloseExpiredConnections(Tables &t) {
 
 // Lets connection linger unused; false when it cannot (no closer thread), and it must close
 // now. The caller holds connectMutex and the table lock.
-bool StartLinger(Tables &t, CountedConnection &entry) {
+bool StartLinger(ConnectionTable &t, CountedConnection &entry) {
     if (!t.closerRunning) {
         try {
             std::thread(CloseExpiredConnections, std::ref(t)).detach();
@@ -124,35 +112,10 @@ DLN_RESULT SendConnectionCall(Connection &connection, wire::Call call) {
 
 } // namespace
 
-Connection::Connection(std::unique_ptr<Transport> transport)
-    : linger_(transport->linger()), transport_(std::move(transport)) {}
-
-DLN_RESULT Connection::exchange(const wire::Request &request, wire::Reply &reply) {
-    std::lock_guard lock(mutex_);
-    if (!transport_)
-        return DLN_RES_NOT_CONNECTED;
-    DLN_RESULT result = transport_->exchange(request, reply);
-    if (DLN_SUCCEEDED(result) && reply.call != request.call)
-        result = DLN_RES_PROTOCOL_ERROR;
-    if (!DLN_SUCCEEDED(result))
-        transport_.reset(); // the stream is out of step: nothing more can be trusted on it
-    return result;
-}
-
-bool Connection::usable() {
-    std::lock_guard lock(mutex_);
-    return transport_ != nullptr;
-}
-
-void Connection::close() {
-    std::lock_guard lock(mutex_);
-    transport_.reset();
-}
-
 DLN_RESULT Connect(const char *host, uint16_t port) {
     if (host == nullptr || host[0] == '\0')
         return DLN_RES_INVALID_ARGUMENT;
-    Tables &t = TheTables();
+    ConnectionTable &t = TheConnections();
     std::lock_guard connectLock(t.connectMutex);
     std::string key = Key(host, port);
 
@@ -195,7 +158,7 @@ DLN_RESULT Connect(const char *host, uint16_t port) {
     std::lock_guard lock(t.mutex);
     CountedConnection &entry = t.connections[key];
     if (entry.connection)
-        DropHandlesOf(t, entry.connection);
+        RemoveHandlesOf(entry.connection);
     entry.connection = connection;
     entry.order = t.nextOrder++;
     ++entry.count;
@@ -205,7 +168,7 @@ DLN_RESULT Connect(const char *host, uint16_t port) {
 DLN_RESULT Disconnect(const char *host, uint16_t port) {
     if (host == nullptr)
         return DLN_RES_INVALID_ARGUMENT;
-    Tables &t = TheTables();
+    ConnectionTable &t = TheConnections();
     std::lock_guard connectLock(t.connectMutex);
     std::string key = Key(host, port);
 
@@ -224,7 +187,7 @@ DLN_RESULT Disconnect(const char *host, uint16_t port) {
     std::lock_guard lock(t.mutex);
     auto it = t.connections.find(key);
     if (--it->second.count == 0) {
-        DropHandlesOf(t, connection);
+        RemoveHandlesOf(connection);
         bool sound = DLN_SUCCEEDED(result) && connection->usable();
         if (!sound || connection->linger().count() == 0 || !StartLinger(t, it->second)) {
             t.connections.erase(it);
@@ -235,7 +198,7 @@ DLN_RESULT Disconnect(const char *host, uint16_t port) {
 }
 
 std::shared_ptr<Connection> FirstUsableConnection() {
-    Tables &t = TheTables();
+    ConnectionTable &t = TheConnections();
     std::vector<std::pair<uint64_t, std::shared_ptr<Connection>>> candidates;
     {
         std::lock_guard lock(t.mutex);
@@ -253,50 +216,15 @@ std::shared_ptr<Connection> FirstUsableConnection() {
     return best;
 }
 
-HDLN AddHandle(std::shared_ptr<Connection> connection, uint16_t serverHandle) {
-    Tables &t = TheTables();
-    std::lock_guard lock(t.mutex);
-    // Handles count up and wrap, skipping 0 and those in use, so a stale handle is unlikely
-    // to name a newer adapter.
-    for (unsigned tries = 0; tries < 0xFFFF; ++tries) {
-        t.lastHandle = static_cast<HDLN>(t.lastHandle == 0xFFFF ? 1 : t.lastHandle + 1);
-        if (t.handles.count(t.lastHandle) == 0) {
-            t.handles[t.lastHandle] = HandleEntry{std::move(connection), serverHandle};
-            return t.lastHandle;
-        }
-    }
-    return 0;
-}
-
-DLN_RESULT FindHandle(HDLN handle, std::shared_ptr<Connection> &connection,
-                      uint16_t &serverHandle) {
-    Tables &t = TheTables();
-    {
-        std::lock_guard lock(t.mutex);
-        auto it = t.handles.find(handle);
-        if (handle == 0 || it == t.handles.end())
-            return DLN_RES_INVALID_HANDLE;
-        connection = it->second.connection;
-        serverHandle = it->second.serverHandle;
-    }
-    return connection->usable() ? DLN_RES_SUCCESS : DLN_RES_NOT_CONNECTED;
-}
-
-void RemoveHandle(HDLN handle) {
-    Tables &t = TheTables();
-    std::lock_guard lock(t.mutex);
-    t.handles.erase(handle);
-}
-
 void DropAllConnections() {
-    Tables &t = TheTables();
+    ConnectionTable &t = TheConnections();
     std::lock_guard connectLock(t.connectMutex);
     std::map<std::string, CountedConnection> dropped;
     {
         std::lock_guard lock(t.mutex);
         dropped.swap(t.connections);
-        t.handles.clear();
     }
+    RemoveAllHandles();
     for (auto &[key, entry] : dropped)
         entry.connection->close();
 }

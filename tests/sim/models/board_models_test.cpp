@@ -1,9 +1,9 @@
 // The simulated robot boards answer in their byte protocols, each answer predictable from the
 // board's configuration and what it was sent.
-#include "adc_dac_board.h"
-#include "motor_board.h"
-#include "servo_board.h"
-#include "ultrasonic_ranger.h"
+#include "dlnsim/models/adc_dac_board.h"
+#include "dlnsim/models/motor_board.h"
+#include "dlnsim/models/servo_board.h"
+#include "dlnsim/models/ultrasonic_ranger.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // registers, its non-volatile memory and its measurements, as a scenario describes it.
 #pragma once
 
-#include "vl53l0x.h"
-#include "vl53l0x_world.h"
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_world.h"
 
 #include <nlohmann/json_fwd.hpp>
 

@@ -3,8 +3,8 @@
 // interrupt that signals a finished measurement.
 #pragma once
 
-#include "vl53l0x.h"
-#include "vl53l0x_world.h"
+#include "dlnsim/models/vl53l0x.h"
+#include "dlnsim/models/vl53l0x_world.h"
 
 #include <memory>
 

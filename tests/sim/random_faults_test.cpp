@@ -1,8 +1,8 @@
 // Random fault injection: repeatable by seed, of the kinds asked for, on the calls named.
 #include "dln_api.h"
-#include "register_device.h"
-#include "scenario.h"
-#include "simulator_impl.h"
+#include "dlnsim/models/register_device.h"
+#include "dlnsim/scenario.h"
+#include "dlnsim/session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,13 @@ using dln::wire::Call;
 
 namespace {
 
-// A session with an open adapter on sim, making requests straight to its dispatch.
+// A session with an open adapter on sim, making requests without the wire encoding.
 class Client {
   public:
-    explicit Client(Simulator &sim) : impl_(sim.impl()), session_(impl_.openSession()) {
+    explicit Client(std::shared_ptr<Simulator> sim) : session_(std::move(sim)) {
         dln::wire::Request open;
         open.call = Call::OpenDevice;
-        handle_ = static_cast<uint16_t>(impl_.dispatch(session_, open).words.at(0));
+        handle_ = static_cast<uint16_t>(session_.handle(open).words.at(0));
     }
     dln::wire::Reply read(uint8_t address, uint16_t length) {
         dln::wire::Request request;
@@ -25,7 +25,7 @@ class Client {
         request.handle = handle_;
         request.address = address;
         request.length = length;
-        return impl_.dispatch(session_, request);
+        return session_.handle(request);
     }
     dln::wire::Reply spi(std::vector<uint8_t> out) {
         dln::wire::Request request;
@@ -33,18 +33,17 @@ class Client {
         request.handle = handle_;
         request.length = static_cast<uint16_t>(out.size());
         request.data = std::move(out);
-        return impl_.dispatch(session_, request);
+        return session_.handle(request);
     }
     dln::wire::Reply portCount() {
         dln::wire::Request request;
         request.call = Call::I2cGetPortCount;
         request.handle = handle_;
-        return impl_.dispatch(session_, request);
+        return session_.handle(request);
     }
 
   private:
-    Simulator::Impl &impl_;
-    uint32_t session_;
+    Session session_;
     uint16_t handle_ = 0;
 };
 
@@ -56,7 +55,8 @@ std::shared_ptr<Simulator> WithRandomFaults(const RandomFaults &faults) {
 }
 
 // Results and bytes of n reads of 4 bytes.
-std::vector<std::pair<uint16_t, std::vector<uint8_t>>> Reads(Simulator &sim, int n) {
+std::vector<std::pair<uint16_t, std::vector<uint8_t>>> Reads(const std::shared_ptr<Simulator> &sim,
+                                                             int n) {
     Client client(sim);
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> results;
     for (int i = 0; i < n; ++i) {
@@ -70,10 +70,10 @@ TEST(RandomFaults, SameSeedSameFaultsOtherSeedOtherFaults) {
     RandomFaults faults;
     faults.seed = 42;
     faults.rate = 0.2;
-    auto first = Reads(*WithRandomFaults(faults), 300);
-    EXPECT_EQ(Reads(*WithRandomFaults(faults), 300), first);
+    auto first = Reads(WithRandomFaults(faults), 300);
+    EXPECT_EQ(Reads(WithRandomFaults(faults), 300), first);
     faults.seed = 43;
-    EXPECT_NE(Reads(*WithRandomFaults(faults), 300), first);
+    EXPECT_NE(Reads(WithRandomFaults(faults), 300), first);
 }
 
 TEST(RandomFaults, RateAndCountAgree) {
@@ -81,7 +81,7 @@ TEST(RandomFaults, RateAndCountAgree) {
     faults.seed = 7;
     faults.rate = 0.1;
     auto sim = WithRandomFaults(faults);
-    auto results = Reads(*sim, 2000);
+    auto results = Reads(sim, 2000);
     int failed = 0, flipped = 0;
     for (auto &[result, data] : results) {
         if (!DLN_SUCCEEDED(result)) {
@@ -105,7 +105,7 @@ TEST(RandomFaults, FlipChangesExactlyOneBitOfWhatIsRead) {
     faults.rate = 1;
     faults.nack = faults.fail = false;
     auto sim = SimBuilder().randomFaults(faults).build(); // SPI reads 0xFF with no device
-    Client client(*sim);
+    Client client(sim);
     for (int i = 0; i < 50; ++i) {
         auto reply = client.spi({0, 0, 0});
         ASSERT_EQ(reply.result, DLN_RES_SUCCESS);
@@ -122,7 +122,7 @@ TEST(RandomFaults, OnlyTheNamedCallsAndFittingKinds) {
     faults.rate = 1;
     faults.fail = faults.flip = false; // NACK only, which SPI transfers cannot have
     auto sim = WithRandomFaults(faults);
-    Client client(*sim);
+    Client client(sim);
     EXPECT_EQ(client.read(0x50, 1).result, DLN_RES_I2C_NACK);
     EXPECT_EQ(client.spi({1}).result, DLN_RES_SUCCESS);
     EXPECT_EQ(client.portCount().result, DLN_RES_SUCCESS); // not a transfer
@@ -131,7 +131,7 @@ TEST(RandomFaults, OnlyTheNamedCallsAndFittingKinds) {
     faults.nack = false;
     faults.fail = true;
     sim = WithRandomFaults(faults);
-    Client named(*sim);
+    Client named(sim);
     EXPECT_EQ(named.read(0x50, 1).result, DLN_RES_SUCCESS);
     EXPECT_EQ(named.portCount().result, DLN_RES_FAIL);
 }
@@ -142,7 +142,7 @@ TEST(RandomFaults, FromScenario) {
                          "kinds": ["fail"]}})",
                             "r.json")
                    .build();
-    Client client(*sim);
+    Client client(sim);
     EXPECT_EQ(client.read(0x50, 1).result, DLN_RES_FAIL);
     struct Case {
         const char *text, *message;

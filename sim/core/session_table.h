@@ -1,0 +1,30 @@
+// The simulator's client sessions and the adapter handles each has open. A handle belongs to
+// the session that opened it and closes with it. Not locked: the simulator's lock guards it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+
+namespace dlnsim {
+
+class SessionTable {
+  public:
+    // A new session's number, never 0 and never one in use.
+    uint32_t open();
+    // Forgets session and closes its handles; nothing for an unknown session.
+    void close(uint32_t session);
+    bool isOpen(uint32_t session) const;
+    bool owns(uint32_t session, uint16_t handle) const;
+    // A new handle of session (never 0, never one in use), or 0 when all 65535 are in use.
+    uint16_t openHandle(uint32_t session);
+    void closeHandle(uint32_t session, uint16_t handle);
+
+  private:
+    std::map<uint32_t, std::set<uint16_t>> sessions_;
+    std::set<uint16_t> handles_; // of every session
+    uint16_t lastHandle_ = 0;
+    uint32_t lastSession_ = 0;
+};
+
+} // namespace dlnsim

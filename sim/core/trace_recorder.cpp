@@ -1,0 +1,40 @@
+#include "trace_recorder.h"
+
+#include "dlnsim/trace.h"
+
+namespace dlnsim {
+
+TraceRecorder::TraceRecorder(std::FILE *file, size_t limit) : file_(file), limit_(limit) {}
+
+TraceRecorder::~TraceRecorder() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+void TraceRecorder::record(TraceEntry entry) {
+    if (file_ != nullptr) {
+        std::string line = FormatTraceLine(entry);
+        line += '\n';
+        std::fputs(line.c_str(), file_);
+        // Readers (tests, a user's tail -f) see each call as soon as it happened.
+        std::fflush(file_);
+    }
+    entries_.push_back(std::move(entry));
+    if (limit_ != 0 && entries_.size() > limit_)
+        entries_.pop_front();
+}
+
+std::vector<TraceEntry> TraceRecorder::entries() const {
+    return {entries_.begin(), entries_.end()};
+}
+
+void TraceRecorder::clear() {
+    entries_.clear();
+}
+
+void TraceRecorder::flush() {
+    if (file_ != nullptr)
+        std::fflush(file_);
+}
+
+} // namespace dlnsim

@@ -1,0 +1,33 @@
+// What a simulator saw: one entry per adapter call, kept in memory (the newest ones when
+// limited) and written as a trace line to a file as it happens. Not locked: the simulator's
+// lock guards it.
+#pragma once
+
+#include "dlnsim/simulator.h"
+
+#include <cstdio>
+#include <deque>
+#include <vector>
+
+namespace dlnsim {
+
+class TraceRecorder {
+  public:
+    // Takes file (may be null) and closes it on destruction. limit 0 keeps every entry.
+    TraceRecorder(std::FILE *file, size_t limit);
+    ~TraceRecorder();
+    TraceRecorder(const TraceRecorder &) = delete;
+    TraceRecorder &operator=(const TraceRecorder &) = delete;
+
+    void record(TraceEntry entry);
+    std::vector<TraceEntry> entries() const; // oldest first
+    void clear();
+    void flush();
+
+  private:
+    std::FILE *file_;
+    size_t limit_;
+    std::deque<TraceEntry> entries_;
+};
+
+} // namespace dlnsim

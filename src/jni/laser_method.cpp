@@ -1,6 +1,6 @@
 // The native method of the laser ranging sensor.
 #include "jni/native_method.h"
-#include "ranging/laser_service.h"
+#include "ranging/service/laser_sensor.h"
 
 #include <cstdio>
 
@@ -11,10 +11,7 @@ jint LaserBody(ParamSlots &slots) {
     printf("Laser Operation for I2C Address:%x is: %d\n", slots.slot[0], slots.slot[1]);
     // Slot 0 only seeds the result word; the sensor is always at its fixed bus address.
     int32_t resultWord = slots.slot[0];
-    if (slots.slot[1] == 0)
-        ConnectRangingSensor();
-    else
-        RunLaserOperation(slots.slot[1], &resultWord);
+    TheLaserSensor().run(slots.slot[1], &resultWord);
     slots.slot[2] = (resultWord >> 8) & 0xFF;
     slots.slot[3] = resultWord & 0xFF;
     return 10;

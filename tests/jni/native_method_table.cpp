@@ -1,7 +1,7 @@
 #include "jni/native_method_table.h"
 
 #include "dlnsim/scenario.h"
-#include "ranging/ranging_device.h"
+#include "ranging/service/laser_sensor.h"
 #include "support/board_exports.h"
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
@@ -131,8 +131,7 @@ MethodRun RunOnDefaultRobot(const NativeMethodRow &row, const dlnsim::Fault *fau
     run.injected = sim->injectedFaults();
     run.exceptionPending = jni.exceptionPending;
     DlnInprocDetach();
-    TheRangingDevice() = RangingDevice{};
-    sensorAdapterHandle = 0;
+    TheLaserSensor().forget();
     return run;
 }
 

@@ -20,17 +20,15 @@ SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlns
         !DLN_SUCCEEDED(DlnOpenDevice(0, &handle)) ||
         !DLN_SUCCEEDED(DlnI2cMasterEnable(handle, 0, &conflict)))
         throw std::runtime_error("the simulated adapter could not be opened");
-    sensorAdapterHandle = handle;
+    device.adapterHandle = handle;
     device.busAddress = kSensorBusAddress;
     sim().clearTrace();
 }
 
 SensorBus::~SensorBus() {
-    DlnCloseHandle(sensorAdapterHandle);
+    DlnCloseHandle(device.adapterHandle);
     DlnDisconnect("localhost", 9656);
     session_.reset();
-    sensorAdapterHandle = 0;
-    TheRangingDevice() = RangingDevice{};
 }
 
 std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
@@ -48,12 +46,16 @@ std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
     return text;
 }
 
-std::vector<std::string> SensorBus::transfers() const {
+std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim) {
     std::vector<std::string> texts;
-    for (const dlnsim::TraceEntry &entry : session_->sim().trace()) {
+    for (const dlnsim::TraceEntry &entry : sim.trace()) {
         std::string text = SensorTransferText(entry);
         if (!text.empty())
             texts.push_back(text);
     }
     return texts;
+}
+
+std::vector<std::string> SensorBus::transfers() const {
+    return SensorTransfers(session_->sim());
 }

@@ -1,10 +1,10 @@
 // A ranging sensor on a simulated adapter, reached in-process: the adapter is connected and
-// opened, sensorAdapterHandle holds its handle and device is a fresh record addressing 0x29.
-// The process-wide record and handle are restored to their creation values on destruction.
+// opened, and device is a fresh record addressing 0x29 through its handle. The adapter is
+// closed and disconnected on destruction.
 #pragma once
 
 #include "dlnsim/simulator.h"
-#include "ranging/ranging_device.h"
+#include "ranging/device/ranging_device.h"
 #include "support/sim_session.h"
 
 #include <functional>
@@ -38,3 +38,6 @@ class SensorBus {
 
 // Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.
 std::string SensorTransferText(const dlnsim::TraceEntry &entry);
+
+// The transfers to 0x29 in sim's trace, formatted as SensorBus::transfers() does.
+std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim);

@@ -1,0 +1,89 @@
+#include "ranging/bus/registers.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+uint8_t BusAddress(const RangingDevice &device) {
+    return static_cast<uint8_t>(device.busAddress >> 1);
+}
+
+// The one write primitive: the index, then count data bytes, in one transfer.
+SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint8_t *bytes,
+                          uint8_t count) {
+    uint8_t buffer[1 + 255];
+    buffer[0] = index;
+    if (count > 0)
+        std::memcpy(buffer + 1, bytes, count);
+    DLN_RESULT result = DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0,
+                                          static_cast<uint16_t>(count + 1), buffer);
+    return DLN_SUCCEEDED(result) ? kSensorOk : kSensorControlInterface;
+}
+
+// The one read primitive: the index write, then a read of count bytes. The buffer is cleared
+// first, so that a failed transfer yields zeros rather than whatever the caller had there.
+SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *bytes,
+                         uint8_t count) {
+    std::memset(bytes, 0, count);
+    DLN_RESULT result =
+        DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0, 1, &index);
+    if (!DLN_SUCCEEDED(result))
+        return kSensorControlInterface;
+    result = DlnI2cMasterRead(device.adapterHandle, 0, BusAddress(device), 0, 0, count, bytes);
+    if (!DLN_SUCCEEDED(result)) {
+        std::memset(bytes, 0, count);
+        return kSensorControlInterface;
+    }
+    return kSensorOk;
+}
+
+} // namespace
+
+SensorStatus VL53L0X_WriteReg8(RangingDevice &device, uint8_t index, uint8_t value) {
+    return WriteIndexed(device, index, &value, 1);
+}
+
+SensorStatus VL53L0X_WriteReg16(RangingDevice &device, uint8_t index, uint16_t value) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    return WriteIndexed(device, index, bytes, 2);
+}
+
+SensorStatus VL53L0X_WriteBlock(RangingDevice &device, uint8_t index, const uint8_t *bytes,
+                                uint8_t count) {
+    return WriteIndexed(device, index, bytes, count);
+}
+
+SensorStatus VL53L0X_ReadReg8(RangingDevice &device, uint8_t index, uint8_t *value) {
+    return ReadIndexed(device, index, value, 1);
+}
+
+SensorStatus VL53L0X_ReadReg16(RangingDevice &device, uint8_t index, uint16_t *value) {
+    uint8_t bytes[2];
+    SensorStatus status = ReadIndexed(device, index, bytes, 2);
+    printf("%2x%2x", bytes[0], bytes[1]);
+    *value = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+    return status;
+}
+
+SensorStatus VL53L0X_ReadReg32(RangingDevice &device, uint8_t index, uint32_t *value) {
+    uint8_t bytes[4];
+    SensorStatus status = ReadIndexed(device, index, bytes, 4);
+    *value = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+             static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+    return status;
+}
+
+SensorStatus VL53L0X_ReadBlock(RangingDevice &device, uint8_t index, uint8_t *bytes,
+                               uint8_t count) {
+    return ReadIndexed(device, index, bytes, count);
+}
+
+SensorStatus VL53L0X_UpdateReg8(RangingDevice &device, uint8_t index, uint8_t mask, uint8_t bits) {
+    uint8_t old = 0;
+    SensorStatus status = VL53L0X_ReadReg8(device, index, &old);
+    // Writing back a value built on a failed read would clobber the register's other bits.
+    if (status != kSensorOk)
+        return status;
+    return VL53L0X_WriteReg8(device, index, static_cast<uint8_t>((old & mask) | bits));
+}

@@ -1,8 +1,0 @@
-#include "ranging/ranging_device.h"
-
-HDLN sensorAdapterHandle = 0;
-
-RangingDevice &TheRangingDevice() {
-    static RangingDevice device{};
-    return device;
-}

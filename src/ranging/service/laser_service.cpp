@@ -1,0 +1,105 @@
+#include "ranging/service/laser_service.h"
+
+#include "ranging/bus/register_map.h"
+#include "ranging/bus/registers.h"
+#include "ranging/bus/waits.h"
+#include "ranging/service/laser_sequences.h"
+#include "ranging/service/status_texts.h"
+
+#include <cstdio>
+
+namespace {
+
+void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
+    if (connection.opened)
+        DlnCloseHandle(connection.handle);
+    if (connection.connected)
+        DlnDisconnect(kDlnHost, kDlnPort);
+    connection = AdapterConnection{};
+    device.adapterHandle = 0;
+}
+
+void ScanBus(HDLN handle) {
+    uint8_t count = 0;
+    uint8_t list[256] = {};
+    if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(handle, 0, &count, list))) {
+        printf("DlnI2cMasterScanDevices() failed\n");
+        return;
+    }
+    printf("Number of Devices: %d\n", count);
+    for (int i = 0; i < count; ++i)
+        printf("%d %x\n", list[i], list[i]);
+}
+
+// Reads the four identification bytes from 0xC0 on and sets the bus address. Transfer
+// failures are ignored: the bytes printed then tell the user that the sensor did not answer.
+void ReadIdentification(RangingDevice &device) {
+    constexpr uint8_t kAddress = kSensorBusAddress >> 1;
+    uint8_t id[4] = {};
+    id[0] = kRegIdentification;
+    DlnI2cMasterWrite(device.adapterHandle, 0, kAddress, 0, 0, 1, id);
+    DlnI2cMasterRead(device.adapterHandle, 0, kAddress, 0, 0, 4, id);
+    printf("IDs\n");
+    for (uint8_t byte : id)
+        printf("%2x", byte);
+    printf("\nEnd IDs\n");
+    device.busAddress = kSensorBusAddress;
+}
+
+// The sensor's own stop value lives at 0x91 behind its private register page; every
+// measurement start writes it back.
+void ReadStopVariable(RangingDevice &device) {
+    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x01);
+    VL53L0X_WriteReg8(device, kRegPageSelect, 0x01);
+    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x00);
+    VL53L0X_ReadReg8(device, kRegStopVariable, &device.stopVariable);
+    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x01);
+    VL53L0X_WriteReg8(device, kRegPageSelect, 0x00);
+    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x00);
+}
+
+} // namespace
+
+void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) {
+    ReleasePreviousConnection(connection, device);
+    connection.form = ConnectionForm::Sensor;
+    if (!RunConnectionSteps(connection, 0, 2))
+        return;
+    device.adapterHandle = connection.handle;
+    if (!RunConnectionSteps(connection, 3, 6))
+        return;
+    ScanBus(device.adapterHandle);
+    ReadIdentification(device);
+    VL53L0X_SoftReset(device);
+    ReadStopVariable(device);
+}
+
+void RunLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
+    ReadIdentification(device);
+    printf("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
+    if (!DispatchLaserOperation(device, code, resultWord))
+        printf("Laser Operation UNKOWN\n");
+}
+
+bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
+    switch (code) {
+    case 1:
+        // Its status is shown by its own status lines; Java is not told.
+        CalibrateRangingSensor(device);
+        return true;
+    case 2:
+        ReportLaserRange(MeasureRange(device), resultWord);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ReportLaserRange(uint16_t rangeMm, int32_t *resultWord) {
+    const float scaled = static_cast<float>(static_cast<double>(rangeMm) / 9100.0 * 120.0);
+    printf("Laser Measuremnet=%d  in mm=%f\n", rangeMm, scaled);
+    char text[kStatusTextSize];
+    VL53L0X_StatusText(kSensorOk, text);
+    printf("API Status: %i : %s\n", kSensorOk, text);
+    *resultWord = rangeMm;
+}

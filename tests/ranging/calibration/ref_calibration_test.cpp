@@ -1,0 +1,91 @@
+// Reference (VHV and phase) calibration: its register traffic and read-back of the results.
+#include "ranging/calibration/ref_calibration.h"
+
+#include "support/sensor_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Calibrations complete at once, so each wait is a single check of register 0x14.
+dlnsim::RangingWorld InstantCalibrations() {
+    dlnsim::RangingWorld world;
+    world.calibrationTimeUs = 0;
+    world.vhvSetting = 0x1D;
+    world.phaseCal = 0xFF;
+    return world;
+}
+
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// The ready bit of register 0x14, then the interrupt clear.
+const std::vector<std::string> kWaitAndClear = {"W 14",    "R 01", "W 0b 01",
+                                                "W 0b 00", "W 13", "R 00"};
+
+std::vector<std::string> ReadBack(const std::string &index, const std::string &value) {
+    return {"W ff 01",    "W 00 00", "W ff 06", "W " + index,
+            "R " + value, "W ff 01", "W 00 01", "W ff 00"};
+}
+
+TEST(RefCalibration, TrafficOfASuccessfulCalibrationWithReadBack) {
+    SensorRig rig(InstantCalibrations());
+    rig.device().sequenceConfig = 0xE8;
+    uint8_t vhv = 0x55, phase = 0x55;
+    ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, 1));
+    EXPECT_EQ(0x1D, vhv);
+    EXPECT_EQ(0xEF, phase) << "bit 4 of the phase result is dropped";
+    const auto expected = Concat({{"W 01 01", "W 00 41"},
+                                  kWaitAndClear,
+                                  {"W 00 00"},
+                                  ReadBack("cb", "1d"),
+                                  {"W 01 02", "W 00 01"},
+                                  kWaitAndClear,
+                                  {"W 00 00"},
+                                  ReadBack("ee", "ff"),
+                                  {"W 01 e8"}});
+    EXPECT_EQ(expected, rig.bus.transfers());
+    EXPECT_EQ(0xE8, rig.device().sequenceConfig);
+}
+
+TEST(RefCalibration, WithoutReadBackTheResultsAreZeroAndPage6IsNotVisited) {
+    for (uint8_t readBack : {0, 2}) {
+        SensorRig rig(InstantCalibrations());
+        rig.device().sequenceConfig = 0xE8;
+        uint8_t vhv = 0x55, phase = 0x55;
+        ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, readBack));
+        EXPECT_EQ(0, vhv);
+        EXPECT_EQ(0, phase);
+        const auto expected = Concat({{"W 01 01", "W 00 41"},
+                                      kWaitAndClear,
+                                      {"W 00 00"},
+                                      {"W 01 02", "W 00 01"},
+                                      kWaitAndClear,
+                                      {"W 00 00"},
+                                      {"W 01 e8"}});
+        EXPECT_EQ(expected, rig.bus.transfers()) << "readBack " << int(readBack);
+    }
+}
+
+TEST(RefCalibration, VhvTimeOutSkipsThePhaseCalibration) {
+    dlnsim::RangingWorld world = InstantCalibrations();
+    world.calibrationTimeUs = 10'000'000;
+    SensorRig rig(world);
+    rig.device().sequenceConfig = 0xE8;
+    uint8_t vhv = 0x55, phase = 0x55;
+    EXPECT_EQ(-7, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, 1));
+    EXPECT_EQ(0, vhv);
+    EXPECT_EQ(0x55, phase);
+    EXPECT_EQ(0, rig.count("W 01 02"));
+    EXPECT_EQ(0x01, rig.sensor->reg(0, 0x01)) << "register 0x01 keeps the calibration value";
+    EXPECT_EQ(0xE8, rig.device().sequenceConfig);
+}
+
+} // namespace

@@ -11,9 +11,11 @@ set_target_properties(dln_protocol PROPERTIES POSITION_INDEPENDENT_CODE ON
 file(GLOB DLN_CLIENT_SOURCES CONFIGURE_DEPENDS dln/client/*.cpp)
 # The socket functions: one implementation per platform.
 if(WIN32)
-  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/socket_win32.cpp)
+  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/server_address.cpp
+                      dln/tcp/socket_win32.cpp)
 else()
-  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/socket_posix.cpp)
+  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/server_address.cpp
+                      dln/tcp/socket_posix.cpp)
 endif()
 add_library(dln SHARED ${DLN_CLIENT_SOURCES} ${DLN_TCP_SOURCES})
 target_include_directories(dln PUBLIC dln/include PRIVATE dln/client dln/tcp)

@@ -18,7 +18,8 @@ dlnsim::Session &RobotSession() {
 }
 
 bool Same(const dln::wire::Request &a, const dln::wire::Request &b) {
-    return a.call == b.call && a.handle == b.handle && a.port == b.port && a.address == b.address &&
+    return a.call == b.call && a.sequence == b.sequence && a.handle == b.handle &&
+           a.port == b.port && a.address == b.address &&
            a.memoryAddressLength == b.memoryAddressLength && a.memoryAddress == b.memoryAddress &&
            a.value == b.value && a.length == b.length && a.data == b.data;
 }

@@ -6,7 +6,26 @@
  */
 public class I2C_DLN {
     static {
-        System.loadLibrary("I2C_DLN");
+        // The jar's loader extracts and loads the native libraries it carries; a copy of this
+        // file on its own loads I2C_DLN from java.library.path.
+        Class<?> loader = null;
+        try {
+            loader = Class.forName("i2cdln.NativeLibrary", true, I2C_DLN.class.getClassLoader());
+        } catch (ClassNotFoundException absent) {
+            System.loadLibrary("I2C_DLN");
+        }
+        if (loader != null) {
+            try {
+                loader.getMethod("load").invoke(null);
+            } catch (java.lang.reflect.InvocationTargetException e) {
+                if (e.getCause() instanceof Error) {
+                    throw (Error) e.getCause();
+                }
+                throw new IllegalStateException("i2cdln.NativeLibrary.load failed", e.getCause());
+            } catch (ReflectiveOperationException e) {
+                throw new IllegalStateException("i2cdln.NativeLibrary.load is not callable", e);
+            }
+        }
     }
 
     /** Prints the adapter and the I2C devices present. */

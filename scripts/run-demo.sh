@@ -2,6 +2,8 @@
 # Runs the demo from an existing build: starts dln-sim with the default robot, runs the Java
 # demo in BUILD_DIR/demo (where it reads program.hex and writes zz.dat) and stops the simulator
 # again on every path, also when interrupted. Usage: scripts/run-demo.sh BUILD_DIR
+# With DEMO_HTTP=1 dln-sim serves its live page on DEMO_HTTP_PORT (default 8080) and keeps
+# running after the demo until interrupted.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "$1" && pwd)
@@ -19,7 +21,9 @@ stop_sim() {
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
 
-"$build/bin/dln-sim" >"$log" 2>&1 &
+page=()
+[ "${DEMO_HTTP:-0}" = 1 ] && page=(--http "${DEMO_HTTP_PORT:-8080}")
+"$build/bin/dln-sim" "${page[@]}" >"$log" 2>&1 &
 sim=$!
 for _ in $(seq 100); do
     grep -q listening "$log" && break
@@ -28,7 +32,20 @@ for _ in $(seq 100); do
 done
 grep -q listening "$log" || { echo "dln-sim did not start"; cat "$log"; exit 1; }
 
+if [ "${DEMO_HTTP:-0}" = 1 ]; then
+    sleep 0.2
+    address=$(sed -n 's/^dln-sim: live page on //p' "$log")
+    echo "The robot, live: $address (the demo starts in 5 s)"
+    sleep 5
+fi
+
 mkdir -p "$build/demo"
 cp java/demo/program.hex "$build/demo/"
 cd "$build/demo"
-"$java" -Djava.library.path="$build/lib" -cp "$build/java/classes" Demo
+status=0
+"$java" -Djava.library.path="$build/lib" -cp "$build/java/classes" Demo || status=$?
+if [ "${DEMO_HTTP:-0}" = 1 ]; then
+    echo "dln-sim keeps serving $address; Ctrl-C stops it."
+    wait "$sim" || true
+fi
+exit "$status"

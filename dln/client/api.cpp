@@ -16,13 +16,14 @@ namespace {
 // One request on handle's connection. On success reply holds the server's answer and the
 // server's result is returned; otherwise the failure of the lookup or the exchange.
 DLN_RESULT Call(HDLN handle, wire::Request &request, wire::Reply &reply) {
+    Clock::time_point deadline = Clock::now() + kCallTime;
     std::shared_ptr<Connection> connection;
     uint16_t serverHandle = 0;
     DLN_RESULT result = FindHandle(handle, connection, serverHandle);
     if (!DLN_SUCCEEDED(result))
         return result;
     request.handle = serverHandle;
-    result = connection->exchange(request, reply);
+    result = connection->exchange(request, reply, deadline);
     return DLN_SUCCEEDED(result) ? reply.result : result;
 }
 
@@ -80,6 +81,7 @@ DLN_RESULT DlnDisconnect(const char *host, uint16_t port) {
 DLN_RESULT DlnOpenDevice(uint32_t deviceNumber, HDLN *handle) {
     if (handle == nullptr)
         return DLN_RES_INVALID_ARGUMENT;
+    Clock::time_point deadline = Clock::now() + kCallTime;
     std::shared_ptr<Connection> connection = FirstUsableConnection();
     if (!connection)
         return DLN_RES_NOT_CONNECTED;
@@ -87,7 +89,7 @@ DLN_RESULT DlnOpenDevice(uint32_t deviceNumber, HDLN *handle) {
     request.call = wire::Call::OpenDevice;
     request.value = deviceNumber;
     wire::Reply reply;
-    DLN_RESULT result = connection->exchange(request, reply);
+    DLN_RESULT result = connection->exchange(request, reply, deadline);
     if (!DLN_SUCCEEDED(result))
         return result;
     if (!DLN_SUCCEEDED(reply.result))

@@ -108,6 +108,7 @@ std::vector<uint8_t> EncodeRequest(const Request &request) {
     frame.reserve(kLengthPrefix + kRequestHeader + request.data.size());
     Put8(frame, kVersion);
     Put8(frame, static_cast<uint8_t>(request.call));
+    Put32(frame, request.sequence);
     Put16(frame, request.handle);
     Put8(frame, request.port);
     Put8(frame, request.address);
@@ -126,6 +127,7 @@ std::vector<uint8_t> EncodeReply(const Reply &reply) {
     frame.reserve(kLengthPrefix + kReplyHeader + 4 * reply.words.size() + reply.data.size());
     Put8(frame, kVersion);
     Put8(frame, static_cast<uint8_t>(reply.call));
+    Put32(frame, reply.sequence);
     Put16(frame, reply.result);
     Put8(frame, static_cast<uint8_t>(reply.words.size()));
     for (uint32_t word : reply.words)
@@ -158,7 +160,7 @@ bool DecodeRequest(std::span<const uint8_t> body, Request &request) {
     if (!in.get8(version) || version != kVersion || !in.get8(call) || !IsCall(call))
         return false;
     r.call = static_cast<Call>(call);
-    if (!in.get16(r.handle) || !in.get8(r.port) || !in.get8(r.address) ||
+    if (!in.get32(r.sequence) || !in.get16(r.handle) || !in.get8(r.port) || !in.get8(r.address) ||
         !in.get8(r.memoryAddressLength) || !in.get32(r.memoryAddress) || !in.get32(r.value) ||
         !in.get16(r.length))
         return false;
@@ -177,7 +179,7 @@ bool DecodeReply(std::span<const uint8_t> body, Reply &reply) {
     if (!in.get8(version) || version != kVersion || !in.get8(call) || !IsCall(call))
         return false;
     r.call = static_cast<Call>(call);
-    if (!in.get16(r.result) || !in.get8(words) || words > kMaxWords)
+    if (!in.get32(r.sequence) || !in.get16(r.result) || !in.get8(words) || words > kMaxWords)
         return false;
     r.words.resize(words);
     for (uint32_t &word : r.words)

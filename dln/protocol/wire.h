@@ -1,10 +1,12 @@
 // The wire protocol between libdln and a DLN server such as dln-sim.
 //
 // Every message is one frame: a 4-byte little-endian body length, then the body. A request
-// body is a fixed header (version, call, handle, port, address, memory address length and
-// value, a 32-bit value, a 16-bit length) followed by the bytes to send. A reply body is
-// (version, call, result, word count, words) followed by the bytes received. All integers
-// are little-endian. One request gets exactly one reply, in order.
+// body is a fixed header (version, call, sequence number, handle, port, address, memory
+// address length and value, a 32-bit value, a 16-bit length) followed by the bytes to send.
+// A reply body is (version, call, sequence number, result, word count, words) followed by
+// the bytes received. All integers are little-endian. One request gets exactly one reply, in
+// order, carrying the request's sequence number, so that a client can tell a stray reply
+// (a duplicate, or one that came too late) from the answer it waits for.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +18,13 @@
 
 namespace dln::wire {
 
-constexpr uint8_t kVersion = 1;
+// 2: requests and replies carry a sequence number.
+constexpr uint8_t kVersion = 2;
 // Large enough for the biggest transfer the C interface can express (a 16-bit length).
 constexpr uint32_t kMaxBody = 65535 + 64;
 constexpr size_t kLengthPrefix = 4;
-constexpr size_t kRequestHeader = 17;
-constexpr size_t kReplyHeader = 5;
+constexpr size_t kRequestHeader = 21;
+constexpr size_t kReplyHeader = 9;
 constexpr uint8_t kMaxWords = 8;
 
 // One code per C function; the names are those of the C interface.
@@ -56,6 +59,7 @@ std::optional<Call> CallByName(std::string_view name);
 
 struct Request {
     Call call = Call::Connect;
+    uint32_t sequence = 0; // set by the client's transport; echoed in the reply
     uint16_t handle = 0;
     uint8_t port = 0;
     uint8_t address = 0; // I2C 7-bit address, SPI slave-select mask, or SPI mode
@@ -68,6 +72,7 @@ struct Request {
 
 struct Reply {
     Call call = Call::Connect;
+    uint32_t sequence = 0; // the sequence number of the request answered
     uint16_t result = 0;
     std::vector<uint32_t> words; // at most kMaxWords
     std::vector<uint8_t> data;

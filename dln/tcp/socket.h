@@ -1,5 +1,7 @@
-// The few socket operations the TCP transport needs, each bounded by a deadline (a send or
-// receive may overrun it by at most one 100 ms wait slice). The POSIX version lives in
+// The few socket operations the TCP transport needs, each bounded by a deadline that is
+// checked on every loop turn, whatever the peer sends (a send or receive may overrun it by at
+// most one 100 ms wait slice). A caller looping over them passes the same deadline each time,
+// so that one call of the C interface has one deadline. The POSIX version lives in
 // socket_posix.cpp, the Winsock version in socket_win32.cpp.
 #pragma once
 

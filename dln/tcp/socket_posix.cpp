@@ -89,19 +89,17 @@ SocketHandle SocketConnect(const std::string &host, uint16_t port,
 IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
                        Clock::time_point deadline) {
     while (size > 0) {
+        // Checked on every turn: a peer that takes a few bytes at a time must not stretch it.
+        if (Clock::now() >= deadline)
+            return IoStatus::TimedOut;
         ssize_t n = send(s, data, size, MSG_NOSIGNAL);
         if (n > 0) {
             data += n;
             size -= static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (Clock::now() >= deadline)
-                return IoStatus::TimedOut;
-            continue;
-        }
         return (errno == EPIPE || errno == ECONNRESET) ? IoStatus::Closed : IoStatus::Failed;
     }
     return IoStatus::Ok;
@@ -111,6 +109,10 @@ IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_
                            Clock::time_point deadline) {
     received = 0;
     for (;;) {
+        // Checked on every turn, also when bytes are waiting: a peer trickling bytes must
+        // not keep the caller past its deadline.
+        if (Clock::now() >= deadline)
+            return IoStatus::TimedOut;
         ssize_t n = recv(s, data, capacity, 0);
         if (n > 0) {
             received = static_cast<size_t>(n);
@@ -118,12 +120,8 @@ IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_
         }
         if (n == 0)
             return IoStatus::Closed;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (Clock::now() >= deadline)
-                return IoStatus::TimedOut;
-        } else if (errno != EINTR) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
-        }
     }
 }
 

@@ -114,6 +114,9 @@ SocketHandle SocketConnect(const std::string &host, uint16_t port,
 IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
                        Clock::time_point deadline) {
     while (size > 0) {
+        // Checked on every turn: a peer that takes a few bytes at a time must not stretch it.
+        if (Clock::now() >= deadline)
+            return IoStatus::TimedOut;
         // send takes an int length; a frame is far smaller, but a cap keeps the cast sound.
         int chunk = static_cast<int>(std::min<size_t>(size, 1 << 20));
         int n = send(static_cast<SOCKET>(s), reinterpret_cast<const char *>(data), chunk, 0);
@@ -139,6 +142,10 @@ IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_
     received = 0;
     int chunk = static_cast<int>(std::min<size_t>(capacity, 1 << 20));
     for (;;) {
+        // Checked on every turn, also when bytes are waiting: a peer trickling bytes must
+        // not keep the caller past its deadline.
+        if (Clock::now() >= deadline)
+            return IoStatus::TimedOut;
         // Waiting first spares a receive that would only say "nothing yet".
         IoStatus status = WaitFor(s, Ready::Read, deadline);
         if (status != IoStatus::Ok)

@@ -1,9 +1,10 @@
-// The TCP transport of libdln: one socket per counted connection, one frame out and one
-// frame back per call, every step bounded in time.
+// The TCP transport of libdln: one socket per counted connection, one numbered frame out and
+// the reply carrying its number back per call, every step bounded by the call's deadline.
+#include "server_address.h"
 #include "socket.h"
 #include "transport.h"
 
-#include <optional>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -12,10 +13,8 @@ namespace dln::client {
 namespace {
 
 using namespace std::chrono_literals;
+// An address that does not answer leaves time for the next one ("localhost": ::1, 127.0.0.1).
 constexpr auto kConnectTimePerAddress = 1000ms;
-constexpr auto kConnectTimeTotal = 2000ms;
-// Every simulated call answers at once; a real adapter within milliseconds.
-constexpr auto kReplyTime = 2000ms;
 // The library connects and disconnects around every method; a connection kept this long
 // spares the next method a TCP connect and the server a new client thread.
 constexpr auto kLinger = 1000ms;
@@ -31,54 +30,81 @@ class TcpTransport : public Transport {
     TcpTransport(const TcpTransport &) = delete;
     TcpTransport &operator=(const TcpTransport &) = delete;
 
-    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
-        std::vector<uint8_t> frame = wire::EncodeRequest(request);
+    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
+                        Clock::time_point deadline) override {
+        wire::Request numbered = request;
+        numbered.sequence = ++lastSequence_;
+        std::vector<uint8_t> frame = wire::EncodeRequest(numbered);
         if (frame.empty())
             return DLN_RES_INVALID_ARGUMENT;
-        auto deadline = tcp::Clock::now() + kReplyTime;
         tcp::IoStatus status = tcp::SocketSendAll(socket_, frame.data(), frame.size(), deadline);
         if (status != tcp::IoStatus::Ok)
             return Failure(status);
-        // The reply usually arrives whole, so one receive into a buffer sized for the
-        // largest frame takes it in.
-        buffer_.resize(wire::kLengthPrefix + wire::kMaxBody);
-        size_t have = 0;
-        std::optional<uint32_t> length;
-        while (!length || have < wire::kLengthPrefix + *length) {
-            size_t got = 0;
-            status = tcp::SocketReceiveSome(socket_, buffer_.data() + have, buffer_.size() - have,
-                                            got, deadline);
-            if (status != tcp::IoStatus::Ok)
-                return Failure(status);
-            have += got;
-            if (!length && have >= wire::kLengthPrefix) {
-                length = wire::BodyLength(std::span<const uint8_t, wire::kLengthPrefix>(
-                                              buffer_.data(), wire::kLengthPrefix),
-                                          wire::kReplyHeader);
-                if (!length)
-                    return DLN_RES_PROTOCOL_ERROR;
-            }
+        // A reply with another number answers an earlier request (a server that answered
+        // twice): it is dropped, and the answer to this request may still follow.
+        for (;;) {
+            std::span<const uint8_t> body;
+            DLN_RESULT result = nextFrame(body, deadline);
+            if (!DLN_SUCCEEDED(result))
+                return result;
+            if (!wire::DecodeReply(body, reply))
+                return DLN_RES_PROTOCOL_ERROR;
+            if (reply.sequence == numbered.sequence)
+                return DLN_RES_SUCCESS;
         }
-        // More than one reply to one request: the stream is not ours to trust.
-        if (have != wire::kLengthPrefix + *length)
-            return DLN_RES_PROTOCOL_ERROR;
-        std::span<const uint8_t> body(buffer_.data() + wire::kLengthPrefix, *length);
-        return wire::DecodeReply(body, reply) ? DLN_RES_SUCCESS : DLN_RES_PROTOCOL_ERROR;
     }
 
     std::chrono::milliseconds linger() const override { return kLinger; }
 
   private:
-    tcp::SocketHandle socket_;
-    std::vector<uint8_t> buffer_;
-};
+    // The body of the next whole frame from the server, receiving until it is complete. Bytes
+    // past it stay for the next call.
+    DLN_RESULT nextFrame(std::span<const uint8_t> &body, Clock::time_point deadline) {
+        for (;;) {
+            size_t have = end_ - start_;
+            if (have >= wire::kLengthPrefix) {
+                auto length = wire::BodyLength(std::span<const uint8_t, wire::kLengthPrefix>(
+                                                   buffer_.data() + start_, wire::kLengthPrefix),
+                                               wire::kReplyHeader);
+                if (!length)
+                    return DLN_RES_PROTOCOL_ERROR;
+                if (have >= wire::kLengthPrefix + *length) {
+                    body = std::span<const uint8_t>(buffer_.data() + start_ + wire::kLengthPrefix,
+                                                    *length);
+                    start_ += wire::kLengthPrefix + *length;
+                    return DLN_RES_SUCCESS;
+                }
+            }
+            // The frame begun so far moves to the front, so that the largest one fits.
+            std::memmove(buffer_.data(), buffer_.data() + start_, have);
+            start_ = 0;
+            end_ = have;
+            size_t got = 0;
+            tcp::IoStatus status = tcp::SocketReceiveSome(socket_, buffer_.data() + end_,
+                                                          buffer_.size() - end_, got, deadline);
+            if (status != tcp::IoStatus::Ok)
+                return Failure(status);
+            end_ += got;
+        }
+    }
 
+    tcp::SocketHandle socket_;
+    uint32_t lastSequence_ = 0;
+    // Bytes received and not yet taken: [start_, end_). Sized for the largest frame, which a
+    // reply usually arrives as whole, so one receive takes it in.
+    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(wire::kLengthPrefix + wire::kMaxBody);
+    size_t start_ = 0;
+    size_t end_ = 0;
+};
 } // namespace
 
-DLN_RESULT OpenTransport(const std::string &host, uint16_t port,
+DLN_RESULT OpenTransport(const std::string &host, uint16_t port, Clock::time_point deadline,
                          std::unique_ptr<Transport> &transport) {
-    tcp::SocketHandle socket = tcp::SocketConnect(host, port, kConnectTimePerAddress,
-                                                  tcp::Clock::now() + kConnectTimeTotal);
+    std::optional<tcp::ServerAddress> address = tcp::ResolveServerAddress(host, port);
+    if (!address)
+        return DLN_RES_CONNECTION_FAILED;
+    tcp::SocketHandle socket =
+        tcp::SocketConnect(address->host, address->port, kConnectTimePerAddress, deadline);
     if (socket == tcp::kNoSocket)
         return DLN_RES_CONNECTION_FAILED;
     transport = std::make_unique<TcpTransport>(socket);

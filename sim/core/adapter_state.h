@@ -24,6 +24,8 @@ class AdapterState {
     const AdapterConfig &config() const { return config_; }
     std::shared_ptr<I2cDevice> i2cDevice(uint8_t address) const; // null if none
     std::shared_ptr<SpiDevice> spiDevice(uint8_t ssLine) const;  // null if none
+    const I2cDevices &i2cDevices() const { return i2c_; }
+    const SpiDevices &spiDevices() const { return spi_; }
 
     // Fills in what the trace shows of request before it runs (the address or select mask,
     // the bytes sent), so that the trace shows them also when the call is refused.

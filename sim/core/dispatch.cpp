@@ -47,11 +47,14 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
     std::lock_guard lock(mutex);
     TraceEntry entry;
     entry.timeUs = clock();
+    if (timeline)
+        timeline->applyDue(faults.plan(), entry.timeUs);
     entry.call = dln::wire::CallName(request.call);
     if (HasPort(request.call))
         entry.port = request.port;
     Reply reply;
     reply.call = request.call;
+    reply.sequence = request.sequence; // ties the reply to its request on the client's side
     Draw draw = Draw::None;
     try {
         reply.result = run(session, request, reply, entry, draw);
@@ -78,12 +81,16 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
 uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &reply,
                               TraceEntry &entry, Draw &draw) {
     adapter.describe(request, entry);
-    if (const Fault *fault = faults.setFaultFor(entry.call)) {
+    int target = request.call == Call::SpiReadWrite
+                     ? SelectedLine(static_cast<uint8_t>(entry.address))
+                 : request.call == Call::I2cWrite || request.call == Call::I2cRead ? request.address
+                                                                                   : -1;
+    if (auto code = faults.setFaultFor(entry.call, target)) {
         // The adapter refused the call: nothing went on the bus.
         entry.out.clear();
         faults.countInjected();
         entry.note = "injected fault";
-        return fault->code;
+        return *code;
     }
     draw = faults.drawRandomFault(request.call);
     if (draw == Draw::Nack || draw == Draw::Fail) {

@@ -5,7 +5,7 @@ namespace dlnsim {
 using dln::wire::Call;
 
 FaultInjection::FaultInjection(std::vector<Fault> faults, const RandomFaults &random)
-    : faults_(std::move(faults)), random_(random) {
+    : plan_(std::move(faults)), random_(random) {
     if (random.calls.empty())
         randomCalls_ = {"DlnI2cMasterWrite", "DlnI2cMasterRead", "DlnSpiMasterReadWrite"};
     else
@@ -13,12 +13,8 @@ FaultInjection::FaultInjection(std::vector<Fault> faults, const RandomFaults &ra
     rng_.seed(random.seed);
 }
 
-const Fault *FaultInjection::setFaultFor(const std::string &call) {
-    uint32_t n = ++callCounts_[call];
-    for (const Fault &fault : faults_)
-        if (fault.call == call && (fault.nth == 0 || fault.nth == n))
-            return &fault;
-    return nullptr;
+std::optional<uint16_t> FaultInjection::setFaultFor(const std::string &call, int target) {
+    return plan_.match(call, target);
 }
 
 FaultInjection::Draw FaultInjection::drawRandomFault(Call call) {

@@ -4,10 +4,11 @@
 #pragma once
 
 #include "dlnsim/simulator.h"
+#include "fault_plan.h"
 #include "wire.h"
 
 #include <cstdint>
-#include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -19,8 +20,11 @@ class FaultInjection {
   public:
     FaultInjection(std::vector<Fault> faults, const RandomFaults &random);
 
-    // Counts one more call named call; the set fault that fails it, or null.
-    const Fault *setFaultFor(const std::string &call);
+    // Counts one more call named call at target (its I2C address or selected slave-select
+    // line; -1 for calls without one); the code of the set fault that fails it, if any.
+    std::optional<uint16_t> setFaultFor(const std::string &call, int target);
+    // The set faults still pending; the live page and timelines add and clear them.
+    FaultPlan &plan() { return plan_; }
 
     // What a random draw decided for one call.
     enum class Draw { None, Nack, Fail, Flip };
@@ -34,8 +38,7 @@ class FaultInjection {
     uint64_t injected() const { return injected_; }
 
   private:
-    std::vector<Fault> faults_;
-    std::map<std::string, uint32_t> callCounts_;
+    FaultPlan plan_;
     uint64_t injected_ = 0;
     RandomFaults random_;
     std::set<std::string> randomCalls_;

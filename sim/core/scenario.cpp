@@ -1,14 +1,19 @@
 #include "dlnsim/scenario.h"
 
 #include "dlnsim/models/registry.h"
+#include "fault_json.h"
 #include "options.h"
+#include "timeline.h"
 #include "wire.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
+#include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <set>
-#include <sstream>
 
 namespace dlnsim {
 
@@ -77,10 +82,20 @@ const json &ListAt(const Context &context, const std::string &place, const json 
 }
 
 uint32_t HardwareTypeOf(const Context &context, const json &value) {
-    if (value.is_string())
+    if (value.is_string()) {
+        const std::string &name = value.get_ref<const std::string &>();
         for (const HardwareType &type : kHardwareTypes)
-            if (value.get_ref<const std::string &>() == type.name)
+            if (name == type.name)
                 return type.code;
+        // A string that is no number is meant as a type name.
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) {
+            std::string known;
+            for (const HardwareType &type : kHardwareTypes)
+                known += std::string(type.name) + ", ";
+            context.fail("adapter.type",
+                         value.dump() + " is not an adapter type (" + known + "or a number)");
+        }
+    }
     return static_cast<uint32_t>(
         context.at("adapter", [&] { return UnsignedValue(value, 0xFFFFFFFF, "type"); }));
 }
@@ -121,7 +136,12 @@ std::string ModelOf(const Context &context, const std::string &place, const json
     return model->get<std::string>();
 }
 
-void LoadI2c(const Context &context, const json &list, SimBuilder &builder) {
+// The devices loaded, for the timeline to name.
+struct Devices {
+    std::map<uint8_t, std::shared_ptr<Inspectable>> i2c, spi;
+};
+
+void LoadI2c(const Context &context, const json &list, SimBuilder &builder, Devices &devices) {
     ListAt(context, "i2c", list);
     std::set<uint64_t> seen;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -134,25 +154,36 @@ void LoadI2c(const Context &context, const json &list, SimBuilder &builder) {
         if (!seen.insert(address).second)
             context.fail(place + ".address", "a second device at the same address");
         std::string model = ModelOf(context, place, device);
-        builder.i2c(static_cast<uint8_t>(address),
-                    context.at(place, [&] { return MakeI2cModel(model, device); }));
+        auto made = context.at(place, [&] { return MakeI2cModel(model, device); });
+        devices.i2c[static_cast<uint8_t>(address)] = std::dynamic_pointer_cast<Inspectable>(made);
+        builder.i2c(static_cast<uint8_t>(address), made);
     }
 }
 
-void LoadSpi(const Context &context, const json &list, SimBuilder &builder) {
+void LoadSpi(const Context &context, const json &list, SimBuilder &builder,
+             const std::string &scenarioPath, Devices &devices) {
     ListAt(context, "spi", list);
     std::set<uint64_t> seen;
     for (size_t i = 0; i < list.size(); ++i) {
         std::string place = "spi[" + std::to_string(i) + "]";
         const json &device = ObjectAt(context, place, list[i]);
         if (!device.contains("ss"))
-            context.fail(place, "no \"ss\" (slave-select line 0..7) given");
-        uint64_t line = context.at(place, [&] { return UnsignedValue(device["ss"], 7, "ss"); });
+            context.fail(place, "no \"ss\" (slave-select line 0..3) given");
+        // The adapter's SPI master has four slave-select lines.
+        uint64_t line = context.at(place, [&] { return UnsignedValue(device["ss"], 3, "ss"); });
         if (!seen.insert(line).second)
             context.fail(place + ".ss", "a second device on the same slave-select line");
         std::string model = ModelOf(context, place, device);
-        builder.spi(static_cast<uint8_t>(line),
-                    context.at(place, [&] { return MakeSpiModel(model, device); }));
+        auto dump = device.find("dump");
+        if (!scenarioPath.empty() && dump != device.end() && dump->is_string()) {
+            std::error_code error;
+            if (std::filesystem::equivalent(dump->get<std::string>(), scenarioPath, error))
+                context.fail(place + ".dump",
+                             "is the scenario file itself; the chip's memory would overwrite it");
+        }
+        auto made = context.at(place, [&] { return MakeSpiModel(model, device); });
+        devices.spi[static_cast<uint8_t>(line)] = std::dynamic_pointer_cast<Inspectable>(made);
+        builder.spi(static_cast<uint8_t>(line), made);
     }
 }
 
@@ -160,27 +191,13 @@ void LoadFaults(const Context &context, const json &list, SimBuilder &builder) {
     ListAt(context, "faults", list);
     for (size_t i = 0; i < list.size(); ++i) {
         std::string place = "faults[" + std::to_string(i) + "]";
-        const json &entry = ObjectAt(context, place, list[i]);
-        CheckKeys(context, place, entry, {"call", "code", "nth", "comment"});
-        Fault fault;
-        auto call = entry.find("call");
-        if (call == entry.end() || !call->is_string())
-            context.fail(place, "no \"call\" name given");
-        fault.call = call->get<std::string>();
-        if (!dln::wire::CallByName(fault.call))
-            context.fail(place + ".call", "unknown call \"" + fault.call + "\"");
-        context.at(place, [&] {
-            fault.code = static_cast<uint16_t>(UnsignedOption(entry, "code", 0xFFFF, fault.code));
-            fault.nth = static_cast<uint32_t>(UnsignedOption(entry, "nth", 0xFFFFFFFF, 0));
-            return 0;
-        });
-        if (fault.code < 0x40)
-            context.fail(place + ".code", "a fault needs a failure code (0x40 or above)");
-        builder.fault(fault);
+        ObjectAt(context, place, list[i]);
+        builder.fault(context.at(place, [&] { return FaultFromJson(list[i]); }));
     }
 }
 
-void LoadRandomFaults(const Context &context, const json &object, SimBuilder &builder) {
+void LoadRandomFaults(const Context &context, const json &object, SimBuilder &builder,
+                      std::vector<std::string> *notices) {
     const std::string place = "randomFaults";
     ObjectAt(context, place, object);
     CheckKeys(context, place, object, {"seed", "rate", "calls", "kinds", "comment"});
@@ -192,6 +209,14 @@ void LoadRandomFaults(const Context &context, const json &object, SimBuilder &bu
     });
     if (faults.rate < 0 || faults.rate > 1)
         context.fail(place + ".rate", "a chance from 0 to 1");
+    if (!object.contains("seed") && faults.rate > 0) {
+        // A fresh seed per run, told to the user so that a failing run can be repeated.
+        faults.seed = std::random_device{}();
+        if (notices != nullptr)
+            notices->push_back("randomFaults: seed " + std::to_string(faults.seed) +
+                               " drawn; put \"seed\": " + std::to_string(faults.seed) +
+                               " into the scenario to repeat this run");
+    }
     if (object.contains("calls")) {
         const json &calls = ListAt(context, place + ".calls", object["calls"]);
         for (size_t i = 0; i < calls.size(); ++i) {
@@ -222,38 +247,151 @@ void LoadRandomFaults(const Context &context, const json &object, SimBuilder &bu
 
 } // namespace
 
-SimBuilder LoadScenario(std::string_view text, const std::string &source) {
-    Context context(source);
-    json root;
+namespace {
+
+// Where the parser is in the document, for errors found while parsing: one frame per open
+// object (with its keys so far) or list (with its element count).
+class ParsePlace {
+  public:
+    // Returns the parser callback; it refuses a key given twice in one object.
+    auto callback(const Context &context) {
+        return [this, &context](int, json::parse_event_t event, json &parsed) {
+            switch (event) {
+            case json::parse_event_t::object_start:
+            case json::parse_event_t::array_start:
+                countElement();
+                frames_.emplace_back();
+                frames_.back().list = event == json::parse_event_t::array_start;
+                break;
+            case json::parse_event_t::object_end:
+            case json::parse_event_t::array_end:
+                frames_.pop_back();
+                break;
+            case json::parse_event_t::key: {
+                Frame &frame = frames_.back();
+                frame.key = parsed.get<std::string>();
+                if (!frame.keys.insert(frame.key).second)
+                    context.fail(place(), "given twice (a key may appear once in an object)");
+                break;
+            }
+            case json::parse_event_t::value:
+                countElement();
+                break;
+            }
+            return true;
+        };
+    }
+    // "i2c[1].address"; "top level" outside any object.
+    std::string place() const {
+        std::string text;
+        for (const Frame &frame : frames_) {
+            // Appended piece by piece: GCC 12 warns wrongly about "[" + std::string.
+            if (frame.list) {
+                text += '[';
+                text += std::to_string(frame.elements == 0 ? 0 : frame.elements - 1);
+                text += ']';
+            } else if (!frame.key.empty()) {
+                if (!text.empty())
+                    text += '.';
+                text += frame.key;
+            }
+        }
+        return text.empty() ? "top level" : text;
+    }
+
+  private:
+    struct Frame {
+        bool list = false;
+        size_t elements = 0;
+        std::string key;
+        std::set<std::string> keys;
+    };
+    void countElement() {
+        if (!frames_.empty() && frames_.back().list)
+            ++frames_.back().elements;
+    }
+    std::vector<Frame> frames_;
+};
+
+json Parse(const Context &context, std::string_view text) {
+    ParsePlace place;
     try {
-        root = json::parse(text.begin(), text.end());
+        return json::parse(text.begin(), text.end(), place.callback(context));
+    } catch (const json::out_of_range &e) {
+        // A number beyond what a double holds (1e999): named where it stands.
+        context.fail(place.place(), "a number out of range (" + std::string(e.what()) + ")");
     } catch (const json::exception &e) {
-        // Also a number too large for a double (out_of_range), not only a syntax error.
         context.fail("", std::string("not valid JSON: ") + e.what());
     }
+}
+
+// SPI devices need a port to sit on. (An I2C device on an adapter without I2C ports stays
+// allowed: tests use it to see the library find no port.)
+void CheckPorts(const Context &context, const json &root, const AdapterConfig &config) {
+    if (root.contains("spi") && root["spi"].is_array() && !root["spi"].empty() &&
+        config.spiPortCount == 0)
+        context.fail("spi", "devices given but adapter.spiPorts is 0");
+}
+
+SimBuilder Load(std::string_view text, const std::string &source, const std::string &path,
+                std::vector<std::string> *notices) {
+    Context context(source);
+    json root = Parse(context, text);
     ObjectAt(context, "top level", root);
-    CheckKeys(context, "", root, {"adapter", "i2c", "spi", "faults", "randomFaults", "comment"});
+    CheckKeys(context, "", root,
+              {"adapter", "i2c", "spi", "faults", "randomFaults", "timeline", "comment"});
+    Devices devices;
     SimBuilder builder;
+    AdapterConfig adapter;
     if (root.contains("adapter"))
-        builder.adapter(LoadAdapter(context, root["adapter"]));
+        adapter = LoadAdapter(context, root["adapter"]);
+    CheckPorts(context, root, adapter);
+    builder.adapter(adapter);
     if (root.contains("i2c"))
-        LoadI2c(context, root["i2c"], builder);
+        LoadI2c(context, root["i2c"], builder, devices);
     if (root.contains("spi"))
-        LoadSpi(context, root["spi"], builder);
+        LoadSpi(context, root["spi"], builder, path, devices);
     if (root.contains("faults"))
         LoadFaults(context, root["faults"], builder);
     if (root.contains("randomFaults"))
-        LoadRandomFaults(context, root["randomFaults"], builder);
+        LoadRandomFaults(context, root["randomFaults"], builder, notices);
+    if (root.contains("timeline")) {
+        auto lookup = [&devices](bool spi, uint8_t where) {
+            auto &map = spi ? devices.spi : devices.i2c;
+            auto it = map.find(where);
+            return it == map.end() ? nullptr : it->second;
+        };
+        auto events = context.at("", [&] {
+            try {
+                return TimelineFromJson(root["timeline"], lookup);
+            } catch (const OptionError &e) {
+                throw OptionError("timeline" + e.key, e.what());
+            }
+        });
+        builder.timeline(std::make_shared<Timeline>(std::move(events)));
+    }
     return builder;
 }
 
-SimBuilder LoadScenarioFile(const std::string &path) {
+} // namespace
+
+SimBuilder LoadScenario(std::string_view text, const std::string &source,
+                        std::vector<std::string> *notices) {
+    return Load(text, source, "", notices);
+}
+
+SimBuilder LoadScenarioFile(const std::string &path, std::vector<std::string> *notices) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
         throw ScenarioError(path + ": cannot be read");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return LoadScenario(text.str(), path);
+    // Read at most one byte more than allowed: /dev/zero or a huge file must not fill memory.
+    std::string text(kMaxScenarioBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.gcount()));
+    if (text.size() > kMaxScenarioBytes)
+        throw ScenarioError(path + ": larger than " + std::to_string(kMaxScenarioBytes >> 20) +
+                            " MiB; a scenario is a small JSON file");
+    return Load(text, path, path, notices);
 }
 
 } // namespace dlnsim

@@ -68,7 +68,7 @@ using ExclusiveAddressUse = asio::detail::socket_option::boolean<SOL_SOCKET, SO_
 class Client;
 
 struct Server::Impl {
-    std::shared_ptr<Simulator> simulator;
+    NewSession newSession;
     Log log;
     size_t maxClients;
     asio::io_context io;
@@ -91,7 +91,7 @@ class Client : public std::enable_shared_from_this<Client> {
   public:
     Client(Server::Impl &server, tcp::socket socket, std::string peer)
         : server_(server), socket_(std::move(socket)), peer_(std::move(peer)),
-          session_(std::make_unique<Session>(server.simulator)) {}
+          session_(server.newSession()) {}
 
     void start() { readMore(); }
 
@@ -221,8 +221,12 @@ void Server::Impl::admit(tcp::socket socket) {
 }
 
 Server::Server(std::shared_ptr<Simulator> simulator, Log log, size_t maxClients)
+    : Server([simulator] { return std::make_unique<Session>(simulator); }, std::move(log),
+             maxClients) {}
+
+Server::Server(NewSession newSession, Log log, size_t maxClients)
     : impl_(std::make_unique<Impl>()) {
-    impl_->simulator = std::move(simulator);
+    impl_->newSession = std::move(newSession);
     impl_->log = std::move(log);
     impl_->maxClients = maxClients;
     if (!impl_->log)

@@ -7,11 +7,16 @@ namespace dlnsim {
 Session::Session(std::shared_ptr<Simulator> simulator)
     : simulator_(std::move(simulator)), id_(simulator_->impl_->openSession()) {}
 
+Session::Session(Answer answer) : answer_(std::move(answer)) {}
+
 Session::~Session() {
-    simulator_->impl_->closeSession(id_);
+    if (simulator_)
+        simulator_->impl_->closeSession(id_);
 }
 
 dln::wire::Reply Session::handle(const dln::wire::Request &request) {
+    if (answer_)
+        return answer_(request);
     return simulator_->impl_->dispatch(id_, request);
 }
 

@@ -20,6 +20,7 @@ class SessionTable {
     // Forgets session and closes its handles; nothing for an unknown session.
     void close(uint32_t session);
     bool isOpen(uint32_t session) const;
+    size_t count() const { return sessions_.size(); }
     bool owns(uint32_t session, uint16_t handle) const;
     // A new handle of session (never 0, never one in use), or 0 when the session holds
     // kHandlesPerSession already or all 65535 are in use.

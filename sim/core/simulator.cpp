@@ -34,6 +34,11 @@ SimBuilder &SimBuilder::randomFaults(const RandomFaults &faults) {
     return *this;
 }
 
+SimBuilder &SimBuilder::timeline(std::shared_ptr<Timeline> timeline) {
+    timeline_ = std::move(timeline);
+    return *this;
+}
+
 SimBuilder &SimBuilder::clock(std::function<uint64_t()> nowUs) {
     clock_ = std::move(nowUs);
     return *this;
@@ -75,9 +80,11 @@ std::shared_ptr<Simulator> SimBuilder::build() {
     for (auto &[line, device] : spi_)
         if (device && line < 8)
             spi[line] = device;
-    return std::make_shared<Simulator>(
+    auto impl =
         std::make_unique<Simulator::Impl>(config_, std::move(i2c), std::move(spi), faults_,
-                                          randomFaults_, std::move(clock), file, traceLimit_));
+                                          randomFaults_, std::move(clock), file, traceLimit_);
+    impl->timeline = timeline_;
+    return std::make_shared<Simulator>(std::move(impl));
 }
 
 Simulator::Impl::Impl(const AdapterConfig &config, AdapterState::I2cDevices i2c,

@@ -6,6 +6,7 @@
 #include "dlnsim/simulator.h"
 #include "fault_injection.h"
 #include "session_table.h"
+#include "timeline.h"
 #include "trace_recorder.h"
 #include "wire.h"
 
@@ -32,6 +33,7 @@ struct Simulator::Impl {
     FaultInjection faults;
     TraceRecorder trace;
     AdapterState adapter;
+    std::shared_ptr<Timeline> timeline; // set before the first client; may be null
     bool finished = false;
 
   private:

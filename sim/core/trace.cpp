@@ -14,13 +14,7 @@ void AppendBytes(std::string &line, const char *label, const std::vector<uint8_t
         return;
     line += ' ';
     line += label;
-    line += "=[";
-    char hex[4];
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", bytes[i]);
-        line += hex;
-    }
-    line += ']';
+    line += "=[" + FormatBytes(bytes) + ']';
 }
 
 } // namespace
@@ -54,6 +48,26 @@ const char *ResultName(uint16_t result) {
     }
 }
 
+std::string FormatBytes(const std::vector<uint8_t> &bytes) {
+    std::string text;
+    char hex[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+std::string FormatResult(uint16_t result) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", result);
+    std::string formatted = text;
+    const char *name = ResultName(result);
+    if (name[0] != '\0')
+        formatted = formatted + " (" + name + ')';
+    return formatted;
+}
+
 std::string FormatTraceLine(const TraceEntry &entry) {
     char text[96];
     std::snprintf(text, sizeof text, "%" PRIu64 ".%06" PRIu64 " ", entry.timeUs / 1000000,
@@ -70,14 +84,7 @@ std::string FormatTraceLine(const TraceEntry &entry) {
     }
     AppendBytes(line, "out", entry.out);
     AppendBytes(line, "in", entry.in);
-    std::snprintf(text, sizeof text, " result=0x%02x", entry.result);
-    line += text;
-    const char *name = ResultName(entry.result);
-    if (name[0] != '\0') {
-        line += " (";
-        line += name;
-        line += ')';
-    }
+    line += " result=" + FormatResult(entry.result);
     if (!entry.note.empty())
         line += " ; " + entry.note;
     return line;

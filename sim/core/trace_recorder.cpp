@@ -19,6 +19,7 @@ void TraceRecorder::record(TraceEntry entry) {
         // Readers (tests, a user's tail -f) see each call as soon as it happened.
         std::fflush(file_);
     }
+    ++recorded_;
     entries_.push_back(std::move(entry));
     if (limit_ != 0 && entries_.size() > limit_)
         entries_.pop_front();
@@ -26,6 +27,11 @@ void TraceRecorder::record(TraceEntry entry) {
 
 std::vector<TraceEntry> TraceRecorder::entries() const {
     return {entries_.begin(), entries_.end()};
+}
+
+std::vector<TraceEntry> TraceRecorder::last(size_t count) const {
+    size_t from = entries_.size() > count ? entries_.size() - count : 0;
+    return {entries_.begin() + static_cast<std::ptrdiff_t>(from), entries_.end()};
 }
 
 void TraceRecorder::clear() {

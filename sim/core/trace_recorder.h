@@ -21,6 +21,8 @@ class TraceRecorder {
 
     void record(TraceEntry entry);
     std::vector<TraceEntry> entries() const; // oldest first
+    std::vector<TraceEntry> last(size_t count) const;
+    uint64_t recorded() const { return recorded_; } // entries ever recorded
     void clear();
     void flush();
 
@@ -28,6 +30,7 @@ class TraceRecorder {
     std::FILE *file_;
     size_t limit_;
     std::deque<TraceEntry> entries_;
+    uint64_t recorded_ = 0;
 };
 
 } // namespace dlnsim

@@ -17,7 +17,9 @@ class InprocTransport : public Transport {
   public:
     explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim) : session_(std::move(sim)) {}
 
-    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply) override {
+    // The simulator answers at once: there is nothing to bound.
+    DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
+                        Clock::time_point) override {
         std::vector<uint8_t> frame = wire::EncodeRequest(request);
         if (frame.empty())
             return DLN_RES_INVALID_ARGUMENT;
@@ -41,7 +43,8 @@ class InprocTransport : public Transport {
 
 } // namespace
 
-DLN_RESULT OpenTransport(const std::string &, uint16_t, std::unique_ptr<Transport> &transport) {
+DLN_RESULT OpenTransport(const std::string &, uint16_t, Clock::time_point,
+                         std::unique_ptr<Transport> &transport) {
     std::shared_ptr<dlnsim::Simulator> sim;
     {
         std::lock_guard lock(gMutex);

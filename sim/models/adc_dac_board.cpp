@@ -1,4 +1,5 @@
 #include "dlnsim/models/adc_dac_board.h"
+#include "options.h"
 #include <cstdio>
 
 namespace dlnsim {
@@ -37,6 +38,27 @@ std::string AdcDacBoard::decodeWrite(std::span<const uint8_t> data) const {
     else
         std::snprintf(text, sizeof text, "adc: channel %d", (data[0] & 3) + 1);
     return text;
+}
+
+nlohmann::json AdcDacBoard::snapshot(uint64_t) const {
+    nlohmann::json state = {{"output", output_},
+                            {"outputEnabled", outputEnabled_},
+                            {"channel", channel_ + 1},
+                            {"outputLoopChannel", outputLoopChannel_}};
+    for (int channel = 0; channel < 4; ++channel)
+        state["input" + std::to_string(channel + 1)] = inputs_[channel];
+    return state;
+}
+
+nlohmann::json AdcDacBoard::settings() const {
+    return {NumberSetting("input1", 0, 255, ""), NumberSetting("input2", 0, 255, ""),
+            NumberSetting("input3", 0, 255, ""), NumberSetting("input4", 0, 255, "")};
+}
+
+void AdcDacBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
+    if (name.size() != 6 || name.rfind("input", 0) != 0 || name[5] < '1' || name[5] > '4')
+        return Inspectable::set(name, value, nowUs);
+    inputs_[name[5] - '1'] = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 
 } // namespace dlnsim

@@ -1,4 +1,5 @@
 #include "dlnsim/models/motor_board.h"
+#include "options.h"
 
 #include "reply_frame.h"
 #include <cstdio>
@@ -56,6 +57,20 @@ std::string MotorBoard::decodeWrite(std::span<const uint8_t> data) const {
     default:
         return "motor: not a command";
     }
+}
+
+nlohmann::json MotorBoard::snapshot(uint64_t) const {
+    return {{"speed", config_.speed}, {"parameter", parameter_}};
+}
+
+nlohmann::json MotorBoard::settings() const {
+    return {NumberSetting("speed", 0, 255, "")};
+}
+
+void MotorBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
+    if (name != "speed")
+        return Inspectable::set(name, value, nowUs);
+    config_.speed = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 
 } // namespace dlnsim

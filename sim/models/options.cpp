@@ -32,8 +32,18 @@ uint64_t UnsignedValue(const nlohmann::json &value, uint64_t max, const std::str
         errno = 0;
         result = std::strtoull(digits, &end, hex ? 16 : 10);
         if (text.empty() || *digits == '\0' || *digits == '-' || *digits == '+' || *digits == ' ' ||
-            *end != '\0' || errno == ERANGE)
+            *end != '\0')
             throw OptionError(key, Shown(value) + " is not a number");
+        if (errno == ERANGE)
+            throw OptionError(key, Shown(value) + " is above " + std::to_string(max));
+    } else if (value.is_number_float()) {
+        // Integers beyond 64 bits arrive as doubles too; either way no whole number fits.
+        double number = value.get<double>();
+        if (number < 0)
+            throw OptionError(key, Shown(value) + " is negative");
+        if (number > static_cast<double>(max))
+            throw OptionError(key, Shown(value) + " is above " + std::to_string(max));
+        throw OptionError(key, Shown(value) + " is not a whole number");
     } else {
         throw OptionError(key, Shown(value) + " is not a number");
     }

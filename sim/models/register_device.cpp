@@ -57,4 +57,25 @@ std::shared_ptr<I2cDevice> MakeRegisterDevice(const nlohmann::json &options) {
     return device;
 }
 
+nlohmann::json RegisterDevice::snapshot(uint64_t) const {
+    return {{"registers", registers_}, {"pointer", pointer_}};
+}
+
+nlohmann::json RegisterDevice::settings() const {
+    // A JSON object of register index to value, as in the scenario.
+    return {{{"name", "registers"}}};
+}
+
+void RegisterDevice::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
+    if (name != "registers")
+        return Inspectable::set(name, value, nowUs);
+    if (!value.is_object())
+        throw OptionError(name, "is not an object of register index to value");
+    std::array<uint8_t, 256> registers = registers_; // all or nothing
+    for (const auto &item : value.items())
+        registers[UnsignedValue(item.key(), 0xFF, name + "." + item.key())] =
+            static_cast<uint8_t>(UnsignedValue(item.value(), 0xFF, name + "." + item.key()));
+    registers_ = registers;
+}
+
 } // namespace dlnsim

@@ -21,7 +21,10 @@ const std::map<std::string, I2cModelFactory> &I2cModels() {
         {"adc-dac-board", MakeAdcDacBoard},
         {"ultrasonic-ranger", MakeUltrasonicRanger},
         {"motor-board", MakeMotorBoard},
-        {"vl53l0x", [](const nlohmann::json &o) { return MakeRangingSensor(o).device; }},
+        {"vl53l0x",
+         [](const nlohmann::json &o) {
+             return std::make_shared<RangingSensorDevice>(MakeRangingSensor(o));
+         }},
     };
     return models;
 }

@@ -1,4 +1,5 @@
 #include "dlnsim/models/servo_board.h"
+#include "options.h"
 
 #include "reply_frame.h"
 #include <cstdio>
@@ -88,6 +89,23 @@ std::string ServoBoard::decodeWrite(std::span<const uint8_t> data) const {
     default:
         return "servo: not a command";
     }
+}
+
+nlohmann::json ServoBoard::snapshot(uint64_t) const {
+    return {{"id", config_.id},
+            {"current", config_.current},
+            {"parameter", parameter_},
+            {"pulseWidthUs", pulseWidth_}};
+}
+
+nlohmann::json ServoBoard::settings() const {
+    return {NumberSetting("current", 0, 255, "")};
+}
+
+void ServoBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
+    if (name != "current")
+        return Inspectable::set(name, value, nowUs);
+    config_.current = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 
 } // namespace dlnsim

@@ -26,6 +26,7 @@ SpiEeprom::SpiEeprom(SpiEepromConfig config)
         throw std::invalid_argument("SPI EEPROM: size must not be 0");
     if (config_.pageSize == 0 || (config_.pageSize & (config_.pageSize - 1)) != 0)
         throw std::invalid_argument("SPI EEPROM: page size must be a power of two");
+    programmed_.assign((uint64_t{config_.size} + config_.pageSize - 1) / config_.pageSize, false);
     if (!config_.dumpPath.empty()) {
         dump_ = std::fopen(config_.dumpPath.c_str(), "wb");
         if (dump_ == nullptr)
@@ -78,6 +79,8 @@ void SpiEeprom::transfer(std::span<const uint8_t> out, std::span<uint8_t> in, ui
     case kChipEraseAlt:
         if (writeEnabled_) {
             std::fill(memory_.begin(), memory_.end(), kErased);
+            std::fill(programmed_.begin(), programmed_.end(), false);
+            ++erases_;
             mirror(0, config_.size);
             startWrite(config_.eraseBusyReads);
         }
@@ -117,6 +120,7 @@ void SpiEeprom::program(std::span<const uint8_t> out) {
         memory_[(pageStart + offset) % config_.size] = out[i];
         offset = (offset + 1) % config_.pageSize; // past the page end it wraps to its start
     }
+    programmed_[pageStart / config_.pageSize] = true;
     mirror(pageStart, std::min(config_.pageSize, config_.size - pageStart));
     startWrite(config_.programBusyReads);
 }
@@ -199,6 +203,16 @@ std::shared_ptr<SpiDevice> MakeSpiEeprom(const nlohmann::json &options) {
     } catch (const std::runtime_error &error) {
         throw OptionError("dump", error.what());
     }
+}
+
+nlohmann::json SpiEeprom::snapshot(uint64_t) const {
+    nlohmann::json pages = nlohmann::json::array();
+    for (uint32_t page = 0; page < programmed_.size(); ++page)
+        if (programmed_[page])
+            pages.push_back(page);
+    return {{"id", config_.id}, {"size", config_.size},          {"pageSize", config_.pageSize},
+            {"busy", busy()},   {"writeEnabled", writeEnabled_}, {"programmedPages", pages},
+            {"erases", erases_}};
 }
 
 } // namespace dlnsim

@@ -19,4 +19,8 @@ std::shared_ptr<SpiDevice> MakeSpiLoopback(const nlohmann::json &options) {
     return std::make_shared<SpiLoopback>();
 }
 
+nlohmann::json SpiLoopback::snapshot(uint64_t) const {
+    return nlohmann::json::object();
+}
+
 } // namespace dlnsim

@@ -1,4 +1,5 @@
 #include "dlnsim/models/ultrasonic_ranger.h"
+#include "options.h"
 
 #include "reply_frame.h"
 #include <cstdio>
@@ -59,6 +60,25 @@ std::string UltrasonicRanger::decodeWrite(std::span<const uint8_t> data) const {
     default:
         return "ultrasonic: not a command";
     }
+}
+
+nlohmann::json UltrasonicRanger::snapshot(uint64_t nowUs) const {
+    return {{"distanceCm", config_.distanceCm},
+            {"temperature", config_.temperature},
+            {"measuring", nowUs < readyAtUs_}};
+}
+
+nlohmann::json UltrasonicRanger::settings() const {
+    return {NumberSetting("distanceCm", 0, 1000, "cm"), NumberSetting("temperature", 0, 80, "°C")};
+}
+
+void UltrasonicRanger::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
+    if (name == "distanceCm")
+        config_.distanceCm = static_cast<uint16_t>(UnsignedValue(value, 0xFFFF, name));
+    else if (name == "temperature")
+        config_.temperature = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
+    else
+        Inspectable::set(name, value, nowUs);
 }
 
 } // namespace dlnsim

@@ -33,6 +33,7 @@ struct Pending {
 struct Measurements {
     Vl53l0x &sensor;
     std::shared_ptr<RangingWorld> world;
+    std::shared_ptr<RangeLog> log;
     Pending pending;
     uint64_t count = 0; // ranging measurements completed, for the noise
 
@@ -105,6 +106,8 @@ void Measurements::finishRanging(uint64_t atUs) {
     setReg16(0, 0x1C, ToRate97(ret.ambientMcps));
     setReg16(0, 0x1E, range);
     setRefSignalRate();
+    if (log)
+        log->add({atUs, ret.rangeMm, ret.deviceStatus});
 }
 
 void Measurements::completeIfDue(uint64_t nowUs) {
@@ -129,9 +132,18 @@ void Measurements::completeIfDue(uint64_t nowUs) {
 
 } // namespace
 
-std::shared_ptr<RangingWorld> AddMeasurements(Vl53l0x &sensor, const RangingWorld &world) {
+void RangeLog::add(const Entry &entry) {
+    entries.push_back(entry);
+    ++count;
+    while (entries.size() > kMaxEntries ||
+           (entry.timeUs > kKeepUs && entries.front().timeUs < entry.timeUs - kKeepUs))
+        entries.pop_front();
+}
+
+std::shared_ptr<RangingWorld> AddMeasurements(Vl53l0x &sensor, const RangingWorld &world,
+                                              std::shared_ptr<RangeLog> log) {
     auto state = std::make_shared<Measurements>(
-        Measurements{sensor, std::make_shared<RangingWorld>(world), {}, 0});
+        Measurements{sensor, std::make_shared<RangingWorld>(world), std::move(log), {}, 0});
     sensor.onWrite(0, kRegSysRangeStart,
                    [state](uint8_t value, uint64_t nowUs) { state->start(value, nowUs); });
     sensor.onWrite(0, kRegInterruptClear, [state](uint8_t value, uint64_t) {

@@ -26,8 +26,59 @@ RangingSensor MakeRangingSensor(const nlohmann::json &options) {
     } catch (const OptionError &e) {
         throw OptionError(e.key.empty() ? "world" : "world." + e.key, e.what());
     }
-    sensor.world = AddMeasurements(*sensor.device, world);
+    sensor.ranges = std::make_shared<RangeLog>();
+    sensor.world = AddMeasurements(*sensor.device, world, sensor.ranges);
     return sensor;
+}
+
+nlohmann::json RangingSensorDevice::snapshot(uint64_t nowUs) const {
+    const RangingWorld &world = *sensor_.world;
+    nlohmann::json ranges = nlohmann::json::array();
+    for (const RangeLog::Entry &entry : sensor_.ranges->entries)
+        if (entry.timeUs + RangeLog::kKeepUs >= nowUs)
+            ranges.push_back({entry.timeUs / 1e6, entry.rangeMm, entry.deviceStatus});
+    nlohmann::json path = nlohmann::json::array();
+    for (const RangingWorld::Waypoint &waypoint : world.path)
+        path.push_back({{"timeMs", waypoint.timeUs / 1000.0}, {"distanceMm", waypoint.distanceMm}});
+    return {{"distanceMm", world.distanceMmAt(nowUs)},
+            {"reflectance", world.reflectance},
+            {"noiseMm", world.noiseMm},
+            {"path", path},
+            {"ranges", ranges},
+            {"lastRangeMm", sensor_.ranges->entries.empty()
+                                ? nlohmann::json(nullptr)
+                                : nlohmann::json(sensor_.ranges->entries.back().rangeMm)},
+            {"rangesReported", sensor_.ranges->count},
+            {"inReset", sensor_.device->inReset()}};
+}
+
+nlohmann::json RangingSensorDevice::settings() const {
+    return {NumberSetting("distanceMm", 0, 2000, "mm"),
+            NumberSetting("reflectance", 0, 1, ""),
+            NumberSetting("noiseMm", 0, 50, "mm"),
+            {{"name", "path"}}};
+}
+
+void RangingSensorDevice::set(const std::string &name, const nlohmann::json &value,
+                              uint64_t nowUs) {
+    RangingWorld &world = *sensor_.world;
+    nlohmann::json object = {{name, value}};
+    auto nonNegative = [&] {
+        double number = NumberOption(object, name.c_str(), 0);
+        if (number < 0)
+            throw OptionError(name, "must not be negative");
+        return number;
+    };
+    if (name == "distanceMm")
+        world.path = {{nowUs, nonNegative()}};
+    else if (name == "path")
+        world.path = RangingPathFromJson(value, nowUs);
+    else if (name == "reflectance")
+        world.reflectance = nonNegative();
+    else if (name == "noiseMm")
+        world.noiseMm = nonNegative();
+    else
+        Inspectable::set(name, value, nowUs);
 }
 
 } // namespace dlnsim

@@ -17,7 +17,10 @@ double NonNegative(const nlohmann::json &object, const char *key, double fallbac
     return value;
 }
 
-std::vector<RangingWorld::Waypoint> PathOption(const nlohmann::json &path) {
+} // namespace
+
+std::vector<RangingWorld::Waypoint> RangingPathFromJson(const nlohmann::json &path,
+                                                        uint64_t startUs) {
     if (!path.is_array() || path.empty())
         throw OptionError("path", "is not a list of waypoints");
     std::vector<RangingWorld::Waypoint> waypoints;
@@ -26,15 +29,16 @@ std::vector<RangingWorld::Waypoint> PathOption(const nlohmann::json &path) {
         if (!path[i].is_object() || !path[i].contains("timeMs") || !path[i].contains("distanceMm"))
             throw OptionError(place.substr(0, place.size() - 1), "needs timeMs and distanceMm");
         const double timeMs = NonNegative(path[i], "timeMs", 0, place);
-        const auto timeUs = static_cast<uint64_t>(timeMs * 1000.0);
+        // Beyond a few centuries the conversion to microseconds would overflow.
+        if (timeMs > 1e13)
+            throw OptionError(place + "timeMs", "is above 1e13");
+        const auto timeUs = startUs + static_cast<uint64_t>(timeMs * 1000.0);
         if (!waypoints.empty() && timeUs < waypoints.back().timeUs)
             throw OptionError(place + "timeMs", "is earlier than the waypoint before");
         waypoints.push_back({timeUs, NonNegative(path[i], "distanceMm", 0, place)});
     }
     return waypoints;
 }
-
-} // namespace
 
 RangingWorld RangingWorldFromJson(const nlohmann::json &world) {
     RangingWorld out;
@@ -49,7 +53,7 @@ RangingWorld RangingWorldFromJson(const nlohmann::json &world) {
     if (world.contains("distanceMm"))
         out.path = {{0, NonNegative(world, "distanceMm", 0, "")}};
     if (world.contains("path"))
-        out.path = PathOption(world.at("path"));
+        out.path = RangingPathFromJson(world.at("path"));
     out.reflectance = NonNegative(world, "reflectance", out.reflectance, "");
     out.signalAt1mMcps = NonNegative(world, "signalAt1mMcps", out.signalAt1mMcps, "");
     out.ambientMcps = NonNegative(world, "ambientMcps", out.ambientMcps, "");

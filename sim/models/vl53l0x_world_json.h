@@ -17,5 +17,8 @@ namespace dlnsim {
 // Throws OptionError naming the key for an unknown key, a value of the wrong type or out of
 // range.
 RangingWorld RangingWorldFromJson(const nlohmann::json &world);
+// A "path" list alone, its times shifted by startUs (the live page's paths start now).
+std::vector<RangingWorld::Waypoint> RangingPathFromJson(const nlohmann::json &path,
+                                                        uint64_t startUs = 0);
 
 } // namespace dlnsim

@@ -1,11 +1,19 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
-//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE] [--max-clients N]
+//   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
+//           [--http PORT] [--http-public]
+//   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
-// also on Ctrl-C and Ctrl-Break in its console).
+// also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
+// has no live page and refuses --http.
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
+#include "live_state.h"
+#include "replay_sessions.h"
+#ifdef DLNSIM_LIVE_PAGE
+#include "live_page.h"
+#endif
 
 #include <asio.hpp>
 
@@ -13,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,19 +30,30 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    std::string replay;
+    bool lenient = false;
+    int http = -1; // the live page's port; -1: no page
+    bool httpPublic = false;
     size_t maxClients = dlnsim::Server::kDefaultMaxClients;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
-                 "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
-                 "               [--max-clients N]\n"
+                 "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
+                 "               [--trace FILE] [--http PORT] [--http-public]\n"
+                 "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
+                 "               [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
+                 "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
                  "  --trace FILE      write one line per adapter call to FILE\n"
-                 "  --max-clients N   clients served at once, more are refused (default 64)\n",
+                 "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"
+                 "                    on 127.0.0.1 only\n"
+                 "  --http-public     serve the live page on the --bind address instead\n"
+                 "  --replay FILE     answer from a recording of the recording dln, in order\n"
+                 "  --replay-lenient  answer by call and arguments, whatever the order\n",
                  problem);
     std::exit(status);
 }
@@ -44,15 +64,26 @@ Options Parse(int argc, char **argv) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h")
             Usage("simulated DLN adapter server", 0);
+        // The options without a value.
+        if (option == "--replay-lenient" || option == "--http-public") {
+            if (option == "--replay-lenient")
+                options.lenient = true;
+            else
+                options.httpPublic = true;
+            continue;
+        }
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];
-        if (option == "--port") {
+        if (option == "--port" || option == "--http") {
             char *end = nullptr;
             unsigned long port = std::strtoul(value, &end, 10);
             if (*value == '\0' || *end != '\0' || port > 65535)
                 Usage(("bad port " + std::string(value)).c_str());
-            options.port = static_cast<uint16_t>(port);
+            if (option == "--port")
+                options.port = static_cast<uint16_t>(port);
+            else
+                options.http = static_cast<int>(port);
         } else if (option == "--bind") {
             options.bind = value;
         } else if (option == "--scenario") {
@@ -65,10 +96,24 @@ Options Parse(int argc, char **argv) {
             if (*value < '0' || *value > '9' || *end != '\0' || clients < 1 || clients > 100000)
                 Usage(("bad client count " + std::string(value) + " (1 to 100000)").c_str());
             options.maxClients = clients;
+        } else if (option == "--replay") {
+            options.replay = value;
         } else {
             Usage(("unknown option " + option).c_str());
         }
     }
+    if (options.lenient && options.replay.empty())
+        Usage("--replay-lenient needs --replay FILE");
+    if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
+        Usage("a replay answers from its recording: no --scenario or --trace with --replay");
+    if (!options.replay.empty() && options.http >= 0)
+        Usage("a replay has no simulated robot to show: no --http with --replay");
+    if (options.httpPublic && options.http < 0)
+        Usage("--http-public needs --http PORT");
+#ifndef DLNSIM_LIVE_PAGE
+    if (options.http >= 0)
+        Usage("this dln-sim was built without the live page (cpp-httplib): no --http");
+#endif
     return options;
 }
 
@@ -105,11 +150,17 @@ int main(int argc, char **argv) {
 #endif
 
     std::shared_ptr<dlnsim::Simulator> sim;
+    std::shared_ptr<dlnsim::replay::Replay> replay;
+    std::vector<std::string> notices;
     try {
+        if (!options.replay.empty())
+            replay = dlnsim::replay::OpenReplay(options.replay, options.lenient
+                                                                    ? dlnsim::replay::Mode::Lenient
+                                                                    : dlnsim::replay::Mode::Strict);
         dlnsim::SimBuilder builder =
-            options.scenario.empty()
-                ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(), dlnsim::kDefaultScenarioName)
-                : dlnsim::LoadScenarioFile(options.scenario);
+            options.scenario.empty() ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(),
+                                                            dlnsim::kDefaultScenarioName, &notices)
+                                     : dlnsim::LoadScenarioFile(options.scenario, &notices);
         if (!options.trace.empty())
             builder.traceFile(options.trace);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
@@ -120,23 +171,55 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    dlnsim::Server server(sim, {}, options.maxClients);
+    for (const std::string &notice : notices)
+        std::fprintf(stderr, "dln-sim: %s\n", notice.c_str());
+
+    dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay)
+                                 : dlnsim::Server::NewSession(
+                                       [sim] { return std::make_unique<dlnsim::Session>(sim); }),
+                          {}, options.maxClients);
     try {
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
     }
-    bool v6 = options.bind.find(':') != std::string::npos;
-    std::printf("dln-sim: listening on %s%s%s:%u\n", v6 ? "[" : "", options.bind.c_str(),
-                v6 ? "]" : "", server.port());
+#ifdef DLNSIM_LIVE_PAGE
+    // The page changes the world and shows the bus: on loopback unless asked for explicitly.
+    dlnsim::LivePage page(sim);
+    std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
+    if (options.http >= 0) {
+        try {
+            page.start(static_cast<uint16_t>(options.http), pageAddress);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "dln-sim: %s\n", e.what());
+            return 1;
+        }
+    }
+#endif
+    auto shown = [](const std::string &address) {
+        return address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    };
+    // Scripts wait for "listening"; tests read the port after the last colon.
+    std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
+                dlnsim::LiveState::DescribeDevices(*sim).c_str());
+#ifdef DLNSIM_LIVE_PAGE
+    if (options.http >= 0)
+        std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
+                    page.port());
+#endif
     std::fflush(stdout);
 
     int signal = 0;
     stopSignals.async_wait([&signal](const asio::error_code &, int number) { signal = number; });
     signals.run();
+#ifdef DLNSIM_LIVE_PAGE
+    page.stop();
+#endif
     server.stop();
     sim->finish();
+    if (replay)
+        std::fprintf(stderr, "%s\n", replay->summary().c_str());
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
                  SignalName(signal), static_cast<unsigned long long>(sim->injectedFaults()));
     return 0;

@@ -1,5 +1,7 @@
 #include "jni/native_method.h"
 
+#include "jni/library_output.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -38,6 +40,7 @@ jsize CopyBackCount(const NativeMethod &method, const ParamSlots &slots) {
 } // namespace
 
 jint RunNativeMethod(JNIEnv *env, jintArray array, const NativeMethod &method) {
+    ChooseLibraryOutputOnce(env);
     if (method.flushFirst)
         fflush(stdout);
     if (method.need == ArrayNeed::None) {

@@ -26,10 +26,12 @@ struct AdcRobot {
 
 // The first read after a channel command clocks out the previous conversion, which the
 // operation does not look at.
-const Lines kBus = {"write 0x48: 40 ff", "read 0x48: 80", "read 0x48: 10",
-                    "write 0x48: 41 ff", "read 0x48: 10", "read 0x48: 20",
-                    "write 0x48: 42 ff", "read 0x48: 20", "read 0x48: 30",
-                    "write 0x48: 43 ff", "read 0x48: 30", "read 0x48: 40"};
+// clang-format off
+const Lines kBus = {"W 48: 40 ff", "R 48: 80", "R 48: 10",
+                    "W 48: 41 ff", "R 48: 10", "R 48: 20",
+                    "W 48: 42 ff", "R 48: 20", "R 48: 30",
+                    "W 48: 43 ff", "R 48: 30", "R 48: 40"};
+// clang-format on
 const Lines kLines = {"ADC 1 =10 \n", "ADC 2 =20 \n", "ADC 3 =30 \n", "ADC 4 =40 \n"};
 
 std::string Joined(size_t count) {
@@ -95,8 +97,8 @@ TEST(AdcDac, AFailedFirstReadGoesUnnoticed) {
     BusRun run = robot.rig().fault({"DlnI2cMasterRead", 0x4F, 5}).run([&] {
         reading = ADCs_DAC_Exchange(kBoard, 0x1FF);
     });
-    EXPECT_EQ(run.bus[7], "read 0x48: -> 0x4f");
-    EXPECT_EQ(run.bus[8], "read 0x48: 20");
+    EXPECT_EQ(run.bus[7], "R 48: -> 0x4f (failed)");
+    EXPECT_EQ(run.bus[8], "R 48: 20");
     // The failed read clocked nothing out, so channel 3 gets the conversion before it.
     EXPECT_EQ(std::vector<uint8_t>(reading.channels, reading.channels + 4),
               (std::vector<uint8_t>{0x10, 0x20, 0x20, 0x40}));

@@ -25,9 +25,11 @@ struct MotorRobot {
 };
 
 // The parameter is the low byte of 0x103; the last wait is ten times shorter.
-const Lines kBus = {"write 0x30: c1", "wait 100", "read 0x30: c1",
-                    "write 0x30: 03", "wait 100", "read 0x30: 03 00",
-                    "write 0x30: c0", "wait 10",  "read 0x30: 03 5a"};
+// clang-format off
+const Lines kBus = {"W 30: c1", "wait 100", "R 30: c1",
+                    "W 30: 03", "wait 100", "R 30: 03 00",
+                    "W 30: c0", "wait 10",  "R 30: 03 5a"};
+// clang-format on
 
 TEST(MotorSpeed, ReadsTheSpeedSilently) {
     MotorRobot motor;
@@ -67,7 +69,7 @@ TEST(MotorSpeed, WritesFailBeforeTheirWaitAndReadsAfterIt) {
         MethodCall call = motor.rig().fault(c.fault).call(Java_I2C_1DLN_ReadMotorSpeeds, in);
         Lines bus(kBus.begin(), kBus.begin() + c.failedEntry + 1);
         const std::string &entry = bus.back();
-        bus.back() = entry.substr(0, entry.find(':') + 1) + " -> 0x4f";
+        bus.back() = entry.substr(0, entry.find(':') + 1) + " -> 0x4f (failed)";
         EXPECT_EQ(call.run.bus, bus);
         Slots expected = in;
         expected[2] = c.slotTwo;

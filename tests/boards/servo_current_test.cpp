@@ -27,9 +27,8 @@ BoardRig TwoServoBoards() {
                             dlnsim::ServoBoardConfig{.id = 0x62, .current = 0x44}));
 }
 
-const Lines kTwoBoardBus = {
-    "write 0x51: a2", "wait 100", "write 0x51: a2", "wait 100", "read 0x51: 61 33 05 dc",
-    "write 0x52: a2", "wait 100", "write 0x52: a2", "wait 100", "read 0x52: 62 44 05 dc"};
+const Lines kTwoBoardBus = {"W 51: a2", "wait 100", "W 51: a2", "wait 100", "R 51: 61 33 05 dc",
+                            "W 52: a2", "wait 100", "W 52: a2", "wait 100", "R 52: 62 44 05 dc"};
 
 // Slots 0 to 9 with the two boards and recognisable values in slots 6 to 9.
 Slots CurrentSlots(jint second = kSecond) {
@@ -91,7 +90,7 @@ TEST(ServoCurrent, OnlyTheRepeatedCommandAndTheReplyAreJudged) {
             Java_I2C_1DLN_dualServo_11500_1Current, CurrentSlots());
         Lines bus(kTwoBoardBus.begin(), kTwoBoardBus.begin() + c.busLength);
         const std::string &entry = bus[c.failedEntry];
-        bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f";
+        bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f (failed)";
         EXPECT_EQ(call.run.bus, bus);
         Slots expected = CurrentSlots();
         std::copy(c.results.begin(), c.results.end(), expected.begin() + 6);

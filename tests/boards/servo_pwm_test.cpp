@@ -23,9 +23,9 @@ constexpr uint8_t kSecond = 0x52;
 // The three transfers of one board exchange whose reply is reply.
 void Exchange(Lines &bus, uint8_t address, uint8_t byte, uint8_t reply) {
     char text[40];
-    snprintf(text, sizeof text, "write 0x%02x: %02x", address, byte);
+    snprintf(text, sizeof text, "W %02x: %02x", address, byte);
     bus.push_back(text);
-    snprintf(text, sizeof text, "read 0x%02x: %02x", address, reply);
+    snprintf(text, sizeof text, "R %02x: %02x", address, reply);
     bus.push_back(text);
     bus.push_back(text);
 }
@@ -93,7 +93,7 @@ TEST(DualServoPwm, TheFirstReadOfAnExchangeIsNotJudged) {
         });
     EXPECT_EQ(reading.outcome, Outcome::Done);
     EXPECT_EQ(run.bus.size(), 30u);
-    EXPECT_EQ(run.bus[1], "read 0x51: -> 0x4f");
+    EXPECT_EQ(run.bus[1], "R 51: -> 0x4f (failed)");
     EXPECT_EQ(AfterEnabled(run.out), Joined(kDualLines, 10));
 }
 
@@ -187,7 +187,7 @@ TEST(DualServoPwmMethod, AddressTestLooksAtTheWholeSlotButTheBusAtItsLowByte) {
     ServoRobot robot;
     MethodCall call = robot.rig().call(Java_I2C_1DLN_dualServo_11500_1PWM, SlotsOf({0x100}));
     ASSERT_EQ(call.run.bus.size(), 1u);
-    EXPECT_EQ(call.run.bus[0].rfind("write 0x00: -> 0x", 0), 0u) << call.run.bus[0];
+    EXPECT_EQ(call.run.bus[0], "W 00: a3 -> 0x44 (I2C NACK)");
     EXPECT_EQ(AfterEnabled(call.run.out), "DualServo_1500_PWM() failed\nPassing Write Data =100\n");
 }
 

@@ -54,13 +54,15 @@ std::string PassingLines(const std::vector<jint> &values) {
     return text;
 }
 
+// clang-format off
 const Lines kTwoRecordBus = {
-    "write 0x51: a3", "read 0x51: 07",  "read 0x51: 07",  "write 0x51: 0c", "read 0x51: 0c",
-    "read 0x51: 0c",  "write 0x52: a3", "read 0x52: 08",  "read 0x52: 08",  "write 0x52: 0c",
-    "read 0x52: 0c",  "read 0x52: 0c",  "write 0x51: a1", "read 0x51: 61",  "read 0x51: 61",
-    "write 0x51: 05", "read 0x51: 05",  "read 0x51: 05",  "write 0x51: dc", "read 0x51: dc",
-    "read 0x51: dc",  "write 0x52: a1", "read 0x52: 62",  "read 0x52: 62",  "write 0x52: 06",
-    "read 0x52: 06",  "read 0x52: 06",  "write 0x52: 40", "read 0x52: 40",  "read 0x52: 40"};
+    "W 51: a3", "R 51: 07", "R 51: 07", "W 51: 0c", "R 51: 0c", "R 51: 0c",
+    "W 52: a3", "R 52: 08", "R 52: 08", "W 52: 0c", "R 52: 0c", "R 52: 0c",
+    "W 51: a1", "R 51: 61", "R 51: 61", "W 51: 05", "R 51: 05", "R 51: 05",
+    "W 51: dc", "R 51: dc", "R 51: dc",
+    "W 52: a1", "R 52: 62", "R 52: 62", "W 52: 06", "R 52: 06", "R 52: 06",
+    "W 52: 40", "R 52: 40", "R 52: 40"};
+// clang-format on
 
 // The second pass prints the last board's answer to 0xA3 in every line.
 const std::string kFirstPass = "SERVO  1 =7 \nServo Read 1 =7 \nSERVO  1 =8 \nServo Read 1 =8 \n";
@@ -95,8 +97,8 @@ TEST(ServoSequence, RecordLinesShowWholeSlotsWhileTheBusGetsLowBytes) {
                                      "Servo PWM MSB= 205 LSB=dc\n",
                                      0),
               0u);
-    EXPECT_EQ(sequence.run.bus[0], "write 0x51: a3");
-    EXPECT_EQ(sequence.run.bus[3], "write 0x51: 0c");
+    EXPECT_EQ(sequence.run.bus[0], "W 51: a3");
+    EXPECT_EQ(sequence.run.bus[3], "W 51: 0c");
     EXPECT_EQ(sequence.first->pulseWidth(), 0x05DC);
 }
 
@@ -174,7 +176,7 @@ TEST(ServoSequence, SixtyThreeRecordsReachTheLastCopiedSlots) {
     sequence.values[252] = 0xD0;
     sequence.call();
     EXPECT_EQ(sequence.run.bus.size(), 63u * 15);
-    EXPECT_EQ(sequence.run.bus[sequence.run.bus.size() - 6], "write 0x51: 07");
+    EXPECT_EQ(sequence.run.bus[sequence.run.bus.size() - 6], "W 51: 07");
     EXPECT_EQ(sequence.first->pulseWidth(), 0x07D0);
 }
 

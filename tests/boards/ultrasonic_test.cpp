@@ -24,9 +24,11 @@ BoardRig Ranger() {
                      dlnsim::UltrasonicRangerConfig{.temperature = 0x17, .distanceCm = 0x0234}));
 }
 
-const Lines kBus = {"write 0x70: f1 f1", "wait 100", "read 0x70: 17",
-                    "write 0x70: f4 f4", "wait 100", "read 0x70: f4 34 02 2a",
-                    "write 0x70: f5 f5", "wait 100", "read 0x70: f5 02 34 2b"};
+// clang-format off
+const Lines kBus = {"W 70: f1 f1", "wait 100", "R 70: 17",
+                    "W 70: f4 f4", "wait 100", "R 70: f4 34 02 2a",
+                    "W 70: f5 f5", "wait 100", "R 70: f5 02 34 2b"};
+// clang-format on
 const std::string kTemperature = "TEMP 1 =17 \n";
 const std::string kLow = "SCAN LSB  2 =34 \n";
 
@@ -83,7 +85,7 @@ TEST(Ultrasonic, EachFailureKeepsWhatWasStoredBeforeIt) {
         MethodCall call = Ranger().fault(c.fault).call(Java_I2C_1DLN_Ultra_1Sonic, in);
         Lines bus(kBus.begin(), kBus.begin() + c.busLength);
         const std::string &entry = bus[c.failedEntry];
-        bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f";
+        bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f (failed)";
         EXPECT_EQ(call.run.bus, bus);
         Slots expected = in;
         std::copy(c.results.begin(), c.results.end(), expected.begin() + 2);

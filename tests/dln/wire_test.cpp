@@ -16,6 +16,7 @@ std::span<const uint8_t> Body(const std::vector<uint8_t> &frame) {
 TEST(Wire, RequestRoundTripKeepsEveryField) {
     Request request;
     request.call = Call::I2cWrite;
+    request.sequence = 0x11223344;
     request.handle = 0xBEEF;
     request.port = 3;
     request.address = 0x7F;
@@ -31,6 +32,7 @@ TEST(Wire, RequestRoundTripKeepsEveryField) {
     Request decoded;
     ASSERT_TRUE(DecodeRequest(Body(frame), decoded));
     EXPECT_EQ(decoded.call, request.call);
+    EXPECT_EQ(decoded.sequence, request.sequence);
     EXPECT_EQ(decoded.handle, request.handle);
     EXPECT_EQ(decoded.port, request.port);
     EXPECT_EQ(decoded.address, request.address);
@@ -44,12 +46,14 @@ TEST(Wire, RequestRoundTripKeepsEveryField) {
 TEST(Wire, ReplyRoundTripKeepsWordsAndData) {
     Reply reply;
     reply.call = Call::GetVersion;
+    reply.sequence = 0xFFFFFFFE;
     reply.result = 0x44;
     reply.words = {1, 0xFFFFFFFF, 3, 4, 5};
     reply.data = {9, 8};
     Reply decoded;
     ASSERT_TRUE(DecodeReply(Body(EncodeReply(reply)), decoded));
     EXPECT_EQ(decoded.call, reply.call);
+    EXPECT_EQ(decoded.sequence, reply.sequence);
     EXPECT_EQ(decoded.result, reply.result);
     EXPECT_EQ(decoded.words, reply.words);
     EXPECT_EQ(decoded.data, reply.data);
@@ -79,7 +83,7 @@ TEST(Wire, TruncatedOrForeignBodiesAreRefused) {
         EXPECT_FALSE(DecodeRequest(unknownCall, request)) << int(call);
     }
     std::vector<uint8_t> tooManyWords(body.begin(), body.end());
-    tooManyWords[4] = kMaxWords + 1;
+    tooManyWords[kReplyHeader - 1] = kMaxWords + 1; // the word count ends the header
     EXPECT_FALSE(DecodeReply(tooManyWords, r));
 }
 
@@ -89,8 +93,8 @@ TEST(Wire, LengthPrefixOutsideLimitsIsRefused) {
         bool accepted;
     };
     const Case cases[] = {
-        {{17, 0, 0, 0}, true},
-        {{16, 0, 0, 0}, false},
+        {{kRequestHeader, 0, 0, 0}, true},
+        {{kRequestHeader - 1, 0, 0, 0}, false},
         {{0, 0, 0, 0}, false},
         {{0xFF, 0xFF, 0xFF, 0xFF}, false},
         {{static_cast<uint8_t>(kMaxBody), static_cast<uint8_t>(kMaxBody >> 8),

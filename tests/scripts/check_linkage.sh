@@ -19,4 +19,12 @@ soname=$(readelf -d "$libdir/libdln.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p'
 [ "$soname" = libdln.so ] || fail "libdln.so SONAME is '$soname'"
 others=$(nm -D --defined-only "$libdir/libdln.so" | awk '{print $3}' | grep -v '^Dln' || true)
 [ -z "$others" ] || fail "libdln.so exports more than the Dln functions: $others"
-echo "linkage ok: 15 JNI exports, RUNPATH \$ORIGIN, libdln.so exports only Dln*"
+
+# The recording library stands in for libdln.so: the same SONAME and exactly its functions.
+recorder=$libdir/record/libdln.so
+soname=$(readelf -d "$recorder" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = libdln.so ] || fail "the recording libdln.so SONAME is '$soname'"
+[ "$(nm -D --defined-only "$recorder" | awk '{print $3}' | sort)" = \
+  "$(nm -D --defined-only "$libdir/libdln.so" | awk '{print $3}' | sort)" ] ||
+    fail "the recording libdln.so does not export exactly what libdln.so exports"
+echo "linkage ok: 15 JNI exports, RUNPATH \$ORIGIN, libdln.so and the recording one export only Dln*"

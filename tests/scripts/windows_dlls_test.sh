@@ -102,9 +102,23 @@ fi
 [ ! -e "$work_dir/vendor/bin/dln.dll" ] || Fail "a build with DLN_VENDOR_LIBRARY built our dln.dll"
 CheckI2cDln "$work_dir/vendor/bin/I2C_DLN.dll" "$jni_names" "$dln_calls"
 
+# The recording dln.dll, built by both builds: the same exports as dln.dll, and it loads the
+# real adapter library at run time, so it imports no dln.dll of its own.
+for build in ours vendor; do
+    recorder="$work_dir/$build/bin/record/dln.dll"
+    if [ -f "$recorder" ]; then
+        ExpectSame "exports of the recording $recorder" "$dln_calls" "$(Exports "$recorder")"
+        ExpectOnlyWindowsAndDln "$recorder"
+        ! Imports "$recorder" | grep -qi '^dln.dll ' || Fail "$recorder imports from dln.dll"
+    else
+        Fail "the $build build did not build the recording dln.dll ($recorder)"
+    fi
+done
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) of the Windows DLLs failed"
     exit 1
 fi
 echo "I2C_DLN.dll exports the $(echo "$jni_names" | wc -l) native methods and takes its" \
      "adapter calls from dln.dll; dln.dll exports its $(echo "$dln_calls" | wc -l) C functions."
+echo "The recording dln.dll exports the same functions and imports no dln.dll."

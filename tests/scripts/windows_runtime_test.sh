@@ -64,8 +64,9 @@ echo "--- polling delay of the Windows build, under wine"
 wine "$windows_bin/polling_delay_check.exe" | tr -d '\r' || Fail "the polling delay under wine"
 
 # Runs jni_host (the command after "--") in the fresh folder $1 against a fresh dln-sim there
-# (the command from $2 to "--", given the scenario's path), and stops dln-sim with SIGINT,
-# which wine hands to a Windows program as Ctrl-C.
+# (the command from $2 to "--", given the scenario's path) on a free port, which the library
+# is sent to with DLN_SERVER, and stops dln-sim with SIGINT, which wine hands to a Windows
+# program as Ctrl-C.
 RunHost() {
     local dir=$1
     shift
@@ -78,7 +79,7 @@ RunHost() {
     rm -rf "$dir"
     mkdir -p "$dir"
     cp "$source_dir/java/demo/program.hex" "$dir/"
-    (cd "$dir" && exec "${sim_command[@]}" >sim.log 2>&1) &
+    (cd "$dir" && exec "${sim_command[@]}" --port 0 >sim.log 2>&1) &
     sim=$!
     for _ in $(seq 300); do
         grep -q listening "$dir/sim.log" && break
@@ -86,8 +87,11 @@ RunHost() {
         sleep 0.1
     done
     grep -q listening "$dir/sim.log" || { cat "$dir/sim.log"; Fail "dln-sim did not start"; return; }
+    local port
+    port=$(sed -n 's/.*listening on [^ ]*:\([0-9]*\) .*/\1/p' "$dir/sim.log" | tr -d '\r')
     local start=$SECONDS
-    (cd "$dir" && "$@" >out.txt 2>err.txt) || Fail "$* exited with $?: $(head -5 "$dir/err.txt")"
+    (cd "$dir" && DLN_SERVER=127.0.0.1:$port "$@" >out.txt 2>err.txt) ||
+        Fail "$* exited with $?: $(head -5 "$dir/err.txt")"
     echo "$(basename "$dir"): $(wc -l <"$dir/out.txt") lines in $((SECONDS - start)) s"
     StopSim
     grep -q "dln-sim: stopped on Interrupt" "$dir/sim.log" ||

@@ -3,46 +3,13 @@
 #include "dln_inproc.h"
 #include "support/captured_stdout.h"
 #include "support/recorded_waits.h"
-
-#include <cstdio>
-
-std::string HexBytes(const std::vector<uint8_t> &bytes) {
-    std::string text;
-    char hex[4];
-    for (uint8_t byte : bytes) {
-        snprintf(hex, sizeof hex, "%02x", byte);
-        if (!text.empty())
-            text += ' ';
-        text += hex;
-    }
-    return text;
-}
+#include "support/transfer_lines.h"
 
 std::string AfterEnabled(const std::string &out) {
     const std::string marker = "I2C Enabled\n";
     const size_t at = out.find(marker);
     return at == std::string::npos ? "<no I2C Enabled line>" : out.substr(at + marker.size());
 }
-
-namespace {
-
-std::string TransferLine(const dlnsim::TraceEntry &entry) {
-    const bool isWrite = entry.call == "DlnI2cMasterWrite";
-    char head[32];
-    snprintf(head, sizeof head, "%s 0x%02x:", isWrite ? "write" : "read", entry.address);
-    std::string line = head;
-    const std::string bytes = HexBytes(isWrite ? entry.out : entry.in);
-    if (!bytes.empty() && entry.result < 0x40)
-        line += " " + bytes;
-    if (entry.result >= 0x40) {
-        char result[16];
-        snprintf(result, sizeof result, " -> 0x%02x", entry.result);
-        line += result;
-    }
-    return line;
-}
-
-} // namespace
 
 BusRun RunOnBus(const std::shared_ptr<dlnsim::Simulator> &sim,
                 const std::function<void()> &action) {
@@ -66,9 +33,9 @@ BusRun RunOnBus(const std::shared_ptr<dlnsim::Simulator> &sim,
             run.bus.push_back("wait " + std::to_string(waits[nextWait].second));
         if (i == run.trace.size())
             break;
-        const dlnsim::TraceEntry &entry = run.trace[i];
-        if (entry.call == "DlnI2cMasterWrite" || entry.call == "DlnI2cMasterRead")
-            run.bus.push_back(TransferLine(entry));
+        const std::string line = TransferLine(run.trace[i]);
+        if (!line.empty())
+            run.bus.push_back(line);
     }
     return run;
 }

@@ -1,9 +1,6 @@
 // Runs library code against an in-process simulator and shows its I2C traffic the way a logic
-// analyser would: one line per transfer and per wait, in the order they happened.
-//   "write 0x51: a3"            a write and its bytes
-//   "read 0x51: 51 ff"          a read and the bytes it returned
-//   "write 0x51: -> 0x4f"       a failed transfer (no bytes reach the bus) and its result
-//   "wait 100"                  a wait of the library, recorded instead of slept
+// analyser would: one line per transfer (as support/transfer_lines.h writes them) and per wait
+// ("wait 100", a wait of the library, recorded instead of slept), in the order they happened.
 #pragma once
 
 #include "dlnsim/simulator.h"
@@ -24,6 +21,3 @@ BusRun RunOnBus(const std::shared_ptr<dlnsim::Simulator> &sim, const std::functi
 
 // What an operation printed after its connection reported "I2C Enabled".
 std::string AfterEnabled(const std::string &out);
-
-// Bytes as the bus lines print them: "a3 01".
-std::string HexBytes(const std::vector<uint8_t> &bytes);

@@ -4,6 +4,9 @@ FakeJni::FakeJni() {
     table_.GetArrayLength = &FakeJni::GetArrayLength;
     table_.GetIntArrayRegion = &FakeJni::GetIntArrayRegion;
     table_.SetIntArrayRegion = &FakeJni::SetIntArrayRegion;
+    // The library looks up one Java system property; without a JVM there is none.
+    table_.FindClass = [](JNIEnv *, const char *) -> jclass { return nullptr; };
+    table_.ExceptionCheck = [](JNIEnv *) -> jboolean { return JNI_FALSE; };
     holder_.env.functions = &table_;
     holder_.self = this;
 }

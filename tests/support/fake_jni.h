@@ -1,5 +1,6 @@
 // A JNIEnv without a JVM: its function table holds just the array functions the library may
-// use, over std::vector<jint>. Out-of-bounds accesses are recorded, as a JVM would throw.
+// use, over std::vector<jint>, and a FindClass that finds no class (so no system property).
+// Out-of-bounds accesses are recorded, as a JVM would throw.
 #pragma once
 
 #include <jni.h>

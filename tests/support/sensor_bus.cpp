@@ -1,8 +1,8 @@
 #include "support/sensor_bus.h"
 
 #include "dln_api.h"
+#include "support/transfer_lines.h"
 
-#include <cstdio>
 #include <stdexcept>
 
 SensorBus::SensorBus(std::shared_ptr<dlnsim::I2cDevice> sensor, std::vector<dlnsim::Fault> faults,
@@ -31,29 +31,8 @@ SensorBus::~SensorBus() {
     session_.reset();
 }
 
-std::string SensorTransferText(const dlnsim::TraceEntry &entry) {
-    const bool isWrite = entry.call == "DlnI2cMasterWrite";
-    if ((!isWrite && entry.call != "DlnI2cMasterRead") || entry.address != 0x29)
-        return "";
-    std::string text = isWrite ? "W" : "R";
-    char hex[4];
-    for (uint8_t byte : isWrite ? entry.out : entry.in) {
-        std::snprintf(hex, sizeof hex, " %02x", byte);
-        text += hex;
-    }
-    if (!DLN_SUCCEEDED(entry.result))
-        text += " !";
-    return text;
-}
-
 std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim) {
-    std::vector<std::string> texts;
-    for (const dlnsim::TraceEntry &entry : sim.trace()) {
-        std::string text = SensorTransferText(entry);
-        if (!text.empty())
-            texts.push_back(text);
-    }
-    return texts;
+    return TransferLines(sim.trace(), kSensorBusAddress >> 1);
 }
 
 std::vector<std::string> SensorBus::transfers() const {

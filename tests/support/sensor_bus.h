@@ -24,9 +24,8 @@ class SensorBus {
     SensorBus &operator=(const SensorBus &) = delete;
 
     dlnsim::Simulator &sim() { return session_->sim(); }
-    // The transfers to 0x29 since the start or the last clear(), as a logic analyser shows
-    // them: "W 44 01 23" for a write, "R 00 0a" for a read (bytes received), with " !" appended
-    // when the call failed.
+    // The transfers to 0x29 since the start or the last clear(), as support/transfer_lines.h
+    // writes them: "W 29: 44 01 23", "R 29: 0a".
     std::vector<std::string> transfers() const;
     void clear() { sim().clearTrace(); }
 
@@ -35,9 +34,6 @@ class SensorBus {
   private:
     std::unique_ptr<SimSession> session_;
 };
-
-// Formats one trace entry as transfers() does, or "" when it is no transfer to 0x29.
-std::string SensorTransferText(const dlnsim::TraceEntry &entry);
 
 // The transfers to 0x29 in sim's trace, formatted as SensorBus::transfers() does.
 std::vector<std::string> SensorTransfers(const dlnsim::Simulator &sim);

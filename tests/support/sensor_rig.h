@@ -18,7 +18,7 @@ struct SensorRig {
                        std::vector<dlnsim::Fault> faults = {});
 
     RangingDevice &device() { return bus.device; }
-    // How many transfers to the sensor read exactly as transfer ("W 0b 01").
+    // How many transfers to the sensor read exactly as transfer ("W 29: 0b 01").
     long count(const std::string &transfer) const;
     // Register (page, index) reads as the values returned by next, one call per read.
     void scriptReads(uint8_t page, uint8_t index, std::function<uint8_t(int read)> next);

@@ -21,7 +21,7 @@ class SimSession {
     dlnsim::Simulator &sim() { return *sim_; }
     // The names of the adapter calls the simulator saw, oldest first.
     std::vector<std::string> calls() const;
-    // The bus transfers only (I2C writes and reads, SPI transfers) as "W 29: 80 01" / "R 29: 0a".
+    // The bus transfers only, as support/transfer_lines.h writes them.
     std::vector<std::string> transfers() const;
 
   private:

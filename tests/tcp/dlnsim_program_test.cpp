@@ -105,6 +105,8 @@ TEST(DlnSimProgram, ServesTheDefaultRobotAndStopsCleanlyWithItsTrace) {
     std::string ready = sim.line();
     ASSERT_EQ(ready.rfind("dln-sim: listening on 127.0.0.1:", 0), 0u) << ready;
     uint16_t port = PortOf(ready);
+    EXPECT_NE(ready.find(" with i2c 0x29 vl53l0x, 0x30 motor-board, "), std::string::npos);
+    EXPECT_NE(ready.find("; spi 0 eeprom, 1 loopback"), std::string::npos) << ready;
 
     ASSERT_EQ(DlnConnect("localhost", port), DLN_RES_SUCCESS);
     HDLN handle = 0;
@@ -161,6 +163,9 @@ TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
          1,
          "dln-sim: " + scenario + ": i2c[0].model: unknown I2C model \"nothing\""},
         {{"--port", "0", "--bind", "192.0.2.1"}, 1, "dln-sim: cannot listen on 192.0.2.1:0"},
+        {{"--scenario", "/dev/zero"}, 1, "dln-sim: /dev/zero: larger than 4 MiB"},
+        {{"--http-public"}, 2, "dln-sim: --http-public needs --http PORT"},
+        {{"--http", "x"}, 2, "dln-sim: bad port x"},
     };
     for (const Case &c : cases) {
         Program sim(c.args);
@@ -168,6 +173,17 @@ TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
         EXPECT_EQ(first.rfind(c.message, 0), 0u) << first;
         EXPECT_EQ(sim.waitForExit(), c.status) << c.message;
     }
+    std::remove(scenario.c_str());
+}
+
+TEST(DlnSimProgram, RandomFaultsWithoutSeedPrintTheSeedDrawn) {
+    std::string scenario = ::testing::TempDir() + "dlnsim_program_seed.json";
+    std::ofstream(scenario) << R"({"randomFaults": {"rate": 0.01}})";
+    Program sim({"--port", "0", "--scenario", scenario});
+    std::string first = sim.line();
+    EXPECT_EQ(first.rfind("dln-sim: randomFaults: seed ", 0), 0u) << first;
+    EXPECT_NE(sim.line().find("listening"), std::string::npos);
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
     std::remove(scenario.c_str());
 }
 

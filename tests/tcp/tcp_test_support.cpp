@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-int ListenOnLoopback(uint16_t &port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(fd, 8) != 0 || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        return -1;
-    port = ntohs(address.sin_port);
-    return fd;
-}
 
 // Waits up to 50 ms for fd to be readable.
 bool Readable(int fd) {
@@ -48,6 +36,19 @@ bool ReadExactly(int fd, uint8_t *data, size_t size, const std::atomic<bool> &st
 
 } // namespace
 
+int ListenOnLoopback(uint16_t &port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        listen(fd, 8) != 0 || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return -1;
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 ScriptedServer::ScriptedServer(int answers, Then then) : answers_(answers), then_(then) {
     listenFd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { run(); });
@@ -59,14 +60,88 @@ ScriptedServer::~ScriptedServer() {
     close(listenFd_);
 }
 
+namespace {
+
+// The proper answer: success, the request's sequence number, one word 1, and for calls that
+// read, the bytes asked for, each the number of this answer, so that a stale answer shows.
+dln::wire::Reply ProperAnswer(const dln::wire::Request &request, uint8_t number) {
+    using dln::wire::Call;
+    dln::wire::Reply reply;
+    reply.call = request.call;
+    reply.sequence = request.sequence;
+    if (request.call == Call::I2cRead || request.call == Call::SpiReadWrite)
+        reply.data.assign(request.length, number);
+    else
+        reply.words = {1};
+    return reply;
+}
+
+bool SendBytes(int fd, const std::vector<uint8_t> &bytes) {
+    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+void Pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+} // namespace
+
+// Answers one request as then_ says; false when the connection is done with.
+bool ScriptedServer::misbehave(int fd, const dln::wire::Request &request, uint8_t number) {
+    auto frame = dln::wire::EncodeReply(ProperAnswer(request, number));
+    switch (then_) {
+    case Then::StaySilent:
+        while (!stop_)
+            Pause(20);
+        return false;
+    case Then::Close:
+        shutdown(fd, SHUT_RDWR);
+        return false;
+    case Then::Trickle: {
+        std::vector<uint8_t> prefix = {0xFF, 0xFF, 0x00, 0x00}; // the largest reply there is
+        if (!SendBytes(fd, prefix))
+            return false;
+        for (uint8_t byte = 0; !stop_ && SendBytes(fd, {byte}); ++byte)
+            Pause(50);
+        return false;
+    }
+    case Then::SingleBytes:
+        for (uint8_t byte : frame) {
+            if (!SendBytes(fd, {byte}))
+                return false;
+            Pause(1);
+        }
+        return true;
+    case Then::Duplicate: {
+        auto twice = frame;
+        twice.insert(twice.end(), frame.begin(), frame.end());
+        return SendBytes(fd, twice);
+    }
+    case Then::LateDuplicate:
+        if (!SendBytes(fd, frame))
+            return false;
+        Pause(20);
+        return SendBytes(fd, frame);
+    case Then::WrongSequence: {
+        auto reply = ProperAnswer(request, number);
+        reply.sequence += 1;
+        return SendBytes(fd, dln::wire::EncodeReply(reply));
+    }
+    }
+    return false;
+}
+
 void ScriptedServer::run() {
     std::vector<int> clients;
+    uint8_t answers = 0;
     while (!stop_) {
         if (!Readable(listenFd_))
             continue;
         int fd = accept(listenFd_, nullptr, nullptr);
         if (fd < 0)
             continue;
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         clients.push_back(fd);
         for (int answered = 0; !stop_; ++answered) {
             uint8_t prefix[4];
@@ -75,20 +150,15 @@ void ScriptedServer::run() {
             std::vector<uint8_t> body(prefix[0] | prefix[1] << 8 | prefix[2] << 16);
             if (!ReadExactly(fd, body.data(), body.size(), stop_))
                 break;
-            if (answered >= answers_) {
-                if (then_ == Then::Close)
-                    shutdown(fd, SHUT_RDWR);
-                while (!stop_ && then_ == Then::StaySilent)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                break;
-            }
             dln::wire::Request request;
             dln::wire::DecodeRequest(body, request);
-            dln::wire::Reply reply;
-            reply.call = request.call;
-            reply.words = {1};
-            auto frame = dln::wire::EncodeReply(reply);
-            send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+            ++answers;
+            if (answered < answers_) {
+                SendBytes(fd, dln::wire::EncodeReply(ProperAnswer(request, answers)));
+                continue;
+            }
+            if (!misbehave(fd, request, answers))
+                break;
         }
     }
     for (int fd : clients)

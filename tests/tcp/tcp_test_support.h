@@ -6,18 +6,30 @@
 #include <cstdint>
 #include <thread>
 
-// A server on a free loopback port that accepts connections and, for each, answers the
-// first `answers` requests properly (success, one word 1) and then either stays silent or
-// closes the connection as soon as the next request arrives.
+#include "wire.h"
+
+// A server on a free loopback port that accepts connections one after the other and, for
+// each, answers the first `answers` requests properly (success, the request's sequence
+// number, one word 1 or the bytes asked for, each byte the count of answers so far) and
+// then answers every further request as `then` says.
 class ScriptedServer {
   public:
-    enum class Then { StaySilent, Close };
+    enum class Then {
+        StaySilent,    // never answers, keeps the connection open
+        Close,         // closes the connection
+        Trickle,       // announces the largest reply, then sends one byte every 50 ms
+        SingleBytes,   // the proper answer, one byte per send
+        Duplicate,     // the proper answer twice at once
+        LateDuplicate, // the proper answer, and the same again 20 ms later
+        WrongSequence, // the proper answer numbered for another request
+    };
     ScriptedServer(int answers, Then then);
     ~ScriptedServer();
     uint16_t port() const { return port_; }
 
   private:
     void run();
+    bool misbehave(int fd, const dln::wire::Request &request, uint8_t number);
     int listenFd_ = -1;
     uint16_t port_ = 0;
     int answers_;
@@ -25,6 +37,9 @@ class ScriptedServer {
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// A socket listening on a free loopback port, which it stores in port; -1 on failure.
+int ListenOnLoopback(uint16_t &port);
 
 // A loopback port nobody listens on (bound once, then released).
 uint16_t UnusedPort();

@@ -3,6 +3,7 @@
 // asynchronous I/O, on Linux and on Windows alike.
 #pragma once
 
+#include "dlnsim/session.h"
 #include "dlnsim/simulator.h"
 
 #include <cstddef>
@@ -22,6 +23,9 @@ class Server {
     // closed at once, so its connect fails instead of waiting.
     explicit Server(std::shared_ptr<Simulator> simulator, Log log = {},
                     size_t maxClients = kDefaultMaxClients);
+    // Each connection gets the session newSession makes (a replay's, say).
+    using NewSession = std::function<std::unique_ptr<Session>()>;
+    explicit Server(NewSession newSession, Log log = {}, size_t maxClients = kDefaultMaxClients);
     ~Server(); // stops
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;

@@ -1,11 +1,13 @@
 // One client of a simulator: a connection of dln-sim, a connection of the in-process dln, or
-// a test. It opens on construction; adapter handles opened through it close with it.
+// a test. It opens on construction; adapter handles opened through it close with it. A
+// session may instead be answered by a function (a replay of a recording), with no simulator.
 #pragma once
 
 #include "dlnsim/simulator.h"
 #include "wire.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -15,6 +17,8 @@ namespace dlnsim {
 class Session {
   public:
     explicit Session(std::shared_ptr<Simulator> simulator);
+    using Answer = std::function<dln::wire::Reply(const dln::wire::Request &)>;
+    explicit Session(Answer answer);
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -29,8 +33,9 @@ class Session {
     FrameStatus handleFrame(std::span<const uint8_t> body, std::vector<uint8_t> &reply);
 
   private:
-    std::shared_ptr<Simulator> simulator_;
-    uint32_t id_;
+    std::shared_ptr<Simulator> simulator_; // null when answer_ answers
+    Answer answer_;
+    uint32_t id_ = 0;
 };
 
 } // namespace dlnsim

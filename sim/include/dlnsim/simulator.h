@@ -31,6 +31,10 @@ struct Fault {
     std::string call; // the C function name, e.g. "DlnI2cMasterWrite"
     uint16_t code = 0x4F;
     uint32_t nth = 0;
+    // Only calls at this I2C address, or transfers on this slave-select line; -1: any. The
+    // nth call is then the nth call there.
+    int target = -1;
+    uint32_t count = 0; // fail at most this many calls; 0: no limit
 };
 
 // Faults drawn from a generator seeded by seed, so that a failing run is repeated by its
@@ -60,6 +64,8 @@ struct TraceEntry {
 };
 
 class Simulator;
+class Timeline;
+class LiveState;
 
 class SimBuilder {
   public:
@@ -68,6 +74,8 @@ class SimBuilder {
     SimBuilder &spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device);
     SimBuilder &fault(const Fault &fault);
     SimBuilder &randomFaults(const RandomFaults &faults);
+    // World changes and faults at set times (a scenario's "timeline").
+    SimBuilder &timeline(std::shared_ptr<Timeline> timeline);
     // Replace the steady clock (for tests that advance time by hand).
     SimBuilder &clock(std::function<uint64_t()> nowUs);
     // Also write each trace line to this file (created or truncated by build()).
@@ -83,6 +91,7 @@ class SimBuilder {
     std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
     std::vector<Fault> faults_;
     RandomFaults randomFaults_;
+    std::shared_ptr<Timeline> timeline_;
     std::function<uint64_t()> clock_;
     std::string traceFile_;
     size_t traceLimit_ = 0;
@@ -107,6 +116,7 @@ class Simulator {
 
   private:
     friend class Session;
+    friend class LiveState; // the live page's snapshots and world changes, under the lock
     std::unique_ptr<Impl> impl_;
 };
 

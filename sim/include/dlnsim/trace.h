@@ -9,11 +9,17 @@
 
 #include "dlnsim/simulator.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dlnsim {
 
 std::string FormatTraceLine(const TraceEntry &entry);
+// The pieces of that line, for shorter views of the same trace: bytes as "00 11 22" (empty for
+// none) and a result as "0x00" or "0x4f (I2C NACK)".
+std::string FormatBytes(const std::vector<uint8_t> &bytes);
+std::string FormatResult(uint16_t result);
 // The short name of a result code ("I2C NACK"); empty for codes without one.
 const char *ResultName(uint16_t result);
 

@@ -23,7 +23,8 @@ TEST_F(RegisterAccess, WritesSendTheIndexThenBigEndianBytes) {
     EXPECT_EQ(VL53L0X_WriteReg16(bus.device, 0x44, 0x0123), 0);
     EXPECT_EQ(VL53L0X_WriteBlock(bus.device, 0xB0, block, 3), 0);
     EXPECT_EQ(VL53L0X_WriteBlock(bus.device, 0x20, block, 0), 0);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 0a 04", "W 44 01 23", "W b0 0f f0 55", "W 20"}));
+    EXPECT_EQ(bus.transfers(),
+              (Transfers{"W 29: 0a 04", "W 29: 44 01 23", "W 29: b0 0f f0 55", "W 29: 20"}));
     EXPECT_EQ(sensor->reg(0, 0xB2), 0x55);
 }
 
@@ -40,8 +41,8 @@ TEST_F(RegisterAccess, ReadsWriteTheIndexThenReadMostSignificantFirst) {
     EXPECT_EQ(value32, 16909060u);
     EXPECT_EQ(block[0], 2);
     EXPECT_EQ(block[2], 4);
-    EXPECT_EQ(bus.transfers(),
-              (Transfers{"W 91", "R 02", "W 90", "R 01 02 03 04", "W 91", "R 02 03 04"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 91", "R 29: 02", "W 29: 90", "R 29: 01 02 03 04",
+                                          "W 29: 91", "R 29: 02 03 04"}));
 }
 
 TEST_F(RegisterAccess, ReadReg16PrintsBothBytesWithTwoColumnsEach) {
@@ -65,14 +66,14 @@ TEST_F(RegisterAccess, ReadReg16PrintsBothBytesWithTwoColumnsEach) {
         EXPECT_EQ(status, 0);
         EXPECT_EQ(printed, c.printed);
         EXPECT_EQ(value, c.value);
-        EXPECT_EQ(bus.transfers().front(), "W 51");
+        EXPECT_EQ(bus.transfers().front(), "W 29: 51");
     }
 }
 
 TEST_F(RegisterAccess, UpdateKeepsTheMaskedBitsAndOrsTheNewOnes) {
     sensor->setReg(0, 0x84, 0x13);
     EXPECT_EQ(VL53L0X_UpdateReg8(bus.device, 0x84, 0xEF, 0x20), 0);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 84", "R 13", "W 84 23"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 84", "R 29: 13", "W 29: 84 23"}));
 }
 
 TEST_F(RegisterAccess, TheBusAddressIsTheRecordsShiftedRight) {
@@ -110,7 +111,7 @@ TEST(RegisterAccessFailure, FailedTransfersReportControlInterfaceErrorAndReadZer
         bus.clear();
         EXPECT_EQ(VL53L0X_UpdateReg8(bus.device, 0x90, 0xFF, 0x01), -20);
         for (const std::string &transfer : bus.transfers())
-            EXPECT_NE(transfer.rfind("W 90 ", 0), 0u) << transfer;
+            EXPECT_NE(transfer.rfind("W 29: 90 ", 0), 0u) << transfer;
     }
 }
 

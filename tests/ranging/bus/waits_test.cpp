@@ -37,7 +37,7 @@ TEST(DataReady, ModeFourTestsTheInterruptStatusAndItsErrorBits) {
         EXPECT_EQ(VL53L0X_CheckDataReady(bus.device, &ready), c.status) << int(c.value);
         EXPECT_EQ(ready, c.ready) << int(c.value);
     }
-    EXPECT_EQ(bus.transfers().front(), "W 13");
+    EXPECT_EQ(bus.transfers().front(), "W 29: 13");
 }
 
 TEST(DataReady, OtherModesTestBitZeroOfTheRangeStatus) {
@@ -56,7 +56,7 @@ TEST(DataReady, OtherModesTestBitZeroOfTheRangeStatus) {
         uint8_t ready = 0xAA;
         EXPECT_EQ(VL53L0X_CheckDataReady(bus.device, &ready), 0);
         EXPECT_EQ(ready, c.ready);
-        EXPECT_EQ(bus.transfers(), (Transfers{"W 14", "R " + Hex(c.value)}));
+        EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 14", "R 29: " + Hex(c.value)}));
     }
 }
 
@@ -104,7 +104,8 @@ TEST(SoftReset, HoldsTheSensorInResetThenReleasesItAndWaitsForItsIdentification)
     EXPECT_EQ(VL53L0X_SoftReset(bus.device), 0);
     EXPECT_EQ(bus.device.deviceState, 0);
     EXPECT_EQ(waits.waits(), (std::vector<uint32_t>{1, 1}));
-    EXPECT_EQ(bus.transfers(), (Transfers{"W bf 00", "W c0", "R 00", "W bf 01", "W c0", "R ee"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: bf 00", "W 29: c0", "R 29: 00", "W 29: bf 01",
+                                          "W 29: c0", "R 29: ee"}));
     EXPECT_FALSE(sensor->inReset());
 }
 

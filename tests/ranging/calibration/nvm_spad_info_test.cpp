@@ -39,14 +39,21 @@ struct NvmRead : NvmSensor, SensorBus {
         : NvmSensor(contents), SensorBus(sensor) {}
 };
 
-const Transfers kOpenWindow = {"W 80 01", "W ff 01", "W 00 00", "W ff 06", "W 83",
-                               "R 00",    "W 83 04", "W ff 07", "W 81 01", "W 80 01"};
-const Transfers kCloseWindow = {"W 81 00", "W ff 06", "W 83",    "R 04",   "W 83 00",
-                                "W ff 01", "W 00 01", "W ff 00", "W 80 00"};
+const Transfers kOpenWindow = {"W 29: 80 01", "W 29: ff 01", "W 29: 00 00", "W 29: ff 06",
+                               "W 29: 83",    "R 29: 00",    "W 29: 83 04", "W 29: ff 07",
+                               "W 29: 81 01", "W 29: 80 01"};
+const Transfers kCloseWindow = {"W 29: 81 00", "W 29: ff 06", "W 29: 83",
+                                "R 29: 04",    "W 29: 83 00", "W 29: ff 01",
+                                "W 29: 00 01", "W 29: ff 00", "W 29: 80 00"};
 
 Transfers WordRead(const char *address, const char *word) {
-    return {std::string("W 94 ") + address, "W 83 00", "W 83", "R 01", "W 83 01", "W 90",
-            std::string("R ") + word};
+    return {std::string("W 29: 94 ") + address,
+            "W 29: 83 00",
+            "W 29: 83",
+            "R 29: 01",
+            "W 29: 83 01",
+            "W 29: 90",
+            std::string("R 29: ") + word};
 }
 
 Transfers Concat(std::initializer_list<Transfers> parts) {
@@ -109,9 +116,9 @@ TEST(NvmSpadInfo, AMemoryThatNeverAnswersTimesOutAndStoresNothing) {
 
     const Transfers t = bus.transfers();
     // Each of the three words: the full 2000 polls, then the strobe is set back to 1.
-    EXPECT_EQ(std::count(t.begin(), t.end(), "W 83"), 3 * 2000 + 2);
-    EXPECT_EQ(std::count(t.begin(), t.end(), "W 83 01"), 3);
-    EXPECT_EQ(std::count(t.begin(), t.end(), "W 90"), 3);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "W 29: 83"), 3 * 2000 + 2);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "W 29: 83 01"), 3);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "W 29: 90"), 3);
     EXPECT_TRUE(std::equal(kCloseWindow.begin(), kCloseWindow.end(), t.end() - 9));
     EXPECT_EQ(bus.waits.waits(), (std::vector<uint32_t>{1})); // the polls do not wait
 
@@ -120,7 +127,7 @@ TEST(NvmSpadInfo, AMemoryThatNeverAnswersTimesOutAndStoresNothing) {
     bus.clear();
     EXPECT_EQ(VL53L0X_ReadNvmSpadInfo(bus.device), kSensorTimeOut);
     const Transfers again = bus.transfers();
-    EXPECT_EQ(std::count(again.begin(), again.end(), "W 90"), 3);
+    EXPECT_EQ(std::count(again.begin(), again.end(), "W 29: 90"), 3);
 }
 
 TEST(NvmSpadInfo, AnInformationAlreadyReadOnlyOpensAndClosesTheWindow) {

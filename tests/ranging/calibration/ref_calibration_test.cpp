@@ -27,12 +27,12 @@ std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> 
 }
 
 // The ready bit of register 0x14, then the interrupt clear.
-const std::vector<std::string> kWaitAndClear = {"W 14",    "R 01", "W 0b 01",
-                                                "W 0b 00", "W 13", "R 00"};
+const std::vector<std::string> kWaitAndClear = {"W 29: 14",    "R 29: 01", "W 29: 0b 01",
+                                                "W 29: 0b 00", "W 29: 13", "R 29: 00"};
 
 std::vector<std::string> ReadBack(const std::string &index, const std::string &value) {
-    return {"W ff 01",    "W 00 00", "W ff 06", "W " + index,
-            "R " + value, "W ff 01", "W 00 01", "W ff 00"};
+    return {"W 29: ff 01",    "W 29: 00 00", "W 29: ff 06", "W 29: " + index,
+            "R 29: " + value, "W 29: ff 01", "W 29: 00 01", "W 29: ff 00"};
 }
 
 TEST(RefCalibration, TrafficOfASuccessfulCalibrationWithReadBack) {
@@ -42,15 +42,15 @@ TEST(RefCalibration, TrafficOfASuccessfulCalibrationWithReadBack) {
     ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, 1));
     EXPECT_EQ(0x1D, vhv);
     EXPECT_EQ(0xEF, phase) << "bit 4 of the phase result is dropped";
-    const auto expected = Concat({{"W 01 01", "W 00 41"},
+    const auto expected = Concat({{"W 29: 01 01", "W 29: 00 41"},
                                   kWaitAndClear,
-                                  {"W 00 00"},
+                                  {"W 29: 00 00"},
                                   ReadBack("cb", "1d"),
-                                  {"W 01 02", "W 00 01"},
+                                  {"W 29: 01 02", "W 29: 00 01"},
                                   kWaitAndClear,
-                                  {"W 00 00"},
+                                  {"W 29: 00 00"},
                                   ReadBack("ee", "ff"),
-                                  {"W 01 e8"}});
+                                  {"W 29: 01 e8"}});
     EXPECT_EQ(expected, rig.bus.transfers());
     EXPECT_EQ(0xE8, rig.device().sequenceConfig);
 }
@@ -63,13 +63,13 @@ TEST(RefCalibration, WithoutReadBackTheResultsAreZeroAndPage6IsNotVisited) {
         ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, readBack));
         EXPECT_EQ(0, vhv);
         EXPECT_EQ(0, phase);
-        const auto expected = Concat({{"W 01 01", "W 00 41"},
+        const auto expected = Concat({{"W 29: 01 01", "W 29: 00 41"},
                                       kWaitAndClear,
-                                      {"W 00 00"},
-                                      {"W 01 02", "W 00 01"},
+                                      {"W 29: 00 00"},
+                                      {"W 29: 01 02", "W 29: 00 01"},
                                       kWaitAndClear,
-                                      {"W 00 00"},
-                                      {"W 01 e8"}});
+                                      {"W 29: 00 00"},
+                                      {"W 29: 01 e8"}});
         EXPECT_EQ(expected, rig.bus.transfers()) << "readBack " << int(readBack);
     }
 }
@@ -83,7 +83,7 @@ TEST(RefCalibration, VhvTimeOutSkipsThePhaseCalibration) {
     EXPECT_EQ(-7, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, 1));
     EXPECT_EQ(0, vhv);
     EXPECT_EQ(0x55, phase);
-    EXPECT_EQ(0, rig.count("W 01 02"));
+    EXPECT_EQ(0, rig.count("W 29: 01 02"));
     EXPECT_EQ(0x01, rig.sensor->reg(0, 0x01)) << "register 0x01 keeps the calibration value";
     EXPECT_EQ(0xE8, rig.device().sequenceConfig);
 }

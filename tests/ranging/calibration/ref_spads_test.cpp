@@ -99,8 +99,8 @@ TEST(RefSpads, StoredSelectionStartsAtTheFirstSpadOfItsType) {
         EXPECT_EQ(3, rig.device().refSpadCount);
         EXPECT_EQ(c.aperture, rig.device().isApertureSpads);
         const auto transfers = rig.bus.transfers();
-        const std::vector<std::string> preamble = {"W ff 01", "W 4f 00", "W 4e 2c", "W ff 00",
-                                                   "W b6 b4"};
+        const std::vector<std::string> preamble = {"W 29: ff 01", "W 29: 4f 00", "W 29: 4e 2c",
+                                                   "W 29: ff 00", "W 29: b6 b4"};
         EXPECT_EQ(preamble, std::vector<std::string>(transfers.begin(), transfers.begin() + 5));
     }
 }

@@ -62,7 +62,7 @@ TEST(StaticInit, ImplausibleStoredSpadsAreSearchedAnew) {
         SensorStatus status = 0;
         CaptureStdout([&] { status = VL53L0X_StaticInit(rig.device()); });
         SCOPED_TRACE("type " + std::to_string(c.aperture) + " count " + std::to_string(c.count));
-        EXPECT_EQ(c.searched, rig.count("W 00 41") > 0) << "the search runs a VHV calibration";
+        EXPECT_EQ(c.searched, rig.count("W 29: 00 41") > 0) << "the search runs a VHV calibration";
         EXPECT_EQ(0, status);
         EXPECT_EQ(c.searched ? 3 : c.count, rig.device().refSpadCount);
     }
@@ -77,7 +77,7 @@ TEST(StaticInit, StopsAtAnInterruptThatDoesNotClear) {
     EXPECT_EQ(-12, status);
     EXPECT_EQ(4, rig.device().gpioInterruptMode);
     EXPECT_EQ(0, rig.device().deviceState);
-    EXPECT_EQ(0, rig.count("W 01")) << "no parameter read-back after the failure";
+    EXPECT_EQ(0, rig.count("W 29: 01")) << "no parameter read-back after the failure";
 }
 
 // The last steps read each VCSEL period once: the pre-range timeout is converted with the
@@ -89,10 +89,10 @@ TEST(StaticInit, EndsWithThePeriodsThenTheTwoTimeouts) {
     CaptureStdout([&] { status = VL53L0X_StaticInit(rig.device()); });
     ASSERT_EQ(0, status);
     const std::vector<std::string> expected = {
-        "W 50", "R 06",    "W 70", "R 04",    // the two VCSEL periods
-        "W 51", "R 00 96",                    // pre-range timeout
-        "W 01", "R e8",    "W 51", "R 00 96", // final range: its pre-range share
-        "W 70", "R 04",    "W 71", "R 02 90"};
+        "W 29: 50", "R 29: 06",    "W 29: 70", "R 29: 04",    // the two VCSEL periods
+        "W 29: 51", "R 29: 00 96",                            // pre-range timeout
+        "W 29: 01", "R 29: e8",    "W 29: 51", "R 29: 00 96", // final range: its pre-range share
+        "W 29: 70", "R 29: 04",    "W 29: 71", "R 29: 02 90"};
     const std::vector<std::string> transfers = rig.bus.transfers();
     ASSERT_GE(transfers.size(), expected.size());
     EXPECT_EQ(expected,

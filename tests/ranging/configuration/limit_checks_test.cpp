@@ -35,7 +35,7 @@ struct LimitChecks : ::testing::Test {
 TEST_F(LimitChecks, EnablingCheckOneWritesItsValueInNinePointSeven) {
     params.limitCheckValue[kCheckSignalRateFinalRange] = 65536; // 1.0 MCPS
     EXPECT_EQ(VL53L0X_EnableLimitCheck(bus.device, kCheckSignalRateFinalRange), kSensorOk);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 44 00 80"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 44 00 80"}));
     EXPECT_EQ(params.limitCheckEnable[kCheckSignalRateFinalRange], 1);
 }
 
@@ -45,7 +45,8 @@ TEST_F(LimitChecks, EnablingChecksFourAndFiveClearTheirBitsOfRegister0x60) {
     EXPECT_EQ(sensor->reg(0, 0x60), 0x12);
     EXPECT_EQ(VL53L0X_EnableLimitCheck(bus.device, kCheckSignalRatePreRange), kSensorOk);
     EXPECT_EQ(sensor->reg(0, 0x60), 0x02);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 60", "R 13", "W 60 12", "W 60", "R 12", "W 60 02"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 60", "R 29: 13", "W 29: 60 12", "W 29: 60",
+                                          "R 29: 12", "W 29: 60 02"}));
     EXPECT_EQ(params.limitCheckEnable[kCheckSignalRateMsrc], 1);
     EXPECT_EQ(params.limitCheckEnable[kCheckSignalRatePreRange], 1);
 }

@@ -44,7 +44,7 @@ struct TimingBudget : ::testing::Test {
     }
     bool wroteAnything() const {
         for (const std::string &t : bus.transfers()) {
-            if (t.rfind("W ", 0) == 0 && t.size() > 4) {
+            if (t.rfind("W 29: ", 0) == 0 && t.size() > 8) {
                 return true;
             }
         }
@@ -58,7 +58,7 @@ TEST_F(TimingBudget, ReadsTheVcselPeriods) {
     EXPECT_EQ(VL53L0X_ReadVcselPeriod(bus.device, kVcselFinalRange, &final), kSensorOk);
     EXPECT_EQ(pre, 14);
     EXPECT_EQ(final, 10);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 50", "R 06", "W 70", "R 04"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 50", "R 29: 06", "W 29: 70", "R 29: 04"}));
 
     bus.clear();
     EXPECT_EQ(VL53L0X_ReadVcselPeriod(bus.device, 2, &other), kSensorInvalidParams);
@@ -119,17 +119,17 @@ TEST_F(TimingBudget, DisablingTccGivesItsTimeToTheFinalRange) {
     EXPECT_EQ(bus.device.finalRangeTimeoutUs, 16270u);
     EXPECT_EQ(bus.device.CurrentParameters.measurementTimingBudgetUs, 33849u);
     const Transfers t = bus.transfers();
-    EXPECT_EQ(t[0], "W 01");
-    EXPECT_EQ(t[1], "R f8");
-    EXPECT_EQ(t[2], "W 01 e8");
-    EXPECT_EQ(t.back(), "W 71 02 90");
+    EXPECT_EQ(t[0], "W 29: 01");
+    EXPECT_EQ(t[1], "R 29: f8");
+    EXPECT_EQ(t[2], "W 29: 01 e8");
+    EXPECT_EQ(t.back(), "W 29: 71 02 90");
 }
 
 TEST_F(TimingBudget, DisablingAStepThatIsOffWritesNothing) {
     bus.device.CurrentParameters.measurementTimingBudgetUs = 33849;
     EXPECT_EQ(Quietly([&] { return VL53L0X_DisableSequenceStep(bus.device, kStepMsrc); }),
               kSensorOk);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 01", "R f8"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 01", "R 29: f8"}));
     EXPECT_EQ(bus.device.sequenceConfig, 0);
 }
 
@@ -144,7 +144,7 @@ TEST_F(TimingBudget, DisablingDssAlsoClearsBitFive) {
 TEST_F(TimingBudget, DisablingAnUnknownStepReadsButWritesNothing) {
     EXPECT_EQ(Quietly([&] { return VL53L0X_DisableSequenceStep(bus.device, 5); }),
               kSensorInvalidParams);
-    EXPECT_EQ(bus.transfers(), (Transfers{"W 01", "R f8"}));
+    EXPECT_EQ(bus.transfers(), (Transfers{"W 29: 01", "R 29: f8"}));
 }
 
 TEST_F(TimingBudget, BudgetsThatDoNotFitAreRefusedWithoutWriting) {
@@ -213,7 +213,7 @@ TEST(TimingBudgetOnAFailingBus, AFailedRegisterReadIsReported) {
     const Transfers t = bus.transfers();
     ASSERT_EQ(t.size(), 6u);
     for (size_t i = 0; i < t.size(); i += 2) {
-        EXPECT_EQ(t[i], "W 01");
+        EXPECT_EQ(t[i], "W 29: 01");
     }
 }
 

@@ -16,9 +16,9 @@ TEST(SingleRanging, StartWritesTheStopVariableThenStartsAndPollsTheStartBit) {
     SensorRig rig;
     rig.device().stopVariable = 0x3C;
     EXPECT_EQ(0, VL53L0X_StartRanging(rig.device()));
-    const std::vector<std::string> expected = {"W 80 01", "W ff 01", "W 00 00", "W 91 3c",
-                                               "W 00 01", "W ff 00", "W 80 00", "W 00 01",
-                                               "W 00",    "R 00"};
+    const std::vector<std::string> expected = {
+        "W 29: 80 01", "W 29: ff 01", "W 29: 00 00", "W 29: 91 3c", "W 29: 00 01",
+        "W 29: ff 00", "W 29: 80 00", "W 29: 00 01", "W 29: 00",    "R 29: 00"};
     EXPECT_EQ(expected, rig.bus.transfers());
 }
 
@@ -35,7 +35,7 @@ TEST(SingleRanging, StartBitStillSetAfter1998ReadsTimesOut) {
             return static_cast<uint8_t>(c.clearsOnRead > 0 && read >= c.clearsOnRead ? 0 : 1);
         });
         EXPECT_EQ(c.status, VL53L0X_StartRanging(rig.device())) << "clears on " << c.clearsOnRead;
-        EXPECT_EQ(c.reads, rig.count("W 00")) << "clears on " << c.clearsOnRead;
+        EXPECT_EQ(c.reads, rig.count("W 29: 00")) << "clears on " << c.clearsOnRead;
     }
 }
 
@@ -86,8 +86,8 @@ TEST(SingleRanging, InterruptClearSucceedsOnlyWithinTwoAttempts) {
                                                                                            : 0x04);
         });
         EXPECT_EQ(c.status, VL53L0X_ClearInterrupt(rig.device())) << c.clearsOnAttempt;
-        EXPECT_EQ(c.attempts, rig.count("W 0b 01")) << c.clearsOnAttempt;
-        EXPECT_EQ(c.attempts, rig.count("W 0b 00")) << c.clearsOnAttempt;
+        EXPECT_EQ(c.attempts, rig.count("W 29: 0b 01")) << c.clearsOnAttempt;
+        EXPECT_EQ(c.attempts, rig.count("W 29: 0b 00")) << c.clearsOnAttempt;
     }
 }
 
@@ -120,7 +120,7 @@ TEST(SingleRanging, FailureBeforeTheResultIsReadLeavesNoUpdateAndRangeZero) {
     EXPECT_EQ(0, result.rangeMm);
     EXPECT_EQ(kRangeNoUpdate, result.rangeStatus);
     EXPECT_EQ(777, rig.device().lastResult.rangeMm);
-    EXPECT_EQ(0, rig.count("W 0b 01")) << "no interrupt clear after a failed wait";
+    EXPECT_EQ(0, rig.count("W 29: 0b 01")) << "no interrupt clear after a failed wait";
     EXPECT_EQ(1999u, rig.clock.waits().waits().size());
 }
 

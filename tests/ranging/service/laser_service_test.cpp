@@ -64,10 +64,12 @@ TEST_F(LaserService, OperationZeroConnectsListsIdentifiesAndResetsTheSensor) {
               (std::vector<jint>{0x1234, 0, 0x12, 0x34, -3, -3, -3, -3, -3, -3, -3, -3}));
 
     const std::vector<std::string> expected = {
-        "W c0",    "R ee aa 10 99",                                       // identification
-        "W bf 00", "W c0",          "R 00",    "W bf 01", "W c0", "R ee", // reset
-        "W 80 01", "W ff 01",       "W 00 00", "W 91",    "R 3c",         // stop variable
-        "W 00 01", "W ff 00",       "W 80 00"};
+        "W 29: c0",    "R 29: ee aa 10 99", // identification
+        "W 29: bf 00", "W 29: c0",          "R 29: 00",
+        "W 29: bf 01", "W 29: c0",          "R 29: ee", // reset
+        "W 29: 80 01", "W 29: ff 01",       "W 29: 00 00",
+        "W 29: 91",    "R 29: 3c", // stop variable
+        "W 29: 00 01", "W 29: ff 00",       "W 29: 80 00"};
     EXPECT_EQ(SensorTransfers(session.sim()), expected);
     EXPECT_EQ(waits.waits(), (std::vector<uint32_t>{1, 1}));
     EXPECT_EQ(TheLaserSensor().record().busAddress, 0x52);

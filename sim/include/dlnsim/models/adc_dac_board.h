@@ -6,6 +6,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <array>
 #include <cstdint>
@@ -21,7 +22,7 @@ struct AdcDacBoardConfig {
     int outputLoopChannel = 0;
 };
 
-class AdcDacBoard : public I2cDevice {
+class AdcDacBoard : public I2cDevice, public Inspectable {
   public:
     static constexpr uint8_t kOutputEnable = 0x40;
     static constexpr uint8_t kPowerOnConversion = 0x80;
@@ -31,6 +32,10 @@ class AdcDacBoard : public I2cDevice {
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
     std::string decodeWrite(std::span<const uint8_t> data) const override;
+    std::string modelName() const override { return "adc-dac-board"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
+    nlohmann::json settings() const override;
+    void set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) override;
 
     uint8_t output() const { return output_; }
     bool outputEnabled() const { return outputEnabled_; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +20,7 @@ struct MotorBoardConfig {
     uint8_t parameter = 0; // parameter held at power-on
 };
 
-class MotorBoard : public I2cDevice {
+class MotorBoard : public I2cDevice, public Inspectable {
   public:
     static constexpr uint8_t kSelect = 0xC1;
     static constexpr uint8_t kReadSpeed = 0xC0;
@@ -29,6 +30,10 @@ class MotorBoard : public I2cDevice {
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
     std::string decodeWrite(std::span<const uint8_t> data) const override;
+    std::string modelName() const override { return "motor-board"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
+    nlohmann::json settings() const override;
+    void set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) override;
 
     uint8_t parameter() const { return parameter_; }
     void setSpeed(uint8_t speed) { config_.speed = speed; }

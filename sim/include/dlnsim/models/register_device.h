@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,12 +14,16 @@
 
 namespace dlnsim {
 
-class RegisterDevice : public I2cDevice {
+class RegisterDevice : public I2cDevice, public Inspectable {
   public:
     RegisterDevice() { registers_.fill(0); }
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
     std::string decodeWrite(std::span<const uint8_t> data) const override;
+    std::string modelName() const override { return "register"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
+    nlohmann::json settings() const override;
+    void set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) override;
 
     uint8_t reg(uint8_t index) const { return registers_[index]; }
     void setReg(uint8_t index, uint8_t value) { registers_[index] = value; }

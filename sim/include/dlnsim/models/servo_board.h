@@ -9,6 +9,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +24,7 @@ struct ServoBoardConfig {
     uint16_t pulseWidth = 1500; // pulse width held at power-on, in microseconds
 };
 
-class ServoBoard : public I2cDevice {
+class ServoBoard : public I2cDevice, public Inspectable {
   public:
     static constexpr uint8_t kSelectParameter = 0xA3;
     static constexpr uint8_t kSetPulseWidth = 0xA1;
@@ -34,6 +35,10 @@ class ServoBoard : public I2cDevice {
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
     std::string decodeWrite(std::span<const uint8_t> data) const override;
+    std::string modelName() const override { return "servo-board"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
+    nlohmann::json settings() const override;
+    void set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) override;
 
     uint8_t parameter() const { return parameter_; }
     uint16_t pulseWidth() const { return pulseWidth_; }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -34,7 +35,7 @@ struct SpiEepromConfig {
     std::string dumpPath;
 };
 
-class SpiEeprom : public SpiDevice {
+class SpiEeprom : public SpiDevice, public Inspectable {
   public:
     static constexpr uint8_t kStatusBusy = 0x01;
     static constexpr uint8_t kStatusWriteEnabled = 0x02;
@@ -47,6 +48,8 @@ class SpiEeprom : public SpiDevice {
 
     void transfer(std::span<const uint8_t> out, std::span<uint8_t> in, uint64_t nowUs) override;
     std::string decodeTransfer(std::span<const uint8_t> out) const override;
+    std::string modelName() const override { return "eeprom"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
     void finish() override;
 
     const std::vector<uint8_t> &memory() const { return memory_; }
@@ -64,6 +67,8 @@ class SpiEeprom : public SpiDevice {
 
     SpiEepromConfig config_;
     std::vector<uint8_t> memory_;
+    std::vector<bool> programmed_; // pages programmed since the last chip erase
+    uint32_t erases_ = 0;
     bool writeEnabled_ = false;
     uint32_t busyReadsLeft_ = 0;
     std::FILE *dump_ = nullptr;

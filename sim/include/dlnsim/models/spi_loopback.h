@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -10,10 +11,12 @@
 
 namespace dlnsim {
 
-class SpiLoopback : public SpiDevice {
+class SpiLoopback : public SpiDevice, public Inspectable {
   public:
     void transfer(std::span<const uint8_t> out, std::span<uint8_t> in, uint64_t nowUs) override;
     std::string decodeTransfer(std::span<const uint8_t> out) const override;
+    std::string modelName() const override { return "loopback"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
 };
 
 // The scenario's "loopback" model; it takes no options.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/models/inspectable.h"
 
 #include <cstdint>
 #include <string>
@@ -22,7 +23,7 @@ struct UltrasonicRangerConfig {
     uint32_t measureMs = 0;
 };
 
-class UltrasonicRanger : public I2cDevice {
+class UltrasonicRanger : public I2cDevice, public Inspectable {
   public:
     static constexpr uint8_t kTemperature = 0xF1;
     static constexpr uint8_t kRangeLowFirst = 0xF4;
@@ -33,6 +34,10 @@ class UltrasonicRanger : public I2cDevice {
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;
     bool read(std::span<uint8_t> data, uint64_t nowUs) override;
     std::string decodeWrite(std::span<const uint8_t> data) const override;
+    std::string modelName() const override { return "ultrasonic-ranger"; }
+    nlohmann::json snapshot(uint64_t nowUs) const override;
+    nlohmann::json settings() const override;
+    void set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) override;
 
     void setDistanceCm(uint16_t distanceCm) { config_.distanceCm = distanceCm; }
 

@@ -1,0 +1,177 @@
+package i2cdln;
+
+import java.io.IOException;
+import java.io.InputStream;
+import java.io.UncheckedIOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.security.MessageDigest;
+import java.security.NoSuchAlgorithmException;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Locale;
+
+/**
+ * Loads the native libraries {@code dln} and {@code I2C_DLN} once per class loader.
+ *
+ * <p>The jar carries them under {@code native/<os>-<arch>/} (linux-x86_64, and windows-x86_64
+ * when the Windows cross-build was made). They are copied to a per-user cache folder named
+ * after their content, {@code <cache>/i2cdln/<sha-256 prefix>/}, and loaded from there with
+ * {@link System#load}: {@code dln} first, so that {@code I2C_DLN} finds it already loaded. The
+ * cache is {@code $XDG_CACHE_HOME} or {@code ~/.cache} (Linux), {@code %LOCALAPPDATA%}
+ * (Windows), or the folder named by the system property {@code i2cdln.cache}. Each file is
+ * written to a temporary file first and moved into place atomically, so JVMs that start at
+ * the same time never load a half-written copy; a file already in place is used as it is,
+ * since its folder's name is the hash of the jar's copy.
+ *
+ * <p>Without libraries for this platform in the jar (classes run from a folder), or when the
+ * system property {@code i2cdln.native} is {@code system} (for example on the robot, where the
+ * adapter maker's {@code dln.dll} must be used instead of ours), the libraries come from
+ * {@code java.library.path} through {@link System#loadLibrary}; {@code I2C_DLN} finds
+ * {@code dln} next to itself. When extraction fails (say the cache is read-only) that is tried
+ * too, and the error names both attempts.
+ *
+ * <p>{@code I2C_DLN}'s static initialiser calls {@link #load()} (through reflection, so that
+ * {@code I2C_DLN.java} still compiles on its own); programs need not call it.
+ */
+public final class NativeLibrary {
+    private static final String RESOURCE_ROOT = "/native/";
+    private static boolean loaded;
+
+    private NativeLibrary() {
+    }
+
+    /**
+     * Loads {@code dln} and {@code I2C_DLN} unless already done; safe to call from several
+     * threads.
+     *
+     * @throws UnsatisfiedLinkError when neither the jar's libraries nor those on
+     *     {@code java.library.path} can be loaded; the message names what was tried
+     */
+    public static synchronized void load() {
+        if (loaded) {
+            return;
+        }
+        String platform = platform();
+        List<String> files = libraryFiles(platform);
+        boolean bundled = !"system".equals(System.getProperty("i2cdln.native"))
+                && NativeLibrary.class.getResource(RESOURCE_ROOT + platform + "/" + files.get(1))
+                        != null;
+        if (bundled) {
+            try {
+                Path folder = extract(platform, files);
+                for (String file : files) {
+                    System.load(folder.resolve(file).toString());
+                }
+                loaded = true;
+                return;
+            } catch (IOException | UncheckedIOException | UnsatisfiedLinkError e) {
+                try {
+                    System.loadLibrary("I2C_DLN");
+                } catch (UnsatisfiedLinkError fallback) {
+                    UnsatisfiedLinkError both = new UnsatisfiedLinkError(
+                            "the jar's native libraries for " + platform + " could not be loaded ("
+                            + e.getMessage() + "), nor I2C_DLN from java.library.path ("
+                            + fallback.getMessage() + ")");
+                    both.initCause(e);
+                    throw both;
+                }
+                loaded = true;
+                return;
+            }
+        }
+        System.loadLibrary("I2C_DLN");
+        loaded = true;
+    }
+
+    /**
+     * The folder of the libraries for this platform, as the jar names it, e.g. "linux-x86_64".
+     *
+     * @return the operating system and architecture, joined by a hyphen
+     */
+    public static String platform() {
+        String os = System.getProperty("os.name").toLowerCase(Locale.ROOT);
+        String arch = System.getProperty("os.arch").toLowerCase(Locale.ROOT);
+        String osName = os.startsWith("windows") ? "windows" : os.startsWith("linux") ? "linux"
+                : os.replaceAll("[^a-z0-9]", "");
+        String archName = arch.equals("amd64") || arch.equals("x86_64") ? "x86_64" : arch;
+        return osName + "-" + archName;
+    }
+
+    /** The two library files in load order: dln first, I2C_DLN second. */
+    private static List<String> libraryFiles(String platform) {
+        return platform.startsWith("windows") ? List.of("dln.dll", "I2C_DLN.dll")
+                                              : List.of("libdln.so", "libI2C_DLN.so");
+    }
+
+    /** Copies the libraries into their content-named cache folder unless they are there. */
+    private static Path extract(String platform, List<String> files) throws IOException {
+        List<byte[]> contents = new ArrayList<>();
+        MessageDigest digest;
+        try {
+            digest = MessageDigest.getInstance("SHA-256");
+        } catch (NoSuchAlgorithmException e) {
+            throw new IOException("no SHA-256 in this JVM", e);
+        }
+        for (String file : files) {
+            try (InputStream in = NativeLibrary.class.getResourceAsStream(
+                    RESOURCE_ROOT + platform + "/" + file)) {
+                if (in == null) {
+                    throw new IOException("the jar has no " + platform + "/" + file);
+                }
+                byte[] bytes = in.readAllBytes();
+                contents.add(bytes);
+                digest.update(file.getBytes(StandardCharsets.UTF_8));
+                digest.update(bytes);
+            }
+        }
+        StringBuilder hash = new StringBuilder();
+        for (byte b : digest.digest()) {
+            hash.append(String.format("%02x", b));
+        }
+        Path folder = cacheRoot().resolve("i2cdln").resolve(hash.substring(0, 16));
+        Files.createDirectories(folder);
+        for (int i = 0; i < files.size(); i++) {
+            Path target = folder.resolve(files.get(i));
+            if (Files.isRegularFile(target) && Files.size(target) == contents.get(i).length) {
+                continue;
+            }
+            Path temporary = Files.createTempFile(folder, files.get(i), ".part");
+            try {
+                Files.write(temporary, contents.get(i));
+                moveIntoPlace(temporary, target);
+            } finally {
+                Files.deleteIfExists(temporary);
+            }
+        }
+        return folder;
+    }
+
+    /** Moves atomically; another JVM that got there first is as good (and on Windows its
+     * copy may be loaded, so it cannot be replaced). */
+    private static void moveIntoPlace(Path temporary, Path target) throws IOException {
+        try {
+            Files.move(temporary, target, StandardCopyOption.ATOMIC_MOVE);
+        } catch (IOException e) {
+            if (!Files.isRegularFile(target)) {
+                throw e;
+            }
+        }
+    }
+
+    private static Path cacheRoot() {
+        String chosen = System.getProperty("i2cdln.cache");
+        if (chosen != null && !chosen.isEmpty()) {
+            return Path.of(chosen);
+        }
+        String home = System.getProperty("user.home");
+        if (platform().startsWith("windows")) {
+            String local = System.getenv("LOCALAPPDATA");
+            return local != null ? Path.of(local) : Path.of(home, "AppData", "Local");
+        }
+        String xdg = System.getenv("XDG_CACHE_HOME");
+        return xdg != null && !xdg.isEmpty() ? Path.of(xdg) : Path.of(home, ".cache");
+    }
+}

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The README's quick-start program, in package "robot", compiled against the jar alone and run
+# with it against dln-sim on a port of its own (DLN_SERVER), with no -Djava.library.path: the
+# jar extracts its libraries into a fresh cache (two JVMs at once the first time). With the
+# library's lines discarded or sent to a file, standard output holds only the program's lines.
+# Usage: jar_program.sh JAVA_BIN_DIR JAR DLNSIM SOURCE_DIR
+set -euo pipefail
+bin=$1 jar=$2 dlnsim=$3 source_dir=$4
+here=$source_dir/java/kit-test/quickstart
+work=$(mktemp -d)
+sim=""
+cleanup() {
+    [ -z "$sim" ] || { kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true; }
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+Fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+"$bin/javac" -Xlint:all -Werror -cp "$jar" -d "$work/classes" "$here/robot/QuickStart.java"
+
+# A port of its own: dln-sim picks a free one and names it.
+"$dlnsim" --port 0 --trace "$work/trace.txt" >"$work/sim.log" 2>&1 &
+sim=$!
+for _ in $(seq 100); do
+    grep -q listening "$work/sim.log" && break
+    sleep 0.1
+done
+port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/sim.log")
+[ -n "$port" ] || { cat "$work/sim.log"; exit 1; }
+export DLN_SERVER=127.0.0.1:$port
+export XDG_CACHE_HOME=$work/cache
+unset I2C_DLN_OUTPUT
+
+Start() { # Start NAME [java options]: the program in the background, its output in NAME.out/.err
+    local name=$1
+    shift
+    "$bin/java" "$@" -cp "$jar:$work/classes" robot.QuickStart >"$work/$name.out" 2>"$work/$name.err" &
+}
+Finish() { # Finish NAME PID
+    wait "$2" || Fail "$1: exit status $? ($(cat "$work/$1.err"))"
+}
+Run() { # Run NAME [java options]
+    Start "$@"
+    Finish "$1" $!
+}
+ExpectOnlyProgramLines() {
+    diff -u "$here/expected.txt" "$work/$1.out" >/dev/null ||
+        Fail "$1: standard output is not just the program's lines: $(diff -u "$here/expected.txt" "$work/$1.out")"
+}
+
+# First use of the jar: two JVMs extract into the empty cache at the same time.
+Start first1
+first1=$!
+Start first2
+Finish first1 $first1
+Finish first2 $!
+for run in first1 first2; do
+    grep -qF "servo 0x51 at 1500 us" "$work/$run.out" || Fail "$run: $(cat "$work/$run.out")"
+done
+[ "$(find "$work/cache/i2cdln" -name libI2C_DLN.so | wc -l)" -eq 1 ] || Fail "no single cached libI2C_DLN.so"
+[ -z "$(find "$work/cache/i2cdln" -name '*.part')" ] || Fail "a temporary copy was left in the cache"
+
+# Unchanged without the opt-in: the library's lines on standard output too.
+Run plain
+grep -q "0x51" "$work/plain.out" && [ "$(wc -l <"$work/plain.out")" -gt 3 ] ||
+    Fail "without the opt-in the library's lines are missing: $(cat "$work/plain.out")"
+
+I2C_DLN_OUTPUT=discard Run discard
+ExpectOnlyProgramLines discard
+
+Run property -Di2cdln.output=discard
+ExpectOnlyProgramLines property
+
+# A file gets every line the library printed, appended run after run.
+I2C_DLN_OUTPUT=$work/library.txt Run file1
+ExpectOnlyProgramLines file1
+I2C_DLN_OUTPUT=$work/library.txt Run file2
+library_lines=$(grep -cvxFf "$here/expected.txt" "$work/plain.out" || true)
+[ "$(wc -l <"$work/library.txt")" -eq $((2 * library_lines)) ] ||
+    Fail "library.txt has $(wc -l <"$work/library.txt") lines, expected twice $library_lines"
+
+# A file that cannot be opened: one line on stderr, the library's lines stay on stdout.
+I2C_DLN_OUTPUT=$work/no/such/folder/library.txt Run unopenable
+grep -q "cannot be opened" "$work/unopenable.err" || Fail "unopenable: nothing said on stderr"
+[ "$(wc -l <"$work/unopenable.out")" -eq "$(wc -l <"$work/plain.out")" ] || Fail "unopenable: lines lost"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failed"
+    exit 1
+fi
+echo "the quick-start program ran from the jar alone; output discarded, to a file and unchanged"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The README's install command puts the jar, its sources and its Javadoc into a local Maven
+# repository (a temporary one here), offline: the install plugin comes from Debian's Maven
+# repository through a file mirror. Exits 77 when mvn or Debian's install plugin is missing.
+# Usage: maven_install.sh JAR POM
+set -euo pipefail
+jar=$1 pom=$2
+debian_repo=/usr/share/maven-repo
+plugin_dir=$debian_repo/org/apache/maven/plugins/maven-install-plugin
+if ! command -v mvn >/dev/null || ! ls -d "$plugin_dir"/3.* >/dev/null 2>&1; then
+    echo "SKIPPED: needs mvn and Debian's libmaven-install-plugin-java"
+    exit 77
+fi
+plugin=$(basename "$(ls -d "$plugin_dir"/3.* | sort -V | tail -1)")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cat >"$work/settings.xml" <<SETTINGS
+<settings><mirrors><mirror><id>debian</id><mirrorOf>*</mirrorOf>
+<url>file://$debian_repo</url></mirror></mirrors></settings>
+SETTINGS
+mvn -o -q -B -s "$work/settings.xml" -Daether.offline.protocols=file \
+    -Dmaven.repo.local="$work/repo" \
+    "org.apache.maven.plugins:maven-install-plugin:$plugin:install-file" \
+    -Dfile="$jar" -DpomFile="$pom" -Dsources="${jar%.jar}-sources.jar" \
+    -Djavadoc="${jar%.jar}-javadoc.jar"
+name=$(basename "$jar" .jar)
+version=${name#i2cdln-}
+installed=$work/repo/i2cdln/i2cdln/$version
+for file in "$name.jar" "$name.pom" "$name-sources.jar" "$name-javadoc.jar"; do
+    [ -s "$installed/$file" ] || { echo "FAIL: $installed/$file is missing"; ls -R "$work/repo"; exit 1; }
+done
+cmp "$jar" "$installed/$name.jar"
+echo "installed as i2cdln:i2cdln:$version with sources and Javadoc"

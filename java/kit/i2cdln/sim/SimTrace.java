@@ -1,0 +1,170 @@
+package i2cdln.sim;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Collections;
+import java.util.List;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+
+/**
+ * The adapter calls a {@code dln-sim} answered, read from its {@code --trace} file, for
+ * assertions the way a logic analyser shows the bus:
+ *
+ * <pre>{@code
+ * SimTrace trace = robot.trace();
+ * assertEquals(List.of(1500), trace.servoPulseWidths(0x51));
+ * assertTrue(trace.to(0x50).stream().allMatch(SimTrace.Call::succeeded));
+ * }</pre>
+ */
+public final class SimTrace {
+    // "12.000345 DlnI2cMasterWrite port=0 addr=0x50 out=[00 11] in=[..] result=0x00 (name) ; note"
+    private static final Pattern LINE = Pattern.compile("(\\d+)\\.(\\d{6}) (\\S+)"
+            + "(?: port=(\\d+))?(?: (addr|ss)=0x([0-9a-f]+))?(?: out=\\[([0-9a-f ]*)\\])?"
+            + "(?: in=\\[([0-9a-f ]*)\\])? result=0x([0-9a-f]+)(?: \\(([^)]*)\\))?(?: ; (.*))?");
+    private static final Pattern PULSE_WIDTH = Pattern.compile("servo pulse width (\\d+) us");
+
+    private final List<Call> calls;
+
+    private SimTrace(List<Call> calls) {
+        this.calls = Collections.unmodifiableList(calls);
+    }
+
+    /**
+     * One adapter call as the trace shows it.
+     *
+     * @param timeMicros when it was answered, in microseconds since the simulator started
+     * @param name the C call, such as {@code DlnI2cMasterWrite}
+     * @param port the I2C or SPI port, or -1 when the call names none
+     * @param address the 7-bit I2C address, the SPI slave-select mask, or -1
+     * @param spi true when {@code address} is a slave-select mask
+     * @param out the bytes sent
+     * @param in the bytes received
+     * @param result the result code (below 0x40: success)
+     * @param resultName the result's name for a failure, such as "I2C NACK", or ""
+     * @param note the device model's decoding, or ""
+     */
+    public record Call(long timeMicros, String name, int port, int address, boolean spi,
+            List<Integer> out, List<Integer> in, int result, String resultName, String note) {
+        /**
+         * Whether the call succeeded.
+         *
+         * @return true when the result is below 0x40
+         */
+        public boolean succeeded() {
+            return result < 0x40;
+        }
+    }
+
+    /**
+     * Reads a trace file; a last line still being written is left out.
+     *
+     * @param file the file given to {@code dln-sim --trace}
+     * @return the calls in the order they were answered
+     * @throws IOException when the file cannot be read
+     * @throws IllegalArgumentException when a complete line is not a trace line
+     */
+    public static SimTrace read(Path file) throws IOException {
+        String text = Files.readString(file, StandardCharsets.UTF_8);
+        List<String> lines = new ArrayList<>(List.of(text.split("\n", -1)));
+        // The part after the last newline: empty, or a line dln-sim has not finished.
+        lines.remove(lines.size() - 1);
+        return parse(lines);
+    }
+
+    /**
+     * Parses trace lines.
+     *
+     * @param lines the lines, without line ends
+     * @return the calls
+     * @throws IllegalArgumentException naming the first line that is not a trace line
+     */
+    public static SimTrace parse(List<String> lines) {
+        List<Call> calls = new ArrayList<>();
+        for (String line : lines) {
+            Matcher m = LINE.matcher(line);
+            if (!m.matches()) {
+                throw new IllegalArgumentException("not a dln-sim trace line: " + line);
+            }
+            calls.add(new Call(Long.parseLong(m.group(1)) * 1_000_000 + Long.parseLong(m.group(2)),
+                    m.group(3), m.group(4) == null ? -1 : Integer.parseInt(m.group(4)),
+                    m.group(6) == null ? -1 : Integer.parseInt(m.group(6), 16),
+                    "ss".equals(m.group(5)), bytes(m.group(7)), bytes(m.group(8)),
+                    Integer.parseInt(m.group(9), 16), m.group(10) == null ? "" : m.group(10),
+                    m.group(11) == null ? "" : m.group(11)));
+        }
+        return new SimTrace(calls);
+    }
+
+    private static List<Integer> bytes(String hex) {
+        List<Integer> values = new ArrayList<>();
+        if (hex != null && !hex.isEmpty()) {
+            for (String b : hex.split(" ")) {
+                values.add(Integer.parseInt(b, 16));
+            }
+        }
+        return Collections.unmodifiableList(values);
+    }
+
+    /**
+     * Every call, in order.
+     *
+     * @return the calls
+     */
+    public List<Call> calls() {
+        return calls;
+    }
+
+    /**
+     * The calls of one C function.
+     *
+     * @param name such as {@code DlnI2cMasterRead}
+     * @return those calls, in order
+     */
+    public List<Call> named(String name) {
+        return calls.stream().filter(c -> c.name().equals(name)).toList();
+    }
+
+    /**
+     * The I2C calls addressed to one device, answered or not.
+     *
+     * @param address the 7-bit address
+     * @return those calls, in order
+     */
+    public List<Call> to(int address) {
+        return calls.stream().filter(c -> !c.spi() && c.address() == address).toList();
+    }
+
+    /**
+     * The device model's notes on the successful calls to one I2C device, such as
+     * "servo pulse width 1500 us" or "reg 0x10 = 3c".
+     *
+     * @param address the 7-bit address
+     * @return the notes, in order
+     */
+    public List<String> notes(int address) {
+        return to(address).stream().filter(Call::succeeded).map(Call::note)
+                .filter(n -> !n.isEmpty()).toList();
+    }
+
+    /**
+     * The pulse widths a servo board took, in microseconds: "servo board 0x51 received pulse
+     * width 1500" is {@code servoPulseWidths(0x51).contains(1500)}.
+     *
+     * @param address the servo board's address
+     * @return the widths, in order
+     */
+    public List<Integer> servoPulseWidths(int address) {
+        List<Integer> widths = new ArrayList<>();
+        for (String note : notes(address)) {
+            Matcher m = PULSE_WIDTH.matcher(note);
+            if (m.find()) {
+                widths.add(Integer.parseInt(m.group(1)));
+            }
+        }
+        return widths;
+    }
+}

@@ -1,0 +1,64 @@
+# Packs the jars of the Java API and the simulator test kit. Run with cmake -P and:
+#   JAR, JAVADOC     the JDK's tools
+#   VERSION          the project's version
+#   SOURCE_DIR       java/ of the source tree
+#   API_CLASSES      the compiled I2C_DLN and i2cdln classes
+#   KIT_CLASSES      the compiled i2cdln.sim classes
+#   DLN_LIBRARY, I2C_DLN_LIBRARY   libdln.so and libI2C_DLN.so
+#   WINDOWS_BIN      the cross-build's bin folder; its DLLs go in when both are there
+#   OUT_DIR          where the jars go
+# The Javadoc's warnings go to OUT_DIR/javadoc.log, which the test command checks is empty.
+cmake_minimum_required(VERSION 3.20)
+
+set(stage ${OUT_DIR}/jar-stage)
+file(REMOVE_RECURSE ${stage})
+file(MAKE_DIRECTORY ${stage}/native/linux-x86_64)
+file(COPY ${DLN_LIBRARY} ${I2C_DLN_LIBRARY} DESTINATION ${stage}/native/linux-x86_64)
+if(EXISTS ${WINDOWS_BIN}/I2C_DLN.dll AND EXISTS ${WINDOWS_BIN}/dln.dll)
+  file(MAKE_DIRECTORY ${stage}/native/windows-x86_64)
+  file(COPY ${WINDOWS_BIN}/I2C_DLN.dll ${WINDOWS_BIN}/dln.dll
+       DESTINATION ${stage}/native/windows-x86_64)
+endif()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed:\n${out}")
+  endif()
+endfunction()
+
+# The class path only: a module path cannot take the default-package class I2C_DLN, so the
+# module name is fixed for tools but the jar is used on the class path.
+file(WRITE ${stage}/MANIFEST.MF
+     "Automatic-Module-Name: i2cdln\n"
+     "Implementation-Title: I2C_DLN Java API\n"
+     "Implementation-Version: ${VERSION}\n")
+set(jar ${OUT_DIR}/i2cdln-${VERSION}.jar)
+file(REMOVE ${jar})
+run(${JAR} --create --file ${jar} --manifest ${stage}/MANIFEST.MF -C ${API_CLASSES} .
+    -C ${stage} native)
+
+set(sources_jar ${OUT_DIR}/i2cdln-${VERSION}-sources.jar)
+file(REMOVE ${sources_jar})
+run(${JAR} --create --file ${sources_jar} -C ${SOURCE_DIR} I2C_DLN.java -C ${SOURCE_DIR}/api i2cdln)
+
+set(doc ${OUT_DIR}/javadoc)
+file(REMOVE_RECURSE ${doc})
+execute_process(COMMAND ${JAVADOC} -Xdoclint:all -quiet -d ${doc} -sourcepath ${SOURCE_DIR}/api
+                        -subpackages i2cdln
+                RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
+file(WRITE ${OUT_DIR}/javadoc.log "${log}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "javadoc failed:\n${log}")
+endif()
+set(javadoc_jar ${OUT_DIR}/i2cdln-${VERSION}-javadoc.jar)
+file(REMOVE ${javadoc_jar})
+run(${JAR} --create --file ${javadoc_jar} -C ${doc} .)
+
+file(WRITE ${stage}/KIT.MF "Automatic-Module-Name: i2cdln.sim\n"
+                           "Implementation-Title: I2C_DLN simulator test kit\n"
+                           "Implementation-Version: ${VERSION}\n")
+set(kit_jar ${OUT_DIR}/i2cdln-sim-${VERSION}.jar)
+file(REMOVE ${kit_jar})
+run(${JAR} --create --file ${kit_jar} --manifest ${stage}/KIT.MF -C ${KIT_CLASSES} .)
+file(REMOVE_RECURSE ${stage})

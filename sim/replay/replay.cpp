@@ -1,0 +1,193 @@
+#include "replay.h"
+
+#include "dln_api.h"
+#include "server_calls.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dlnsim::replay {
+
+using dln::record::CallRecord;
+using dln::record::Field;
+using dln::record::Slot;
+using dln::wire::Reply;
+using dln::wire::Request;
+
+namespace {
+
+// Everything a server sees of a request, the handle aside.
+bool SameArguments(const Request &a, const Request &b) {
+    return a.call == b.call && a.port == b.port && a.address == b.address &&
+           a.memoryAddressLength == b.memoryAddressLength && a.memoryAddress == b.memoryAddress &&
+           a.value == b.value && a.length == b.length && a.data == b.data;
+}
+
+bool Same(const Request &a, const Request &b) {
+    return a.handle == b.handle && SameArguments(a, b);
+}
+
+std::string Hex(std::span<const uint8_t> bytes) {
+    std::string text;
+    dln::record::AppendHex(bytes, text);
+    return text;
+}
+
+std::string Number(uint64_t value, bool hex) {
+    char text[24];
+    std::snprintf(text, sizeof text, hex ? "0x%02llx" : "%llu",
+                  static_cast<unsigned long long>(value));
+    return text;
+}
+
+} // namespace
+
+std::string Describe(const Request &request) {
+    std::string text = dln::wire::CallName(request.call);
+    CallRecord record;
+    record.request = request;
+    for (const Field &field : dln::record::FieldsOf(request.call)) {
+        if (field.returned || field.slot == Slot::Host || field.slot == Slot::TcpPort)
+            continue;
+        text += std::string(" ") + field.name + "=";
+        if (field.slot == Slot::Out)
+            text.append("[").append(Hex(request.data)).append("]");
+        else
+            text += Number(dln::record::NumberAt(record, field.slot), field.slot == Slot::Address);
+    }
+    return text;
+}
+
+std::string BytesSideBySide(const std::string &what, const std::vector<uint8_t> &recorded,
+                            const std::vector<uint8_t> &came) {
+    std::string recordedLabel = "  " + what + " recorded: ";
+    std::string cameLabel = "  " + what + " came:     ";
+    cameLabel.resize(recordedLabel.size(), ' ');
+    std::string marks(recordedLabel.size(), ' ');
+    size_t longest = std::max(recorded.size(), came.size());
+    for (size_t i = 0; i < longest; ++i) {
+        bool differs = i >= recorded.size() || i >= came.size() || recorded[i] != came[i];
+        marks += differs ? "^^ " : "   ";
+    }
+    while (!marks.empty() && marks.back() == ' ')
+        marks.pop_back();
+    return recordedLabel + Hex(recorded) + "\n" + cameLabel + Hex(came) + "\n" + marks;
+}
+
+Replay::Replay(const std::vector<CallRecord> &recording, Mode mode, Report report)
+    : mode_(mode), report_(std::move(report)), calls_(CallsThatReachTheServer(recording)),
+      used_(calls_.size(), false) {}
+
+const CallRecord *Replay::takeInOrder(const Request &request, const CallRecord *&expected) {
+    expected = next_ < calls_.size() ? &calls_[next_] : nullptr;
+    if (expected == nullptr)
+        return nullptr;
+    markUsed(next_++);
+    return Same(expected->request, request) ? expected : nullptr;
+}
+
+const CallRecord *Replay::takeLeniently(const Request &request, const CallRecord *&nearest) {
+    const CallRecord *lastUsed = nullptr;
+    nearest = nullptr;
+    for (size_t i = 0; i < calls_.size(); ++i) {
+        const Request &recorded = calls_[i].request;
+        if (SameArguments(recorded, request)) {
+            if (!used_[i]) {
+                markUsed(i);
+                return &calls_[i];
+            }
+            lastUsed = &calls_[i];
+        } else if (nearest == nullptr && !used_[i] && recorded.call == request.call &&
+                   recorded.address == request.address) {
+            nearest = &calls_[i];
+        }
+    }
+    if (lastUsed != nullptr)
+        ++reused_;
+    return lastUsed;
+}
+
+Reply Replay::answer(const Request &request) {
+    std::lock_guard lock(mutex_);
+    ++requests_;
+    const CallRecord *other = nullptr;
+    const CallRecord *recorded =
+        mode_ == Mode::Strict ? takeInOrder(request, other) : takeLeniently(request, other);
+    Reply reply;
+    if (recorded != nullptr) {
+        reply = recorded->reply;
+        ++matched_;
+        if (mismatches_ == 0)
+            ++matchedInOrder_;
+    } else {
+        reply.result = DLN_RES_FAIL;
+        if (mismatches_++ == 0)
+            firstMismatchSeq_ = other != nullptr && mode_ == Mode::Strict ? other->seq : 0;
+        reportMismatch(request, other);
+    }
+    reply.call = request.call;
+    if (usedCount_ == calls_.size() && !reportedEnd_) {
+        reportedEnd_ = true;
+        report_("replay: the recording has been played to its end; " + summaryLocked());
+    }
+    return reply;
+}
+
+void Replay::reportMismatch(const Request &request, const CallRecord *recorded) {
+    std::string thisRequest = "request " + std::to_string(requests_);
+    std::string text;
+    if (mode_ == Mode::Lenient)
+        text = "replay: " + thisRequest + " is like no recorded call; it fails with 0x4F\n" +
+               (recorded != nullptr ? "  nearest:  recorded call " + std::to_string(recorded->seq) +
+                                          ": " + Describe(recorded->request)
+                                    : std::string("  nearest:  (none of this call and address)"));
+    else if (recorded == nullptr)
+        text = "replay: " + thisRequest +
+               " came after the end of the recording; it fails with 0x4F\n  recorded: (nothing)";
+    else
+        text = "replay: mismatch at recorded call " + std::to_string(recorded->seq) + " (" +
+               thisRequest +
+               " of this run); it fails with 0x4F\n  recorded: " + Describe(recorded->request);
+    text.append("\n  came:     ").append(Describe(request));
+    if (recorded != nullptr && recorded->request.data != request.data)
+        text.append("\n").append(
+            BytesSideBySide("bytes sent", recorded->request.data, request.data));
+    report_(text);
+}
+
+void Replay::markUsed(size_t index) {
+    used_[index] = true;
+    ++usedCount_;
+}
+
+std::string Replay::summary() const {
+    std::lock_guard lock(mutex_);
+    return summaryLocked();
+}
+
+std::string Replay::summaryLocked() const {
+    size_t answered = usedCount_;
+    std::string text = std::string("replay (") + (mode_ == Mode::Strict ? "strict" : "lenient") +
+                       "): " + std::to_string(answered) + " of " + std::to_string(calls_.size()) +
+                       " recorded calls answered";
+    if (mismatches_ == 0) {
+        text += mode_ == Mode::Strict ? ", all in order and matching" : ", no mismatch";
+    } else {
+        text += "; " + std::to_string(matchedInOrder_) + " matched before the first mismatch";
+        if (firstMismatchSeq_ != 0)
+            text += " (at recorded call " + std::to_string(firstMismatchSeq_) + ")";
+        text += ", " + std::to_string(mismatches_) + " mismatched in all";
+    }
+    if (reused_ > 0)
+        text += ", " + std::to_string(reused_) + " answered again by a used-up call";
+    if (answered < calls_.size())
+        text += "; " + std::to_string(calls_.size() - answered) + " recorded calls never asked for";
+    return text;
+}
+
+bool Replay::allMatched() const {
+    std::lock_guard lock(mutex_);
+    return mismatches_ == 0 && usedCount_ == calls_.size();
+}
+
+} // namespace dlnsim::replay

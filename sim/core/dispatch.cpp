@@ -54,7 +54,6 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
         entry.port = request.port;
     Reply reply;
     reply.call = request.call;
-    reply.sequence = request.sequence; // ties the reply to its request on the client's side
     Draw draw = Draw::None;
     try {
         reply.result = run(session, request, reply, entry, draw);

@@ -15,9 +15,10 @@ Session::~Session() {
 }
 
 dln::wire::Reply Session::handle(const dln::wire::Request &request) {
-    if (answer_)
-        return answer_(request);
-    return simulator_->impl_->dispatch(id_, request);
+    dln::wire::Reply reply = answer_ ? answer_(request) : simulator_->impl_->dispatch(id_, request);
+    // Every reply, also one answered from a recording, ties itself to its request.
+    reply.sequence = request.sequence;
+    return reply;
 }
 
 Session::FrameStatus Session::handleFrame(std::span<const uint8_t> body,

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-packages.sh cmake make g++ openjdk-17-jdk-headless libgtest-dev libgmock-dev \
-    junit5 nlohmann-json3-dev pkg-config libcpp-httplib-dev libjs-chart.js
+    junit5 nlohmann-json3-dev libasio-dev pkg-config libcpp-httplib-dev libjs-chart.js
 
 build_dir=$1
 shift

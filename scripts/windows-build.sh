@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds I2C_DLN.dll and our dln.dll for 64-bit Windows with Debian's mingw-w64, which it
-# installs when missing. Usage: scripts/windows-build.sh BUILD_DIR [extra cmake options...]
+# Cross-builds I2C_DLN.dll, our dln.dll and dln-sim.exe for 64-bit Windows with Debian's
+# mingw-w64, which it installs when missing.
+# Usage: scripts/windows-build.sh BUILD_DIR [extra cmake options...]
 # With -DDLN_VENDOR_LIBRARY=path/to/dln.lib it builds I2C_DLN.dll against the adapter maker's
-# library instead. The DLLs land in BUILD_DIR/bin. Exits 77 when mingw-w64 cannot be installed.
+# library instead. Everything lands in BUILD_DIR/bin. Exits 77 when mingw-w64 cannot be installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +20,9 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
         exit 77
     fi
 fi
+
+# dln-sim.exe is built with the build machine's header-only libraries.
+scripts/install-packages.sh nlohmann-json3-dev libasio-dev
 
 build_dir=$1
 shift

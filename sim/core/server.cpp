@@ -3,132 +3,234 @@
 #include "dlnsim/session.h"
 #include "wire.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <asio.hpp>
 
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <list>
+#include <optional>
 #include <span>
-#include <system_error>
+#include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace dlnsim {
 
+using asio::ip::tcp;
+
 namespace {
 
-enum class Io { Ok, Closed, Stopped, Failed };
-
-// Waits until fd is ready for events, or until the server stops (wakeFd readable).
-Io Wait(int fd, short events, int wakeFd) {
-    for (;;) {
-        pollfd p[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-        int n = poll(p, 2, -1);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Io::Failed;
-        if (p[1].revents != 0)
-            return Io::Stopped;
-        return Io::Ok;
-    }
-}
-
-// A client's received bytes, handed out as whole frames. Whatever has arrived is taken in
-// one receive, so a request costs one wait and one receive however it was split.
-class Inbox {
-  public:
-    enum class Next { Frame, Closed, CutShort, BadLength, Failed };
-
-    // Waits for the next whole frame. On Frame, body holds it until the next call; on
-    // BadLength, claimed is the length its prefix announced. The socket blocks: a request
-    // costs one receive, and stop() ends the wait by shutting the socket down.
-    Next next(int fd, std::span<const uint8_t> &body) {
-        for (;;) {
-            size_t available = bytes_.size() - start_;
-            if (available >= dln::wire::kLengthPrefix) {
-                std::span<const uint8_t, dln::wire::kLengthPrefix> prefix(bytes_.data() + start_,
-                                                                          dln::wire::kLengthPrefix);
-                auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
-                if (!length) {
-                    claimed = dln::wire::AnnouncedLength(prefix);
-                    return Next::BadLength;
-                }
-                if (available >= dln::wire::kLengthPrefix + *length) {
-                    body = {bytes_.data() + start_ + dln::wire::kLengthPrefix, *length};
-                    start_ += dln::wire::kLengthPrefix + *length;
-                    return Next::Frame;
-                }
-            }
-            bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(start_));
-            start_ = 0;
-            ssize_t n = recv(fd, chunk_.data(), chunk_.size(), 0);
-            if (n > 0)
-                bytes_.insert(bytes_.end(), chunk_.begin(), chunk_.begin() + n);
-            else if (n == 0 || errno == ECONNRESET)
-                return bytes_.empty() ? Next::Closed : Next::CutShort;
-            else if (errno != EINTR)
-                return Next::Failed;
-        }
-    }
-    uint32_t claimed = 0;
-
-  private:
-    std::vector<uint8_t> bytes_;
-    size_t start_ = 0; // bytes before it are handed out already
-    std::vector<uint8_t> chunk_ = std::vector<uint8_t>(65536);
-};
-
-// Sends on a blocking client socket; stop() ends a send stuck on a client that does not read.
-Io SendAll(int fd, const uint8_t *data, size_t size) {
-    while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n > 0) {
-            data += n;
-            size -= static_cast<size_t>(n);
-        } else if (n < 0 && errno != EINTR) {
-            return (errno == EPIPE || errno == ECONNRESET) ? Io::Closed : Io::Failed;
-        }
-    }
-    return Io::Ok;
-}
-
-std::string PeerName(const sockaddr_storage &address) {
-    char host[INET6_ADDRSTRLEN] = "?";
-    uint16_t port = 0;
-    if (address.ss_family == AF_INET) {
-        auto &in = reinterpret_cast<const sockaddr_in &>(address);
-        inet_ntop(AF_INET, &in.sin_addr, host, sizeof host);
-        port = ntohs(in.sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        auto &in6 = reinterpret_cast<const sockaddr_in6 &>(address);
-        inet_ntop(AF_INET6, &in6.sin6_addr, host, sizeof host);
-        port = ntohs(in6.sin6_port);
-    }
-    return std::string(host) + ":" + std::to_string(port);
+std::string PeerName(const tcp::socket &socket) {
+    asio::error_code error;
+    tcp::endpoint peer = socket.remote_endpoint(error);
+    if (error)
+        return "?:0";
+    return peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
 std::runtime_error ListenError(const std::string &where, const std::string &why) {
     return std::runtime_error("cannot listen on " + where + ": " + why);
 }
 
+// The address to listen on, as getaddrinfo finds it for listening, so that a name that cannot
+// be resolved is named in the system's own words.
+tcp::endpoint ListenEndpoint(const std::string &bindAddress, uint16_t port,
+                             const std::string &where) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo *addresses = nullptr;
+    int status = getaddrinfo(bindAddress.c_str(), std::to_string(port).c_str(), &hints, &addresses);
+    if (status != 0)
+        throw ListenError(where, gai_strerror(status));
+    tcp::endpoint endpoint;
+    bool fits = addresses->ai_addrlen <= endpoint.capacity();
+    if (fits) {
+        std::memcpy(endpoint.data(), addresses->ai_addr, addresses->ai_addrlen);
+        endpoint.resize(addresses->ai_addrlen);
+    }
+    freeaddrinfo(addresses);
+    if (!fits)
+        throw ListenError(where, "not an IPv4 or IPv6 address");
+    return endpoint;
+}
+
+#ifdef _WIN32
+// Windows lets a second socket take a port bound with SO_REUSEADDR; exclusive use instead.
+using ExclusiveAddressUse = asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
+#endif
+
 } // namespace
 
-Server::Server(std::shared_ptr<Simulator> simulator, Log log)
-    : Server([simulator] { return std::make_unique<Session>(simulator); }, std::move(log)) {}
+class Client;
 
-Server::Server(NewSession newSession, Log log)
-    : newSession_(std::move(newSession)), log_(std::move(log)) {
-    if (!log_)
-        log_ = [](const std::string &line) {
+struct Server::Impl {
+    NewSession newSession;
+    Log log;
+    size_t maxClients;
+    asio::io_context io;
+    std::optional<tcp::acceptor> acceptor;
+    asio::steady_timer acceptPause{io};
+    std::thread runner;
+    uint16_t port = 0;
+    // Touched by the serving thread only.
+    std::list<std::shared_ptr<Client>> clients;
+    bool stopping = false;
+
+    void accept();
+    void admit(tcp::socket socket);
+};
+
+// One connection: whatever has arrived is taken in one receive and handed out as whole
+// frames, each answered before the next is read. It stays alive while an operation of its
+// own is pending, and ends once, logging why.
+class Client : public std::enable_shared_from_this<Client> {
+  public:
+    Client(Server::Impl &server, tcp::socket socket, std::string peer)
+        : server_(server), socket_(std::move(socket)), peer_(std::move(peer)),
+          session_(server.newSession()) {}
+
+    void start() { readMore(); }
+
+    // Closes the connection and its session and logs why; later calls do nothing.
+    void end(const std::string &why) {
+        if (ended_)
+            return;
+        ended_ = true;
+        asio::error_code ignored;
+        socket_.close(ignored); // pending operations finish with operation_aborted
+        session_.reset();       // closes the handles it opened
+        server_.log("dln-sim: client " + peer_ + " " +
+                    (server_.stopping ? std::string("closed: the server stops") : why));
+        server_.clients.remove(shared_from_this());
+    }
+
+  private:
+    void readMore() {
+        socket_.async_read_some(asio::buffer(chunk_),
+                                [self = shared_from_this()](asio::error_code error, size_t got) {
+                                    self->received(error, got);
+                                });
+    }
+
+    void received(const asio::error_code &error, size_t got) {
+        if (ended_)
+            return;
+        if (error == asio::error::eof || error == asio::error::connection_reset)
+            return end(unread() == 0 ? "disconnected"
+                                     : "dropped: disconnected in the middle of a frame");
+        if (error)
+            return end("dropped: receive failed");
+        bytes_.insert(bytes_.end(), chunk_.begin(), chunk_.begin() + static_cast<ptrdiff_t>(got));
+        answerNextFrame();
+    }
+
+    size_t unread() const { return bytes_.size() - start_; }
+
+    // Answers the next whole frame, or reads on when none has arrived whole.
+    void answerNextFrame() {
+        if (unread() < dln::wire::kLengthPrefix)
+            return readMore();
+        std::span<const uint8_t, dln::wire::kLengthPrefix> prefix(bytes_.data() + start_,
+                                                                  dln::wire::kLengthPrefix);
+        auto length = dln::wire::BodyLength(prefix, dln::wire::kRequestHeader);
+        if (!length) {
+            return end("dropped: frame length " +
+                       std::to_string(dln::wire::AnnouncedLength(prefix)) + " outside " +
+                       std::to_string(dln::wire::kRequestHeader) + ".." +
+                       std::to_string(dln::wire::kMaxBody));
+        }
+        if (unread() < dln::wire::kLengthPrefix + *length)
+            return readMore();
+        std::span<const uint8_t> body(bytes_.data() + start_ + dln::wire::kLengthPrefix, *length);
+        Session::FrameStatus status = session_->handleFrame(body, reply_);
+        if (status == Session::FrameStatus::Malformed)
+            return end("dropped: malformed request");
+        if (status == Session::FrameStatus::ReplyTooLarge)
+            return end("dropped: reply does not fit in a frame");
+        start_ += dln::wire::kLengthPrefix + *length;
+        if (start_ == bytes_.size()) {
+            bytes_.clear();
+            start_ = 0;
+        }
+        asio::async_write(socket_, asio::buffer(reply_),
+                          [self = shared_from_this()](asio::error_code error, size_t) {
+                              if (self->ended_)
+                                  return;
+                              if (error)
+                                  return self->end("dropped: send failed");
+                              self->compact();
+                              self->answerNextFrame();
+                          });
+    }
+
+    // Drops the bytes handed out already, so the buffer holds at most one frame and a chunk.
+    void compact() {
+        bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(start_));
+        start_ = 0;
+    }
+
+    Server::Impl &server_;
+    tcp::socket socket_;
+    std::string peer_;
+    std::unique_ptr<Session> session_; // null once ended
+    bool ended_ = false;
+    std::vector<uint8_t> bytes_;
+    size_t start_ = 0; // bytes before it are answered already
+    std::array<uint8_t, 16384> chunk_;
+    std::vector<uint8_t> reply_;
+};
+
+void Server::Impl::accept() {
+    acceptor->async_accept([this](asio::error_code error, tcp::socket socket) {
+        if (stopping || error == asio::error::operation_aborted)
+            return;
+        if (error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
+            error == asio::error::no_memory) {
+            // Out of descriptors: pause rather than spin, the clients we have may close.
+            acceptPause.expires_after(std::chrono::milliseconds(50));
+            acceptPause.async_wait([this](asio::error_code waited) {
+                if (!waited && !stopping)
+                    accept();
+            });
+            return;
+        }
+        if (!error) // otherwise the client gave up meanwhile
+            admit(std::move(socket));
+        accept();
+    });
+}
+
+void Server::Impl::admit(tcp::socket socket) {
+    std::string peer = PeerName(socket);
+    if (clients.size() >= maxClients) {
+        log("dln-sim: client " + peer + " refused: " + std::to_string(maxClients) +
+            " clients are connected already (--max-clients)");
+        asio::error_code ignored;
+        socket.close(ignored);
+        return;
+    }
+    asio::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    auto client = std::make_shared<Client>(*this, std::move(socket), std::move(peer));
+    clients.push_back(client);
+    client->start();
+}
+
+Server::Server(std::shared_ptr<Simulator> simulator, Log log, size_t maxClients)
+    : Server([simulator] { return std::make_unique<Session>(simulator); }, std::move(log),
+             maxClients) {}
+
+Server::Server(NewSession newSession, Log log, size_t maxClients)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->newSession = std::move(newSession);
+    impl_->log = std::move(log);
+    impl_->maxClients = maxClients;
+    if (!impl_->log)
+        impl_->log = [](const std::string &line) {
             std::fprintf(stderr, "%s\n", line.c_str());
             std::fflush(stderr);
         };
@@ -138,169 +240,56 @@ Server::~Server() {
     stop();
 }
 
+uint16_t Server::port() const {
+    return impl_->port;
+}
+
 void Server::start(uint16_t port, const std::string &bindAddress) {
     std::string where = bindAddress + ":" + std::to_string(port);
-    if (listenFd_ >= 0)
-        throw ListenError(where,
-                          "this server is already listening on port " + std::to_string(port_));
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo *addresses = nullptr;
-    int status = getaddrinfo(bindAddress.c_str(), std::to_string(port).c_str(), &hints, &addresses);
-    if (status != 0)
-        throw ListenError(where, gai_strerror(status));
-    int fd = socket(addresses->ai_family, addresses->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                    addresses->ai_protocol);
-    if (fd < 0) {
-        freeaddrinfo(addresses);
-        throw ListenError(where, std::strerror(errno));
+    if (impl_->acceptor)
+        throw ListenError(where, "this server is already listening on port " +
+                                     std::to_string(impl_->port));
+    tcp::endpoint endpoint = ListenEndpoint(bindAddress, port, where);
+    tcp::acceptor acceptor(impl_->io);
+    asio::error_code error;
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) {
+#ifdef _WIN32
+        acceptor.set_option(ExclusiveAddressUse(true), error);
+#else
+        // A restarted server rebinds at once although the last run's connections linger.
+        acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+#endif
     }
-    int one = 1;
-    // A restarted server rebinds at once although the last run's connections linger.
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    bool ok = bind(fd, addresses->ai_addr, addresses->ai_addrlen) == 0 && listen(fd, 64) == 0;
-    int error = errno;
-    freeaddrinfo(addresses);
-    if (!ok) {
-        close(fd);
-        throw ListenError(where, std::strerror(error));
-    }
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &length);
-    port_ = bound.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6 &>(bound).sin6_port)
-                                        : ntohs(reinterpret_cast<sockaddr_in &>(bound).sin_port);
-    int wake[2];
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        close(fd);
-        throw ListenError(where, std::strerror(errno));
-    }
-    listenFd_ = fd;
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
-    acceptThread_ = std::thread([this] { acceptLoop(); });
+    if (!error)
+        acceptor.bind(endpoint, error);
+    if (!error)
+        acceptor.listen(64, error);
+    if (error)
+        throw ListenError(where, error.message());
+    impl_->port = acceptor.local_endpoint().port();
+    impl_->acceptor.emplace(std::move(acceptor));
+    impl_->io.restart();
+    impl_->accept();
+    impl_->runner = std::thread([this] { impl_->io.run(); });
 }
 
 void Server::stop() {
-    if (listenFd_ < 0)
+    if (!impl_->acceptor)
         return;
-    stopping_ = true;
-    ssize_t written = write(wakeWrite_, "x", 1);
-    (void)written;
-    acceptThread_.join(); // no client is added from now on
-    {
-        // Wakes every client thread from its receive or send; each closes its own socket.
-        std::lock_guard lock(clientsMutex_);
-        for (Client &client : clients_)
-            if (client.fd >= 0)
-                shutdown(client.fd, SHUT_RDWR);
-    }
-    for (Client &client : clients_)
-        if (client.thread.joinable())
-            client.thread.join();
-    clients_.clear();
-    close(listenFd_);
-    close(wakeRead_);
-    close(wakeWrite_);
-    listenFd_ = wakeRead_ = wakeWrite_ = -1;
-    stopping_ = false;
-}
-
-void Server::acceptLoop() {
-    for (;;) {
-        if (Wait(listenFd_, POLLIN, wakeRead_) != Io::Ok)
-            return;
-        sockaddr_storage peer{};
-        socklen_t length = sizeof peer;
-        int fd = accept4(listenFd_, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_CLOEXEC);
-        if (fd < 0) {
-            // Out of descriptors: pause rather than spin, the clients we have may close.
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            continue; // otherwise the client gave up meanwhile
-        }
-        int one = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        reapFinishedClients();
-        std::lock_guard lock(clientsMutex_);
-        Client &client = clients_.emplace_back();
-        client.fd = fd;
-        client.peer = PeerName(peer);
-        try {
-            client.thread = std::thread([this, &client] { serve(client); });
-        } catch (const std::system_error &e) {
-            log_("dln-sim: client " + client.peer + " refused: " + e.what());
-            close(fd);
-            clients_.pop_back();
-        }
-    }
-}
-
-void Server::reapFinishedClients() {
-    std::lock_guard lock(clientsMutex_);
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        if (it->done) {
-            it->thread.join();
-            it = clients_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
-void Server::serve(Client &client) {
-    std::unique_ptr<Session> session = newSession_();
-    Inbox inbox;
-    std::vector<uint8_t> reply;
-    std::string why;
-    for (;;) {
-        std::span<const uint8_t> body;
-        Inbox::Next next = inbox.next(client.fd, body);
-        if (next != Inbox::Next::Frame) {
-            switch (next) {
-            case Inbox::Next::Closed:
-                why = "disconnected";
-                break;
-            case Inbox::Next::CutShort:
-                why = "dropped: disconnected in the middle of a frame";
-                break;
-            case Inbox::Next::BadLength:
-                why = "dropped: frame length " + std::to_string(inbox.claimed) + " outside " +
-                      std::to_string(dln::wire::kRequestHeader) + ".." +
-                      std::to_string(dln::wire::kMaxBody);
-                break;
-            default:
-                why = "dropped: receive failed";
-                break;
-            }
-            break;
-        }
-        Session::FrameStatus status = session->handleFrame(body, reply);
-        if (status == Session::FrameStatus::Malformed) {
-            why = "dropped: malformed request";
-            break;
-        }
-        if (status == Session::FrameStatus::ReplyTooLarge) {
-            why = "dropped: reply does not fit in a frame";
-            break;
-        }
-        if (SendAll(client.fd, reply.data(), reply.size()) != Io::Ok) {
-            why = "dropped: send failed";
-            break;
-        }
-    }
-    if (stopping_)
-        why = "closed: the server stops";
-    session.reset();
-    {
-        std::lock_guard lock(clientsMutex_); // stop() must never shut down a reused number
-        close(client.fd);
-        client.fd = -1;
-    }
-    log_("dln-sim: client " + client.peer + " " + why);
-    client.done = true;
+    asio::post(impl_->io, [impl = impl_.get()] {
+        impl->stopping = true;
+        asio::error_code ignored;
+        impl->acceptor->close(ignored);
+        impl->acceptPause.cancel();
+        // Ending a client removes it from the list.
+        auto clients = impl->clients;
+        for (auto &client : clients)
+            client->end("closed: the server stops");
+    });
+    impl_->runner.join(); // the serving thread runs out of work once every client has ended
+    impl_->acceptor.reset();
+    impl_->stopping = false;
 }
 
 } // namespace dlnsim

@@ -29,13 +29,14 @@ bool SessionTable::owns(uint32_t session, uint16_t handle) const {
 }
 
 uint16_t SessionTable::openHandle(uint32_t session) {
-    if (handles_.size() >= 0xFFFF)
+    std::set<uint16_t> &own = sessions_[session];
+    if (handles_.size() >= 0xFFFF || own.size() >= kHandlesPerSession)
         return 0;
     do
         ++lastHandle_;
     while (lastHandle_ == 0 || handles_.count(lastHandle_) != 0);
     handles_.insert(lastHandle_);
-    sessions_[session].insert(lastHandle_);
+    own.insert(lastHandle_);
     return lastHandle_;
 }
 

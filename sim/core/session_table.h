@@ -11,6 +11,10 @@ namespace dlnsim {
 
 class SessionTable {
   public:
+    // Handles one session may hold at once: 64 clients (dln-sim's default limit) at this
+    // limit still leave handles for the rest, so no client can use up the adapter's 65535.
+    static constexpr size_t kHandlesPerSession = 1000;
+
     // A new session's number, never 0 and never one in use.
     uint32_t open();
     // Forgets session and closes its handles; nothing for an unknown session.
@@ -18,7 +22,8 @@ class SessionTable {
     bool isOpen(uint32_t session) const;
     size_t count() const { return sessions_.size(); }
     bool owns(uint32_t session, uint16_t handle) const;
-    // A new handle of session (never 0, never one in use), or 0 when all 65535 are in use.
+    // A new handle of session (never 0, never one in use), or 0 when the session holds
+    // kHandlesPerSession already or all 65535 are in use.
     uint16_t openHandle(uint32_t session);
     void closeHandle(uint32_t session, uint16_t handle);
 

@@ -1,21 +1,25 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
-//   dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE] [--http PORT]
-//           [--http-public]
-//   dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]
+//   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
+//           [--http PORT] [--http-public]
+//   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
 //
-// Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM.
+// Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
+// also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
+// has no live page and refuses --http.
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
-#include "live_page.h"
 #include "live_state.h"
 #include "replay_sessions.h"
+#ifdef DLNSIM_LIVE_PAGE
+#include "live_page.h"
+#endif
+
+#include <asio.hpp>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <pthread.h>
 #include <string>
 #include <vector>
 
@@ -30,16 +34,19 @@ struct Options {
     bool lenient = false;
     int http = -1; // the live page's port; -1: no page
     bool httpPublic = false;
+    size_t maxClients = dlnsim::Server::kDefaultMaxClients;
 };
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
-                 "usage: dln-sim [--port N] [--bind ADDRESS] [--scenario FILE] [--trace FILE]\n"
-                 "               [--http PORT] [--http-public]\n"
-                 "       dln-sim [--port N] [--bind ADDRESS] --replay FILE [--replay-lenient]\n"
+                 "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
+                 "               [--trace FILE] [--http PORT] [--http-public]\n"
+                 "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
+                 "               [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
+                 "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
                  "  --trace FILE      write one line per adapter call to FILE\n"
                  "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"
@@ -83,6 +90,12 @@ Options Parse(int argc, char **argv) {
             options.scenario = value;
         } else if (option == "--trace") {
             options.trace = value;
+        } else if (option == "--max-clients") {
+            char *end = nullptr;
+            unsigned long clients = std::strtoul(value, &end, 10);
+            if (*value < '0' || *value > '9' || *end != '\0' || clients < 1 || clients > 100000)
+                Usage(("bad client count " + std::string(value) + " (1 to 100000)").c_str());
+            options.maxClients = clients;
         } else if (option == "--replay") {
             options.replay = value;
         } else {
@@ -97,7 +110,27 @@ Options Parse(int argc, char **argv) {
         Usage("a replay has no simulated robot to show: no --http with --replay");
     if (options.httpPublic && options.http < 0)
         Usage("--http-public needs --http PORT");
+#ifndef DLNSIM_LIVE_PAGE
+    if (options.http >= 0)
+        Usage("this dln-sim was built without the live page (cpp-httplib): no --http");
+#endif
     return options;
+}
+
+// The name of a stop signal, as glibc's strsignal gives it.
+const char *SignalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "Interrupt";
+    case SIGTERM:
+        return "Terminated";
+#ifdef SIGBREAK
+    case SIGBREAK:
+        return "Break";
+#endif
+    default:
+        return "a signal";
+    }
 }
 
 } // namespace
@@ -105,14 +138,16 @@ Options Parse(int argc, char **argv) {
 int main(int argc, char **argv) {
     Options options = Parse(argc, argv);
 
-    // The signals are taken by sigwait below, in this thread only; the server's threads
-    // inherit the blocked mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // The stop signals are taken from here on, before any thread starts; the runtime turns
+    // Ctrl-C and Ctrl-Break in a Windows console into SIGINT and SIGBREAK.
+    asio::io_context signals;
+    asio::signal_set stopSignals(signals, SIGINT, SIGTERM);
+#ifdef SIGBREAK
+    stopSignals.add(SIGBREAK);
+#endif
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     std::shared_ptr<dlnsim::Simulator> sim;
     std::shared_ptr<dlnsim::replay::Replay> replay;
@@ -141,13 +176,15 @@ int main(int argc, char **argv) {
 
     dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay)
                                  : dlnsim::Server::NewSession(
-                                       [sim] { return std::make_unique<dlnsim::Session>(sim); }));
+                                       [sim] { return std::make_unique<dlnsim::Session>(sim); }),
+                          {}, options.maxClients);
     try {
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
     }
+#ifdef DLNSIM_LIVE_PAGE
     // The page changes the world and shows the bus: on loopback unless asked for explicitly.
     dlnsim::LivePage page(sim);
     std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
@@ -159,25 +196,31 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
+#endif
     auto shown = [](const std::string &address) {
         return address.find(':') != std::string::npos ? "[" + address + "]" : address;
     };
     // Scripts wait for "listening"; tests read the port after the last colon.
     std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
                 dlnsim::LiveState::DescribeDevices(*sim).c_str());
+#ifdef DLNSIM_LIVE_PAGE
     if (options.http >= 0)
         std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
                     page.port());
+#endif
     std::fflush(stdout);
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignals.async_wait([&signal](const asio::error_code &, int number) { signal = number; });
+    signals.run();
+#ifdef DLNSIM_LIVE_PAGE
     page.stop();
+#endif
     server.stop();
     sim->finish();
     if (replay)
         std::fprintf(stderr, "%s\n", replay->summary().c_str());
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
-                 strsignal(signal), static_cast<unsigned long long>(sim->injectedFaults()));
+                 SignalName(signal), static_cast<unsigned long long>(sim->injectedFaults()));
     return 0;
 }

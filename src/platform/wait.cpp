@@ -1,6 +1,8 @@
 #include "platform/wait.h"
 
 #ifdef _WIN32
+#include "platform/windows_wait.h"
+
 #include <windows.h>
 #else
 #include <time.h>
@@ -41,12 +43,8 @@ void PlatformPollingDelay() {
         return;
     }
 #ifdef _WIN32
-    // A manual-reset event that nothing signals: the wait always runs into its 1 ms time-out.
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (event == nullptr)
-        return;
-    WaitForSingleObject(event, 1);
-    CloseHandle(event);
+    if (!WaitOneMsOnHighResolutionTimer())
+        WaitOneMsOnUnsignalledEvent();
 #else
     SleepMs(1);
 #endif

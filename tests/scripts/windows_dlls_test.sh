@@ -2,8 +2,8 @@
 # Cross-builds the Windows DLLs and checks what they export and import, as Java and the
 # loader will see them: I2C_DLN.dll exports the JNI names of every native method, undecorated,
 # and nothing else, and takes every adapter call from dln.dll; our dln.dll exports exactly its
-# C interface; neither needs a DLL that Windows lacks. Then the same with the adapter maker's
-# library in place of ours (our dln.dll's import library stands in for it).
+# C interface; neither they nor dln-sim.exe need a DLL that Windows lacks. Then the same with
+# the adapter maker's library in place of ours (our dln.dll's import library stands in for it).
 # Usage: windows_dlls_test.sh SOURCE_DIR WORK_DIR JNI_INCLUDE_DIR. Exits 77 without mingw-w64.
 set -euo pipefail
 source_dir=$1
@@ -47,7 +47,8 @@ ExpectOnlyWindowsAndDln() {
     local dll
     for dll in $(Imports "$1" | cut -d' ' -f1 | sort -u); do
         case "${dll,,}" in
-        kernel32.dll | msvcrt.dll | ws2_32.dll | advapi32.dll | user32.dll | dln.dll) ;;
+        kernel32.dll | msvcrt.dll | ws2_32.dll | mswsock.dll | advapi32.dll | user32.dll | \
+            winmm.dll | dln.dll) ;;
         *) Fail "$(basename "$1") needs $dll, which Windows lacks: it would have to be shipped" ;;
         esac
     done
@@ -88,6 +89,11 @@ dln_calls=$(sed -n 's/^DLN_API DLN_RESULT \(Dln\w\+\)(.*/\1/p' \
 CheckI2cDln "$work_dir/ours/bin/I2C_DLN.dll" "$jni_names" "$dln_calls"
 ExpectSame "exports of our dln.dll" "$dln_calls" "$(Exports "$work_dir/ours/bin/dln.dll")"
 ExpectOnlyWindowsAndDln "$work_dir/ours/bin/dln.dll"
+if [ -f "$work_dir/ours/bin/dln-sim.exe" ]; then
+    ExpectOnlyWindowsAndDln "$work_dir/ours/bin/dln-sim.exe"
+else
+    Fail "dln-sim.exe was not built"
+fi
 
 "$source_dir/scripts/windows-build.sh" "$work_dir/vendor" \
     -DI2C_DLN_JNI_INCLUDE_DIR="$jni_include" \

@@ -467,4 +467,26 @@ TEST(SimSessions, HandlesBelongToTheirSession) {
     EXPECT_EQ(a.handle(version).result, DLN_RES_SUCCESS);
 }
 
+// One client cannot use up the adapter's handles: past its own limit its open fails as when
+// every handle is taken, while another client still opens; a closed handle frees a place.
+TEST(SimSessions, HandlesAreLimitedPerSession) {
+    auto sim = SimBuilder().build();
+    Session greedy(sim), other(sim);
+    dln::wire::Request open;
+    open.call = dln::wire::Call::OpenDevice;
+    uint32_t last = 0;
+    for (int i = 0; i < 1000; ++i) {
+        auto reply = greedy.handle(open);
+        ASSERT_EQ(reply.result, DLN_RES_SUCCESS) << "open " << i;
+        last = reply.words.at(0);
+    }
+    EXPECT_EQ(greedy.handle(open).result, DLN_RES_FAIL);
+    EXPECT_EQ(other.handle(open).result, DLN_RES_SUCCESS);
+    dln::wire::Request close;
+    close.call = dln::wire::Call::CloseHandle;
+    close.handle = static_cast<uint16_t>(last);
+    ASSERT_EQ(greedy.handle(close).result, DLN_RES_SUCCESS);
+    EXPECT_EQ(greedy.handle(open).result, DLN_RES_SUCCESS);
+}
+
 } // namespace

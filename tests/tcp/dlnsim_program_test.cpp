@@ -157,6 +157,7 @@ TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
         {{"--port", "70000"}, 2, "dln-sim: bad port 70000"},
         {{"--port"}, 2, "dln-sim: missing value after --port"},
         {{"--colour", "red"}, 2, "dln-sim: unknown option --colour"},
+        {{"--max-clients", "0"}, 2, "dln-sim: bad client count 0 (1 to 100000)"},
         {{"--scenario", "/nonexistent.json"}, 1, "dln-sim: /nonexistent.json: cannot be read"},
         {{"--scenario", scenario},
          1,

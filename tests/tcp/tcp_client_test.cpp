@@ -203,6 +203,51 @@ TEST_F(TcpTest, GarbageAndOversizedFramesDropOnlyTheirClient) {
     EXPECT_TRUE(contains("malformed request")) << ::testing::PrintToString(lines);
 }
 
+// Clients beyond the limit are refused at once with one line each, not left waiting; a place
+// that frees up is taken by the next client.
+TEST_F(TcpTest, ClientsBeyondTheLimitAreRefusedAtOnce) {
+    sim_ = SimBuilder().build();
+    server_ = std::make_unique<Server>(
+        sim_,
+        [this](const std::string &line) {
+            std::lock_guard lock(logMutex_);
+            log_.push_back(line);
+        },
+        2);
+    server_->start(0);
+    uint16_t port = server_->port();
+    auto rawClient = [port] {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        return fd;
+    };
+    int first = rawClient(), second = rawClient();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Stopwatch watch;
+        EXPECT_EQ(DlnConnect(kLoopback, port), DLN_RES_NOT_CONNECTED);
+        EXPECT_LT(watch.seconds(), 0.5);
+    }
+    auto refusals = [&] {
+        int count = 0;
+        for (const auto &line : log())
+            count += line.find(" refused: 2 clients are connected already (--max-clients)") !=
+                     std::string::npos;
+        return count;
+    };
+    EXPECT_EQ(refusals(), 3) << ::testing::PrintToString(log());
+
+    close(first);
+    for (int i = 0; i < 200 && log().size() < 4; ++i) // the server notices the end
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
+    EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);
+    close(second);
+}
+
 TEST(TcpServer, RefusesAnAddressItCannotBind) {
     auto sim = SimBuilder().build();
     Server server(sim);

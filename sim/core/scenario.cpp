@@ -138,7 +138,7 @@ std::string ModelOf(const Context &context, const std::string &place, const json
 
 // The devices loaded, for the timeline to name.
 struct Devices {
-    std::map<uint8_t, std::shared_ptr<Inspectable>> i2c, spi;
+    std::map<uint8_t, std::shared_ptr<ObservableModel>> i2c, spi;
 };
 
 void LoadI2c(const Context &context, const json &list, SimBuilder &builder, Devices &devices) {
@@ -155,7 +155,8 @@ void LoadI2c(const Context &context, const json &list, SimBuilder &builder, Devi
             context.fail(place + ".address", "a second device at the same address");
         std::string model = ModelOf(context, place, device);
         auto made = context.at(place, [&] { return MakeI2cModel(model, device); });
-        devices.i2c[static_cast<uint8_t>(address)] = std::dynamic_pointer_cast<Inspectable>(made);
+        devices.i2c[static_cast<uint8_t>(address)] =
+            std::dynamic_pointer_cast<ObservableModel>(made);
         builder.i2c(static_cast<uint8_t>(address), made);
     }
 }
@@ -182,7 +183,7 @@ void LoadSpi(const Context &context, const json &list, SimBuilder &builder,
                              "is the scenario file itself; the chip's memory would overwrite it");
         }
         auto made = context.at(place, [&] { return MakeSpiModel(model, device); });
-        devices.spi[static_cast<uint8_t>(line)] = std::dynamic_pointer_cast<Inspectable>(made);
+        devices.spi[static_cast<uint8_t>(line)] = std::dynamic_pointer_cast<ObservableModel>(made);
         builder.spi(static_cast<uint8_t>(line), made);
     }
 }

@@ -69,7 +69,10 @@ LivePage::~LivePage() {
 
 void LivePage::route() {
     for (const WebAsset &asset : WebAssets()) {
-        std::string path = asset.name == "index.html" ? "/" : "/" + std::string(asset.name);
+        // Appended rather than "/" + name: GCC 12 warns falsely (-Wrestrict) on the latter.
+        std::string path = "/";
+        if (asset.name != "index.html")
+            path.append(asset.name);
         server_->Get(path, [asset](const httplib::Request &, httplib::Response &response) {
             std::string type = std::string(asset.type) + "; charset=utf-8";
             response.set_content(asset.content.data(), asset.content.size(), type.c_str());

@@ -1,6 +1,6 @@
 #include "live_state.h"
 
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 #include "dlnsim/trace.h"
 #include "fault_json.h"
 #include "simulator_impl.h"
@@ -17,21 +17,21 @@ constexpr size_t kTraceLines = 20;
 constexpr size_t kChangesKept = 20;
 constexpr uint64_t kRateWindowUs = 2000000;
 
-std::shared_ptr<Inspectable> Find(const Simulator &simulator, bool spi, uint8_t where) {
+std::shared_ptr<ObservableModel> Find(const Simulator &simulator, bool spi, uint8_t where) {
     if (spi)
-        return std::dynamic_pointer_cast<Inspectable>(simulator.spiDevice(where));
-    return std::dynamic_pointer_cast<Inspectable>(simulator.i2cDevice(where));
+        return std::dynamic_pointer_cast<ObservableModel>(simulator.spiDevice(where));
+    return std::dynamic_pointer_cast<ObservableModel>(simulator.i2cDevice(where));
 }
 
 template <class Map>
 void AddDevices(nlohmann::json &devices, const char *bus, const Map &map, uint64_t nowUs) {
     for (const auto &[where, device] : map) {
-        auto inspectable = std::dynamic_pointer_cast<Inspectable>(device);
+        auto observable = std::dynamic_pointer_cast<ObservableModel>(device);
         nlohmann::json entry = {{"bus", bus}, {"address", where}};
-        if (inspectable) {
-            entry["model"] = inspectable->modelName();
-            entry["state"] = inspectable->snapshot(nowUs);
-            entry["settings"] = inspectable->settings();
+        if (observable) {
+            entry["model"] = observable->modelName();
+            entry["state"] = observable->snapshot(nowUs);
+            entry["settings"] = observable->settings();
         }
         devices.push_back(std::move(entry));
     }
@@ -134,11 +134,11 @@ std::string LiveState::DescribeDevices(const Simulator &simulator) {
     auto add = [&text](const char *bus, const auto &map) {
         std::string part;
         for (const auto &[where, device] : map) {
-            auto inspectable = std::dynamic_pointer_cast<Inspectable>(device);
+            auto observable = std::dynamic_pointer_cast<ObservableModel>(device);
             char name[16];
             std::snprintf(name, sizeof name, bus[0] == 'i' ? "0x%02x" : "%u", where);
             part += (part.empty() ? std::string(bus) + " " : ", ") + name + " " +
-                    (inspectable ? inspectable->modelName() : "device");
+                    (observable ? observable->modelName() : "device");
         }
         if (!part.empty())
             text += (text.empty() ? "" : "; ") + part;

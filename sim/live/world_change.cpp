@@ -12,12 +12,12 @@ namespace dlnsim {
 namespace {
 
 // Checks name and value against a fresh model of device's kind, built from no options.
-void TrySetting(const Inspectable &device, bool spi, const std::string &name,
+void TrySetting(const ObservableModel &device, bool spi, const std::string &name,
                 const nlohmann::json &value) {
     const nlohmann::json none = nlohmann::json::object();
-    std::shared_ptr<Inspectable> fresh =
-        spi ? std::dynamic_pointer_cast<Inspectable>(MakeSpiModel(device.modelName(), none))
-            : std::dynamic_pointer_cast<Inspectable>(MakeI2cModel(device.modelName(), none));
+    std::shared_ptr<ObservableModel> fresh =
+        spi ? std::dynamic_pointer_cast<ObservableModel>(MakeSpiModel(device.modelName(), none))
+            : std::dynamic_pointer_cast<ObservableModel>(MakeI2cModel(device.modelName(), none));
     if (!fresh)
         throw OptionError(name, device.modelName() + " has no settings");
     fresh->set(name, value, 0);

@@ -6,7 +6,7 @@
 //   {"clearFaults": true}                             drop every pending named fault
 #pragma once
 
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 #include "dlnsim/simulator.h"
 #include "fault_plan.h"
 
@@ -21,15 +21,15 @@
 namespace dlnsim {
 
 struct WorldChange {
-    std::shared_ptr<Inspectable> device; // null for a fault change
-    std::string deviceName;              // "i2c 0x29", for the trace
+    std::shared_ptr<ObservableModel> device; // null for a fault change
+    std::string deviceName;                  // "i2c 0x29", for the trace
     std::vector<std::pair<std::string, nlohmann::json>> settings;
     std::vector<Fault> faults; // added
     bool clearFaults = false;  // before adding
 };
 
 // The device a change names: by bus ("i2c" or "spi") and address or line; null when none.
-using DeviceLookup = std::function<std::shared_ptr<Inspectable>(bool spi, uint8_t where)>;
+using DeviceLookup = std::function<std::shared_ptr<ObservableModel>(bool spi, uint8_t where)>;
 
 // Reads a change and checks it: the device exists, each setting is one of its own with a
 // value it takes (tried on a fresh model of the same kind, so the device is untouched).

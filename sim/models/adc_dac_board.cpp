@@ -57,7 +57,7 @@ nlohmann::json AdcDacBoard::settings() const {
 
 void AdcDacBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
     if (name.size() != 6 || name.rfind("input", 0) != 0 || name[5] < '1' || name[5] > '4')
-        return Inspectable::set(name, value, nowUs);
+        return ObservableModel::set(name, value, nowUs);
     inputs_[name[5] - '1'] = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 

@@ -69,7 +69,7 @@ nlohmann::json MotorBoard::settings() const {
 
 void MotorBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
     if (name != "speed")
-        return Inspectable::set(name, value, nowUs);
+        return ObservableModel::set(name, value, nowUs);
     config_.speed = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 

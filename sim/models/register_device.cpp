@@ -68,7 +68,7 @@ nlohmann::json RegisterDevice::settings() const {
 
 void RegisterDevice::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
     if (name != "registers")
-        return Inspectable::set(name, value, nowUs);
+        return ObservableModel::set(name, value, nowUs);
     if (!value.is_object())
         throw OptionError(name, "is not an object of register index to value");
     std::array<uint8_t, 256> registers = registers_; // all or nothing

@@ -104,7 +104,7 @@ nlohmann::json ServoBoard::settings() const {
 
 void ServoBoard::set(const std::string &name, const nlohmann::json &value, uint64_t nowUs) {
     if (name != "current")
-        return Inspectable::set(name, value, nowUs);
+        return ObservableModel::set(name, value, nowUs);
     config_.current = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
 }
 

@@ -78,7 +78,7 @@ void UltrasonicRanger::set(const std::string &name, const nlohmann::json &value,
     else if (name == "temperature")
         config_.temperature = static_cast<uint8_t>(UnsignedValue(value, 0xFF, name));
     else
-        Inspectable::set(name, value, nowUs);
+        ObservableModel::set(name, value, nowUs);
 }
 
 } // namespace dlnsim

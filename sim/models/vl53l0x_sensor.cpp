@@ -78,7 +78,7 @@ void RangingSensorDevice::set(const std::string &name, const nlohmann::json &val
     else if (name == "noiseMm")
         world.noiseMm = nonNegative();
     else
-        Inspectable::set(name, value, nowUs);
+        ObservableModel::set(name, value, nowUs);
 }
 
 } // namespace dlnsim

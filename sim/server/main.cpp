@@ -37,21 +37,30 @@ struct Options {
     size_t maxClients = dlnsim::Server::kDefaultMaxClients;
 };
 
+// The live page's options are listed only where they are built in.
+#ifdef DLNSIM_LIVE_PAGE
+#define DLNSIM_HTTP_SYNOPSIS " [--http PORT] [--http-public]"
+#define DLNSIM_HTTP_HELP                                                                           \
+    "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"              \
+    "                    on 127.0.0.1 only\n"                                                      \
+    "  --http-public     serve the live page on the --bind address instead\n"
+#else
+#define DLNSIM_HTTP_SYNOPSIS ""
+#define DLNSIM_HTTP_HELP ""
+#endif
+
 [[noreturn]] void Usage(const char *problem, int status = 2) {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
-                 "               [--trace FILE] [--http PORT] [--http-public]\n"
+                 "               [--trace FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
                  "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
                  "               [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n"
-                 "  --http PORT       serve the live page of the robot on PORT (0: a free one),\n"
-                 "                    on 127.0.0.1 only\n"
-                 "  --http-public     serve the live page on the --bind address instead\n"
+                 "  --trace FILE      write one line per adapter call to FILE\n" DLNSIM_HTTP_HELP
                  "  --replay FILE     answer from a recording of the recording dln, in order\n"
                  "  --replay-lenient  answer by call and arguments, whatever the order\n",
                  problem);

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <array>
 #include <cstdint>
@@ -22,7 +22,7 @@ struct AdcDacBoardConfig {
     int outputLoopChannel = 0;
 };
 
-class AdcDacBoard : public I2cDevice, public Inspectable {
+class AdcDacBoard : public I2cDevice, public ObservableModel {
   public:
     static constexpr uint8_t kOutputEnable = 0x40;
     static constexpr uint8_t kPowerOnConversion = 0x80;

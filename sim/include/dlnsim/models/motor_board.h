@@ -7,7 +7,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@ struct MotorBoardConfig {
     uint8_t parameter = 0; // parameter held at power-on
 };
 
-class MotorBoard : public I2cDevice, public Inspectable {
+class MotorBoard : public I2cDevice, public ObservableModel {
   public:
     static constexpr uint8_t kSelect = 0xC1;
     static constexpr uint8_t kReadSpeed = 0xC0;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,7 +14,7 @@
 
 namespace dlnsim {
 
-class RegisterDevice : public I2cDevice, public Inspectable {
+class RegisterDevice : public I2cDevice, public ObservableModel {
   public:
     RegisterDevice() { registers_.fill(0); }
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override;

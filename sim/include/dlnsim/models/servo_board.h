@@ -9,7 +9,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <cstdint>
 #include <string>
@@ -24,7 +24,7 @@ struct ServoBoardConfig {
     uint16_t pulseWidth = 1500; // pulse width held at power-on, in microseconds
 };
 
-class ServoBoard : public I2cDevice, public Inspectable {
+class ServoBoard : public I2cDevice, public ObservableModel {
   public:
     static constexpr uint8_t kSelectParameter = 0xA3;
     static constexpr uint8_t kSetPulseWidth = 0xA1;

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <nlohmann/json.hpp>
 
@@ -35,7 +35,7 @@ struct SpiEepromConfig {
     std::string dumpPath;
 };
 
-class SpiEeprom : public SpiDevice, public Inspectable {
+class SpiEeprom : public SpiDevice, public ObservableModel {
   public:
     static constexpr uint8_t kStatusBusy = 0x01;
     static constexpr uint8_t kStatusWriteEnabled = 0x02;

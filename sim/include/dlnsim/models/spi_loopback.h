@@ -3,7 +3,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,7 +11,7 @@
 
 namespace dlnsim {
 
-class SpiLoopback : public SpiDevice, public Inspectable {
+class SpiLoopback : public SpiDevice, public ObservableModel {
   public:
     void transfer(std::span<const uint8_t> out, std::span<uint8_t> in, uint64_t nowUs) override;
     std::string decodeTransfer(std::span<const uint8_t> out) const override;

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +23,7 @@ struct UltrasonicRangerConfig {
     uint32_t measureMs = 0;
 };
 
-class UltrasonicRanger : public I2cDevice, public Inspectable {
+class UltrasonicRanger : public I2cDevice, public ObservableModel {
   public:
     static constexpr uint8_t kTemperature = 0xF1;
     static constexpr uint8_t kRangeLowFirst = 0xF4;

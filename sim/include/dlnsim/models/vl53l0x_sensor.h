@@ -2,7 +2,7 @@
 // registers, its non-volatile memory and its measurements, as a scenario describes it.
 #pragma once
 
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 #include "dlnsim/models/vl53l0x.h"
 #include "dlnsim/models/vl53l0x_measurement.h"
 #include "dlnsim/models/vl53l0x_world.h"
@@ -19,7 +19,7 @@ struct RangingSensor {
 
 // The sensor as the scenario's "vl53l0x" model: the register core on the bus, with its world
 // and the ranges it reported open to the live page and timelines.
-class RangingSensorDevice : public I2cDevice, public Inspectable {
+class RangingSensorDevice : public I2cDevice, public ObservableModel {
   public:
     explicit RangingSensorDevice(RangingSensor sensor) : sensor_(std::move(sensor)) {}
     bool write(std::span<const uint8_t> data, uint64_t nowUs) override {

@@ -10,9 +10,9 @@
 
 namespace dlnsim {
 
-class Inspectable {
+class ObservableModel {
   public:
-    virtual ~Inspectable() = default;
+    virtual ~ObservableModel() = default;
     // The scenario's model name ("servo-board").
     virtual std::string modelName() const = 0;
     // The state worth showing, as a JSON object. Called under the simulator's lock: quick.

@@ -1,10 +1,10 @@
-#include "dlnsim/models/inspectable.h"
+#include "dlnsim/models/observable_model.h"
 
 #include "options.h"
 
 namespace dlnsim {
 
-void Inspectable::set(const std::string &name, const nlohmann::json &, uint64_t) {
+void ObservableModel::set(const std::string &name, const nlohmann::json &, uint64_t) {
     throw OptionError(name, "is not a setting of " + modelName());
 }
 

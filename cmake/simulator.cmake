@@ -22,7 +22,10 @@ if(WIN32)
   target_link_libraries(dlnsim_core PUBLIC ws2_32 mswsock)
 endif()
 target_compile_definitions(dlnsim_core PRIVATE DLNSIM_SCENARIO_DIR="${CMAKE_SOURCE_DIR}/sim/scenarios")
-set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
+# Compiled eight files to a unit: nlohmann/json's templates, instantiated once per unit rather
+# than once per file, take most of the simulator's build time (a third of it this way).
+set_target_properties(dlnsim_core PROPERTIES POSITION_INDEPENDENT_CODE ON UNITY_BUILD ON
+                                             UNITY_BUILD_BATCH_SIZE 8)
 
 # The in-process backend: the simulator offered as a dln, the same C interface reaching a
 # simulator in this process. It builds our dln's client over its own transport. Only the

@@ -15,16 +15,38 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build/fuzz -j2 --target fuzz_targets
 
 mkdir -p build/fuzz/artifacts
-for target in eeprom_image wire_request scenario native_methods; do
+# Runs one target; its log is build/fuzz/TARGET.log.
+Fuzz() {
+    local target=$1
     mkdir -p "build/fuzz/corpus/$target"
-    echo "fuzzing $target for $seconds s"
-    log="build/fuzz/$target.log"
-    if ! "build/fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+    "build/fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
         -rss_limit_mb=1024 -artifact_prefix="build/fuzz/artifacts/$target-" \
-        -print_final_stats=1 "build/fuzz/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
-        tail -n 40 "$log"
-        echo "fuzz_$target failed; the input is in build/fuzz/artifacts"
-        exit 1
-    fi
-    grep -E "^stat::number_of_executed_runs|^Done" "$log" || true
+        -print_final_stats=1 "build/fuzz/corpus/$target" "fuzz/corpus/$target" \
+        >"build/fuzz/$target.log" 2>&1
+}
+
+# Each fuzzer uses one core: as many run at once as the machine has cores.
+targets=(eeprom_image wire_request scenario native_methods)
+cores=$(nproc)
+failed=0
+for ((first = 0; first < ${#targets[@]}; first += cores)); do
+    batch=("${targets[@]:first:cores}")
+    echo "fuzzing ${batch[*]} for $seconds s"
+    pids=()
+    for target in "${batch[@]}"; do
+        Fuzz "$target" &
+        pids+=($!)
+    done
+    for i in "${!batch[@]}"; do
+        target=${batch[$i]}
+        log="build/fuzz/$target.log"
+        if ! wait "${pids[$i]}"; then
+            tail -n 40 "$log"
+            echo "fuzz_$target failed; the input is in build/fuzz/artifacts"
+            failed=1
+        else
+            echo "$target: $(grep -E "^Done" "$log" || echo "no final line")"
+        fi
+    done
+    [ "$failed" -eq 0 ] || exit 1
 done

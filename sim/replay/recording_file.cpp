@@ -34,7 +34,7 @@ std::vector<uint8_t> Bytes(const json &value, const char *name) {
 
 // Fills the fields of the call that the line holds.
 void ReadFields(const json &line, CallRecord &record) {
-    bool succeeded = record.reply.result < 0x40;
+    bool succeeded = Succeeded(record);
     std::set<std::string> known = {"seq",  "timeUs", "durationUs", "thread",
                                    "call", "result", "nullPointer"};
     for (const Field &field : dln::record::FieldsOf(record.request.call)) {

@@ -59,10 +59,6 @@ class RegisterModel {
     std::string conflict_;
 };
 
-bool Succeeded(const CallRecord &call) {
-    return call.reply.result < 0x40;
-}
-
 } // namespace
 
 SeededScenario SeedScenario(const std::vector<CallRecord> &recording,

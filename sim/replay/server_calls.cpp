@@ -11,10 +11,6 @@ using dln::wire::Call;
 
 namespace {
 
-bool Succeeded(const CallRecord &call) {
-    return call.reply.result < 0x40;
-}
-
 // Our dln's tables as the recorded calls change them: connection counts per host:port and
 // the handles open on each connection.
 class ClientTables {

@@ -2,6 +2,7 @@
 // operation goes on, and what is released.
 #include "adapter/connection.h"
 #include "support/captured_stdout.h"
+#include "support/printed_lines.h"
 #include "support/sim_session.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-const std::string kInfo =
-    "DLN-4M\n\nHardware Version:1.0.0.0\nserverVersion:0.3.1.0\nlibraryVersion:0.4.2.0\n";
-
-std::string Failure(const std::string &call, const char *code = "0x4F") {
-    return call + "() function returns " + code + "\n" + call + "() failed\n";
-}
 
 struct FormCase {
     ConnectionForm form;
@@ -36,49 +30,54 @@ const std::string kSpiTail = "0\nfreq= 1000000\nSPI Enabled\n";
 const std::string kBanner = "Connecting to DLN Devices\n";
 
 const std::vector<FormCase> kCases = {
-    {ConnectionForm::Stopping, nullptr, true, kInfo + kI2cTail, true},
+    {ConnectionForm::Stopping, nullptr, true, kAdapterInfo + kI2cTail, true},
     {ConnectionForm::Stopping, "DlnOpenDevice", false, "Failed to open device\n", true},
     {ConnectionForm::Stopping, "DlnGetVersion", false, "DlnGetVersion() failed\n", true},
     {ConnectionForm::Stopping, "DlnI2cMasterGetPortCount", false,
-     kInfo + Failure("DlnI2cMasterGetPortCount"), true},
+     kAdapterInfo + FailedCallLines("DlnI2cMasterGetPortCount"), true},
     {ConnectionForm::Stopping, "DlnI2cMasterGetFrequency", false,
-     kInfo + "0\n" + Failure("DlnI2CMasterGetFrequency"), true},
+     kAdapterInfo + "0\n" + FailedCallLines("DlnI2CMasterGetFrequency"), true},
     {ConnectionForm::Stopping, "DlnI2cMasterEnable", false,
-     kInfo + "0\nfreq= 100000\n" + Failure("DlnI2cMasterEnable"), true},
+     kAdapterInfo + "0\nfreq= 100000\n" + FailedCallLines("DlnI2cMasterEnable"), true},
     {ConnectionForm::SilentStopping, nullptr, true, "", true},
     {ConnectionForm::SilentStopping, "DlnI2cMasterGetFrequency", false,
-     Failure("DlnI2CMasterGetFrequency"), true},
-    {ConnectionForm::SilentStopping, "DlnI2cMasterEnable", false, Failure("DlnI2cMasterEnable"),
-     true},
+     FailedCallLines("DlnI2CMasterGetFrequency"), true},
+    {ConnectionForm::SilentStopping, "DlnI2cMasterEnable", false,
+     FailedCallLines("DlnI2cMasterEnable"), true},
     {ConnectionForm::Continuing, "DlnOpenDevice", false, "Failed to open device\n", true},
     {ConnectionForm::Continuing, "DlnGetVersion", true, "DlnGetVersion() failed\n" + kI2cTail,
      true},
     {ConnectionForm::Continuing, "DlnI2cMasterGetPortCount", true,
-     kInfo + Failure("DlnI2cMasterGetPortCount") + "freq= 100000\nI2C Enabled\n", true},
+     kAdapterInfo + FailedCallLines("DlnI2cMasterGetPortCount") + "freq= 100000\nI2C Enabled\n",
+     true},
     {ConnectionForm::Continuing, "DlnI2cMasterGetFrequency", true,
-     kInfo + "0\n" + Failure("DlnI2CMasterGetFrequency") + "freq= 0\nI2C Enabled\n", true},
+     kAdapterInfo + "0\n" + FailedCallLines("DlnI2CMasterGetFrequency") + "freq= 0\nI2C Enabled\n",
+     true},
     {ConnectionForm::Continuing, "DlnI2cMasterEnable", true,
-     kInfo + "0\nfreq= 100000\n" + Failure("DlnI2cMasterEnable") + "I2C Enabled\n", true},
-    {ConnectionForm::Spi, nullptr, true, kBanner + kInfo + kSpiTail, true},
+     kAdapterInfo + "0\nfreq= 100000\n" + FailedCallLines("DlnI2cMasterEnable") + "I2C Enabled\n",
+     true},
+    {ConnectionForm::Spi, nullptr, true, kBanner + kAdapterInfo + kSpiTail, true},
     // After a failed open the SPI form goes on with handle 0, whose calls fail without
     // reaching the adapter.
     {ConnectionForm::Spi, "DlnOpenDevice", true,
-     kBanner + "Failed to open device\n" + Failure("DlnSpiMasterGetPortCount", "0x41") +
-         Failure("DlnSpiMasterGetFrequency", "0x41") + "freq= 0\n" +
-         Failure("DlnSpiMasterEnable", "0x41") + "SPI Enabled\n",
+     kBanner + "Failed to open device\n" + FailedCallLines("DlnSpiMasterGetPortCount", "0x41") +
+         FailedCallLines("DlnSpiMasterGetFrequency", "0x41") + "freq= 0\n" +
+         FailedCallLines("DlnSpiMasterEnable", "0x41") + "SPI Enabled\n",
      true},
     {ConnectionForm::Spi, "DlnSpiMasterGetPortCount", true,
-     kBanner + kInfo + Failure("DlnSpiMasterGetPortCount") + "freq= 1000000\nSPI Enabled\n", true},
-    {ConnectionForm::Sensor, nullptr, true, kBanner + kInfo + "0\n  count=1\n" + kI2cTail.substr(2),
-     false},
+     kBanner + kAdapterInfo + FailedCallLines("DlnSpiMasterGetPortCount") +
+         "freq= 1000000\nSPI Enabled\n",
+     true},
+    {ConnectionForm::Sensor, nullptr, true,
+     kBanner + kAdapterInfo + "0\n  count=1\n" + kI2cTail.substr(2), false},
     {ConnectionForm::Sensor, "DlnOpenDevice", false, kBanner + "Failed to open device\n", false},
     {ConnectionForm::Sensor, "DlnGetVersion", true,
      kBanner + "DlnGetVersion() failed\n0\n  count=1\n" + kI2cTail.substr(2), false},
     {ConnectionForm::Sensor, "DlnI2cMasterGetPortCount", false,
-     kBanner + kInfo + Failure("DlnI2cMasterGetPortCount"), false},
+     kBanner + kAdapterInfo + FailedCallLines("DlnI2cMasterGetPortCount"), false},
     {ConnectionForm::Sensor, "DlnI2cMasterEnable", true,
-     kBanner + kInfo + "0\n  count=1\nfreq= 100000\n" + Failure("DlnI2cMasterEnable") +
-         "I2C Enabled\n",
+     kBanner + kAdapterInfo + "0\n  count=1\nfreq= 100000\n" +
+         FailedCallLines("DlnI2cMasterEnable") + "I2C Enabled\n",
      false},
 };
 
@@ -111,7 +110,7 @@ TEST(AdapterConnection, AdapterWithoutPortsEndsTheStoppingFormAfterItsInformatio
     SimSession session(dlnsim::SimBuilder().adapter(config));
     AdapterConnection connection;
     std::string out = CaptureStdout([&] { EXPECT_FALSE(OpenAdapterConnection(connection)); });
-    EXPECT_EQ(out, kInfo + "Current DLN adapter has no I2C ports\n");
+    EXPECT_EQ(out, kAdapterInfo + "Current DLN adapter has no I2C ports\n");
     std::vector<std::string> calls = session.calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "DlnCloseHandle"), 1);
 }

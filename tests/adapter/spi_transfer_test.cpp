@@ -5,6 +5,7 @@
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
+#include "support/printed_lines.h"
 #include "support/sim_session.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +14,8 @@
 
 namespace {
 
-const std::string kInfo =
-    "DLN-4M\n\nHardware Version:1.0.0.0\nserverVersion:0.3.1.0\nlibraryVersion:0.4.2.0\n";
-
-std::string Failure(const std::string &call) {
-    return call + "() function returns 0x4F\n" + call + "() failed\n";
-}
-
 // Slots of a transfer of data on line ss at 1 MHz (0x0F4240).
-std::vector<jint> Slots(std::vector<jint> data, jint cpol, jint cpha, jint ss) {
+std::vector<jint> TransferSlots(std::vector<jint> data, jint cpol, jint cpha, jint ss) {
     std::vector<jint> slots = {static_cast<jint>(data.size()), cpol, cpha, ss, 0x40, 0x42, 0x0F, 0};
     slots.insert(slots.end(), data.begin(), data.end());
     slots.resize(255, -1);
@@ -40,7 +34,7 @@ struct Expected {
 std::string Output(const Expected &e, int cpol, int cpha, int ss) {
     std::string out = "\n*******************\nSPI CPOL=" + std::to_string(cpol) +
                       " CPHA=" + std::to_string(cpha) + " SS=" + std::to_string(ss) +
-                      " freqReques=1000000\n********\nConnecting to DLN Devices\n" + kInfo +
+                      " freqReques=1000000\n********\nConnecting to DLN Devices\n" + kAdapterInfo +
                       "0\nSPI Mode To Set=" + std::to_string(e.mode) + "\n" + e.failures[0] +
                       "SPI freq= 1000000\nSPI Enabled\n" + e.failures[1] +
                       "SPI Mode=" + std::to_string(e.modeRead < 0 ? e.mode : e.modeRead) + "\n" +
@@ -66,7 +60,7 @@ dlnsim::SimBuilder Robot() {
 TEST(SpiTransfer, LoopbackEchoesTheLowBytesIntoTheDataSlots) {
     SimSession session(Robot());
     FakeJni jni;
-    jintArray array = jni.array(Slots({0x1A5, 1, 2, 0x80, 0xFF}, 1, 1, 2));
+    jintArray array = jni.array(TransferSlots({0x1A5, 1, 2, 0x80, 0xFF}, 1, 1, 2));
     jint result = 0;
     std::string out =
         CaptureStdout([&] { result = Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
@@ -95,7 +89,7 @@ TEST(SpiTransfer, SelectLineReachesTheDeviceOnThatLine) {
                           Case{-1, {0xFF, 0x20}}}) {
         SimSession session(Robot());
         FakeJni jni;
-        jintArray array = jni.array(Slots({0x9F, 0}, 0, 1, c.line));
+        jintArray array = jni.array(TransferSlots({0x9F, 0}, 0, 1, c.line));
         std::string out =
             CaptureStdout([&] { Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
         EXPECT_EQ(out, Output(Expected(2, c.received), 0, 1, c.line)) << "line " << c.line;
@@ -105,7 +99,7 @@ TEST(SpiTransfer, SelectLineReachesTheDeviceOnThatLine) {
 TEST(SpiTransfer, ZeroBytesStillMakeATransferAndHandBackEightSlots) {
     SimSession session(Robot());
     FakeJni jni;
-    jintArray array = jni.array(Slots({}, 0, 0, 2));
+    jintArray array = jni.array(TransferSlots({}, 0, 0, 2));
     std::string out = CaptureStdout([&] { Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
     EXPECT_EQ(out, Output(Expected(0, {}), 0, 0, 2));
     EXPECT_EQ(session.transfers(), (std::vector<std::string>{"S out: in:"}));
@@ -116,7 +110,7 @@ TEST(SpiTransfer, CountOutsideItsRangeIsRefusedWithoutTraffic) {
     for (jint count : {248, -1, 100000}) {
         SimSession session(Robot());
         FakeJni jni;
-        std::vector<jint> slots = Slots({}, 0, 0, 2);
+        std::vector<jint> slots = TransferSlots({}, 0, 0, 2);
         slots[0] = count;
         jintArray array = jni.array(slots);
         jint result = 0;
@@ -144,11 +138,11 @@ TEST(SpiTransfer, EachFailedSettingIsReportedAndTheTransferGoesOn) {
     for (const Case &c : cases) {
         SimSession session(Robot().fault({.call = c.call, .code = 0x4F, .nth = 0}));
         FakeJni jni;
-        jintArray array = jni.array(Slots({7, 8}, 1, 0, 2));
+        jintArray array = jni.array(TransferSlots({7, 8}, 1, 0, 2));
         std::string out =
             CaptureStdout([&] { Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
         Expected e(1, {7, 8});
-        e.failures[c.failureIndex] = Failure(c.call);
+        e.failures[c.failureIndex] = FailedCallLines(c.call);
         if (c.failureIndex == 0)
             e.modeRead = 0; // the port kept its mode, and reading it back shows so
         if (c.failureIndex == 2)
@@ -164,7 +158,7 @@ TEST(SpiTransfer, EachFailedSettingIsReportedAndTheTransferGoesOn) {
 
 TEST(SpiTransfer, WithoutAServerOnlyTheConnectFailureFollowsTheSettings) {
     FakeJni jni;
-    std::vector<jint> slots = Slots({1, 2, 3}, 0, 0, 1);
+    std::vector<jint> slots = TransferSlots({1, 2, 3}, 0, 0, 1);
     jintArray array = jni.array(slots);
     std::string out = CaptureStdout([&] { Java_I2C_1DLN_spiWriteRead(jni.env(), nullptr, array); });
     EXPECT_EQ(out, "\n*******************\nSPI CPOL=0 CPHA=0 SS=1 freqReques=1000000\n********\n"

@@ -14,7 +14,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Slots = std::vector<jint>;
 
 constexpr uint8_t kBoard = 0x48;
 
@@ -27,7 +26,7 @@ struct AdcRobot {
 // The first read after a channel command clocks out the previous conversion, which the
 // operation does not look at.
 // clang-format off
-const Lines kBus = {"W 48: 40 ff", "R 48: 80", "R 48: 10",
+const Lines kAdcDacBus = {"W 48: 40 ff", "R 48: 80", "R 48: 10",
                     "W 48: 41 ff", "R 48: 10", "R 48: 20",
                     "W 48: 42 ff", "R 48: 20", "R 48: 30",
                     "W 48: 43 ff", "R 48: 30", "R 48: 40"};
@@ -52,7 +51,7 @@ TEST(AdcDac, ReadsFourChannelsSendingTheOutputValueLowByteEachTime) {
     AdcRobot robot;
     AdcDacReading reading;
     BusRun run = robot.rig().run([&] { reading = ADCs_DAC_Exchange(kBoard, 0x1FF); });
-    EXPECT_EQ(run.bus, kBus);
+    EXPECT_EQ(run.bus, kAdcDacBus);
     EXPECT_EQ(AfterEnabled(run.out), Joined(4));
     EXPECT_EQ(reading.outcome, Outcome::Done);
     EXPECT_EQ(reading.channelsRead, 4);

@@ -13,6 +13,12 @@
 #include <vector>
 
 using NativeCall = jint (*)(JNIEnv *, jclass, jintArray);
+// The int[] a method gets, as the tests write it.
+using Slots = std::vector<jint>;
+
+// The robot's two servo boards.
+constexpr uint8_t kFirstServoBoard = 0x51;
+constexpr uint8_t kSecondServoBoard = 0x52;
 
 struct MethodCall {
     BusRun run;

@@ -14,7 +14,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Slots = std::vector<jint>;
 
 constexpr uint8_t kMotor = 0x30;
 
@@ -26,7 +25,7 @@ struct MotorRobot {
 
 // The parameter is the low byte of 0x103; the last wait is ten times shorter.
 // clang-format off
-const Lines kBus = {"W 30: c1", "wait 100", "R 30: c1",
+const Lines kMotorBus = {"W 30: c1", "wait 100", "R 30: c1",
                     "W 30: 03", "wait 100", "R 30: 03 00",
                     "W 30: c0", "wait 10",  "R 30: 03 5a"};
 // clang-format on
@@ -35,7 +34,7 @@ TEST(MotorSpeed, ReadsTheSpeedSilently) {
     MotorRobot motor;
     MotorSpeedReading reading;
     BusRun run = motor.rig().run([&] { reading = Motor_Speeds_Read(kMotor, 0x103); });
-    EXPECT_EQ(run.bus, kBus);
+    EXPECT_EQ(run.bus, kMotorBus);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(reading.outcome, Outcome::Done);
     EXPECT_EQ(reading.repliesRead, 3);
@@ -67,7 +66,7 @@ TEST(MotorSpeed, WritesFailBeforeTheirWaitAndReadsAfterIt) {
         MotorRobot motor;
         const Slots in = SlotsOf({kMotor, 0x103, -1, -2, -3, -4, 6, 7, 8, 9});
         MethodCall call = motor.rig().fault(c.fault).call(Java_I2C_1DLN_ReadMotorSpeeds, in);
-        Lines bus(kBus.begin(), kBus.begin() + c.failedEntry + 1);
+        Lines bus(kMotorBus.begin(), kMotorBus.begin() + c.failedEntry + 1);
         const std::string &entry = bus.back();
         bus.back() = entry.substr(0, entry.find(':') + 1) + " -> 0x4f (failed)";
         EXPECT_EQ(call.run.bus, bus);

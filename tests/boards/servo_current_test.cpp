@@ -14,25 +14,21 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Slots = std::vector<jint>;
-
-constexpr uint8_t kFirst = 0x51;
-constexpr uint8_t kSecond = 0x52;
 
 BoardRig TwoServoBoards() {
     return BoardRig()
-        .board(kFirst, std::make_shared<dlnsim::ServoBoard>(
-                           dlnsim::ServoBoardConfig{.id = 0x61, .current = 0x33}))
-        .board(kSecond, std::make_shared<dlnsim::ServoBoard>(
-                            dlnsim::ServoBoardConfig{.id = 0x62, .current = 0x44}));
+        .board(kFirstServoBoard, std::make_shared<dlnsim::ServoBoard>(
+                                     dlnsim::ServoBoardConfig{.id = 0x61, .current = 0x33}))
+        .board(kSecondServoBoard, std::make_shared<dlnsim::ServoBoard>(
+                                      dlnsim::ServoBoardConfig{.id = 0x62, .current = 0x44}));
 }
 
 const Lines kTwoBoardBus = {"W 51: a2", "wait 100", "W 51: a2", "wait 100", "R 51: 61 33 05 dc",
                             "W 52: a2", "wait 100", "W 52: a2", "wait 100", "R 52: 62 44 05 dc"};
 
 // Slots 0 to 9 with the two boards and recognisable values in slots 6 to 9.
-Slots CurrentSlots(jint second = kSecond) {
-    return SlotsOf({kFirst, second, 2, 3, 4, 5, 11, 22, 33, 44}, 1);
+Slots CurrentSlots(jint second = kSecondServoBoard) {
+    return SlotsOf({kFirstServoBoard, second, 2, 3, 4, 5, 11, 22, 33, 44}, 1);
 }
 
 std::string PassingAddresses(const Slots &values) {
@@ -46,7 +42,8 @@ std::string PassingAddresses(const Slots &values) {
 
 TEST(ServoCurrent, TwoBoardsGiveTheirCurrents) {
     ServoCurrentReading reading;
-    BusRun run = TwoServoBoards().run([&] { reading = DualServo_1500_Current(kSecond, kFirst); });
+    BusRun run = TwoServoBoards().run(
+        [&] { reading = DualServo_1500_Current(kSecondServoBoard, kFirstServoBoard); });
     EXPECT_EQ(run.bus, kTwoBoardBus);
     EXPECT_EQ(AfterEnabled(run.out), "SERVO  0 Current =33 \nSERVO  1 Current =44 \n");
     EXPECT_EQ(reading.outcome, Outcome::Done);
@@ -101,7 +98,7 @@ TEST(ServoCurrent, OnlyTheRepeatedCommandAndTheReplyAreJudged) {
 }
 
 TEST(ServoCurrentMethod, AddressZeroPrintsItsLinesAndTouchesNoAdapter) {
-    const Slots in = SlotsOf({0, kSecond, 2, 3, 4, 5, 6, 7, 8, 9}, 1);
+    const Slots in = SlotsOf({0, kSecondServoBoard, 2, 3, 4, 5, 6, 7, 8, 9}, 1);
     MethodCall call = TwoServoBoards().call(Java_I2C_1DLN_dualServo_11500_1Current, in);
     EXPECT_EQ(call.result, 3);
     EXPECT_TRUE(call.run.trace.empty());

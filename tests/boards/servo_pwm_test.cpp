@@ -15,10 +15,6 @@ namespace {
 
 using dlnsim::ServoBoard;
 using Lines = std::vector<std::string>;
-using Slots = std::vector<jint>;
-
-constexpr uint8_t kFirst = 0x51;
-constexpr uint8_t kSecond = 0x52;
 
 // The three transfers of one board exchange whose reply is reply.
 void Exchange(Lines &bus, uint8_t address, uint8_t byte, uint8_t reply) {
@@ -35,12 +31,14 @@ struct ServoRobot {
         std::make_shared<ServoBoard>(dlnsim::ServoBoardConfig{.id = 0x61, .parameter = 0x07});
     std::shared_ptr<ServoBoard> second =
         std::make_shared<ServoBoard>(dlnsim::ServoBoardConfig{.id = 0x62, .parameter = 0x08});
-    BoardRig rig() const { return BoardRig().board(kFirst, first).board(kSecond, second); }
+    BoardRig rig() const {
+        return BoardRig().board(kFirstServoBoard, first).board(kSecondServoBoard, second);
+    }
 };
 
 // Slots 0 to 9: both boards, their widths, the two 0xA3 parameters, two spare slots.
-Slots DualSlots(jint second = kSecond) {
-    return SlotsOf({kFirst, second, 0x05, 0xDC, 0x06, 0x40, 0x11, 0x22, 99, 98}, 66);
+Slots DualSlots(jint second = kSecondServoBoard) {
+    return SlotsOf({kFirstServoBoard, second, 0x05, 0xDC, 0x06, 0x40, 0x11, 0x22, 99, 98}, 66);
 }
 
 const Lines kDualLines = {"SERVO  1 =7 \n",      "Servo Read 1 =7 \n",  "SERVO  1 =61 \n",
@@ -58,20 +56,22 @@ std::string Joined(const Lines &lines, size_t count) {
 TEST(DualServoPwm, TwoBoardsReceiveTheirBytesAndEveryReplyIsKept) {
     ServoRobot robot;
     DualServoReading reading;
-    BusRun run = robot.rig().run(
-        [&] { reading = DualServo_1500_PWM(kFirst, kSecond, 0x05, 0xDC, 0x06, 0x40, 0x11, 0x22); });
+    BusRun run = robot.rig().run([&] {
+        reading = DualServo_1500_PWM(kFirstServoBoard, kSecondServoBoard, 0x05, 0xDC, 0x06, 0x40,
+                                     0x11, 0x22);
+    });
 
     Lines bus;
-    Exchange(bus, kFirst, 0xA3, 0x07);
-    Exchange(bus, kFirst, 0x11, 0x11);
-    Exchange(bus, kFirst, 0xA1, 0x61);
-    Exchange(bus, kFirst, 0x05, 0x05);
-    Exchange(bus, kFirst, 0xDC, 0xDC);
-    Exchange(bus, kFirst, 0xA3, 0x11);
-    Exchange(bus, kFirst, 0x22, 0x22);
-    Exchange(bus, kSecond, 0xA1, 0x62);
-    Exchange(bus, kSecond, 0x06, 0x06);
-    Exchange(bus, kSecond, 0x40, 0x40);
+    Exchange(bus, kFirstServoBoard, 0xA3, 0x07);
+    Exchange(bus, kFirstServoBoard, 0x11, 0x11);
+    Exchange(bus, kFirstServoBoard, 0xA1, 0x61);
+    Exchange(bus, kFirstServoBoard, 0x05, 0x05);
+    Exchange(bus, kFirstServoBoard, 0xDC, 0xDC);
+    Exchange(bus, kFirstServoBoard, 0xA3, 0x11);
+    Exchange(bus, kFirstServoBoard, 0x22, 0x22);
+    Exchange(bus, kSecondServoBoard, 0xA1, 0x62);
+    Exchange(bus, kSecondServoBoard, 0x06, 0x06);
+    Exchange(bus, kSecondServoBoard, 0x40, 0x40);
     EXPECT_EQ(run.bus, bus);
     EXPECT_EQ(AfterEnabled(run.out), Joined(kDualLines, 10));
     EXPECT_EQ(reading.outcome, Outcome::Done);
@@ -89,7 +89,8 @@ TEST(DualServoPwm, TheFirstReadOfAnExchangeIsNotJudged) {
     DualServoReading reading;
     BusRun run =
         robot.rig().faults({{"DlnI2cMasterRead", 0x4F, 1}, {"DlnI2cMasterRead", 0x4F, 5}}).run([&] {
-            reading = DualServo_1500_PWM(kFirst, kSecond, 0x05, 0xDC, 0x06, 0x40, 0x11, 0x22);
+            reading = DualServo_1500_PWM(kFirstServoBoard, kSecondServoBoard, 0x05, 0xDC, 0x06,
+                                         0x40, 0x11, 0x22);
         });
     EXPECT_EQ(reading.outcome, Outcome::Done);
     EXPECT_EQ(run.bus.size(), 30u);

@@ -15,9 +15,6 @@ namespace {
 using dlnsim::ServoBoard;
 using Lines = std::vector<std::string>;
 
-constexpr uint8_t kFirst = 0x51;
-constexpr uint8_t kSecond = 0x52;
-
 struct SequenceRun {
     std::shared_ptr<ServoBoard> first =
         std::make_shared<ServoBoard>(dlnsim::ServoBoardConfig{.id = 0x61, .parameter = 0x07});
@@ -28,8 +25,8 @@ struct SequenceRun {
 
     void call(const std::vector<dlnsim::Fault> &faults = {}) {
         MethodCall call = BoardRig()
-                              .board(kFirst, first)
-                              .board(kSecond, second)
+                              .board(kFirstServoBoard, first)
+                              .board(kSecondServoBoard, second)
                               .faults(faults)
                               .call(Java_I2C_1DLN_I2C_1Servo_1PWM_1Sequence, values);
         EXPECT_EQ(call.array, values) << "the array must come back as it went in";
@@ -40,7 +37,8 @@ struct SequenceRun {
 
 // Two records: board 0x51 to 0x05DC, board 0x52 to 0x0640, parameter 0x0C for both.
 std::vector<jint> TwoRecords() {
-    std::vector<jint> values = {2, 0x0C, kFirst, 0x05, 0xDC, 77, kSecond, 0x06, 0x40, 88};
+    std::vector<jint> values = {
+        2, 0x0C, kFirstServoBoard, 0x05, 0xDC, 77, kSecondServoBoard, 0x06, 0x40, 88};
     values.resize(255, -1);
     return values;
 }
@@ -168,7 +166,7 @@ TEST(ServoSequence, SixtyThreeRecordsReachTheLastCopiedSlots) {
     sequence.values[0] = 63;
     sequence.values[1] = 0x0C;
     for (int i = 0; i < 63; ++i) {
-        sequence.values[2 + 4 * i] = kFirst;
+        sequence.values[2 + 4 * i] = kFirstServoBoard;
         sequence.values[3 + 4 * i] = 0x05;
         sequence.values[4 + 4 * i] = 0xDC;
     }

@@ -14,7 +14,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Slots = std::vector<jint>;
 
 constexpr uint8_t kRanger = 0x70;
 
@@ -25,7 +24,7 @@ BoardRig Ranger() {
 }
 
 // clang-format off
-const Lines kBus = {"W 70: f1 f1", "wait 100", "R 70: 17",
+const Lines kSonicBus = {"W 70: f1 f1", "wait 100", "R 70: 17",
                     "W 70: f4 f4", "wait 100", "R 70: f4 34 02 2a",
                     "W 70: f5 f5", "wait 100", "R 70: f5 02 34 2b"};
 // clang-format on
@@ -42,7 +41,7 @@ std::string Echo(const Slots &slots) {
 TEST(Ultrasonic, ReadsTemperatureAndBothRangeBytesWithTheirWaits) {
     RangerReading reading;
     BusRun run = Ranger().run([&] { reading = Ultra_Sonic_Scan(kRanger); });
-    EXPECT_EQ(run.bus, kBus);
+    EXPECT_EQ(run.bus, kSonicBus);
     EXPECT_EQ(AfterEnabled(run.out), kTemperature + kLow + "SCAN MSB =2 \n");
     EXPECT_EQ(reading.outcome, Outcome::Done);
     EXPECT_EQ(reading.valuesRead, 3);
@@ -83,7 +82,7 @@ TEST(Ultrasonic, EachFailureKeepsWhatWasStoredBeforeIt) {
         SCOPED_TRACE(c.fault.call + " #" + std::to_string(c.fault.nth));
         const Slots in = SlotsOf({kRanger, 1, -1, -2, -3, -4, 6, 7, 8, 9});
         MethodCall call = Ranger().fault(c.fault).call(Java_I2C_1DLN_Ultra_1Sonic, in);
-        Lines bus(kBus.begin(), kBus.begin() + c.busLength);
+        Lines bus(kSonicBus.begin(), kSonicBus.begin() + c.busLength);
         const std::string &entry = bus[c.failedEntry];
         bus[c.failedEntry] = entry.substr(0, entry.find(':') + 1) + " -> 0x4f (failed)";
         EXPECT_EQ(call.run.bus, bus);

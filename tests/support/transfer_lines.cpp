@@ -43,3 +43,10 @@ std::vector<std::string> TransferLines(const std::vector<dlnsim::TraceEntry> &tr
     }
     return lines;
 }
+
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}

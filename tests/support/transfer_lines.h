@@ -9,6 +9,7 @@
 
 #include "dlnsim/simulator.h"
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,6 @@ std::string TransferLine(const dlnsim::TraceEntry &entry);
 // The transfers in trace, oldest first; only those to the I2C address when one is given.
 std::vector<std::string> TransferLines(const std::vector<dlnsim::TraceEntry> &trace,
                                        int i2cAddress = -1);
+
+// The lists one after the other.
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts);

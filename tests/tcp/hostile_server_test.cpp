@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char *kLoopback = "127.0.0.1";
 // One call's bound is 2 s; the slack covers a loaded machine and sanitizers.
 constexpr double kCallBound = 2.0;
 constexpr double kSlack = 1.0;

@@ -24,7 +24,6 @@ using namespace dlnsim;
 
 namespace {
 
-constexpr const char *kLoopback = "127.0.0.1";
 // Every call must end within the reply time-out (2 s) with some slack for a loaded machine.
 constexpr double kBoundSeconds = 3.5;
 

@@ -8,6 +8,8 @@
 
 #include "wire.h"
 
+constexpr const char *kLoopback = "127.0.0.1";
+
 // A server on a free loopback port that accepts connections one after the other and, for
 // each, answers the first `answers` requests properly (success, the request's sequence
 // number, one word 1 or the bytes asked for, each byte the count of answers so far) and

@@ -220,7 +220,7 @@ void AppendLine(const CallRecord &record, std::string &line) {
     AppendNumber(record.thread, line);
     AppendKey("call", line);
     AppendString(wire::CallName(record.request.call), line);
-    bool succeeded = record.reply.result < 0x40;
+    bool succeeded = Succeeded(record);
     for (const Field &field : FieldsOf(record.request.call)) {
         if (field.returned)
             continue;

@@ -34,6 +34,11 @@ struct CallRecord {
         false; // the caller passed a null pointer (or null host) for a needed argument
 };
 
+// Whether the call succeeded: the adapter's results below 0x40 are successes.
+inline bool Succeeded(const CallRecord &call) {
+    return call.reply.result < 0x40;
+}
+
 // Where a JSON field of a call lives in the record.
 enum class Slot : uint8_t {
     Host,

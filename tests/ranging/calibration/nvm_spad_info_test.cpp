@@ -6,6 +6,7 @@
 #include "ranging/calibration/nvm_spad_info.h"
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
+#include "support/transfer_lines.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -54,14 +55,6 @@ Transfers WordRead(const char *address, const char *word) {
             "W 29: 83 01",
             "W 29: 90",
             std::string("R 29: ") + word};
-}
-
-Transfers Concat(std::initializer_list<Transfers> parts) {
-    Transfers all;
-    for (const Transfers &part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
 }
 
 TEST(NvmSpadInfo, ReadsCountTypeAndMapThroughTheWindow) {

@@ -2,6 +2,7 @@
 #include "ranging/calibration/ref_calibration.h"
 
 #include "support/sensor_rig.h"
+#include "support/transfer_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,12 @@
 namespace {
 
 // Calibrations complete at once, so each wait is a single check of register 0x14.
-dlnsim::RangingWorld InstantCalibrations() {
+dlnsim::RangingWorld KnownInstantCalibrations() {
     dlnsim::RangingWorld world;
     world.calibrationTimeUs = 0;
     world.vhvSetting = 0x1D;
     world.phaseCal = 0xFF;
     return world;
-}
-
-std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
-    std::vector<std::string> all;
-    for (const auto &part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 // The ready bit of register 0x14, then the interrupt clear.
@@ -36,7 +30,7 @@ std::vector<std::string> ReadBack(const std::string &index, const std::string &v
 }
 
 TEST(RefCalibration, TrafficOfASuccessfulCalibrationWithReadBack) {
-    SensorRig rig(InstantCalibrations());
+    SensorRig rig(KnownInstantCalibrations());
     rig.device().sequenceConfig = 0xE8;
     uint8_t vhv = 0x55, phase = 0x55;
     ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, 1));
@@ -57,7 +51,7 @@ TEST(RefCalibration, TrafficOfASuccessfulCalibrationWithReadBack) {
 
 TEST(RefCalibration, WithoutReadBackTheResultsAreZeroAndPage6IsNotVisited) {
     for (uint8_t readBack : {0, 2}) {
-        SensorRig rig(InstantCalibrations());
+        SensorRig rig(KnownInstantCalibrations());
         rig.device().sequenceConfig = 0xE8;
         uint8_t vhv = 0x55, phase = 0x55;
         ASSERT_EQ(0, VL53L0X_PerformRefCalibration(rig.device(), &vhv, &phase, readBack));
@@ -75,7 +69,7 @@ TEST(RefCalibration, WithoutReadBackTheResultsAreZeroAndPage6IsNotVisited) {
 }
 
 TEST(RefCalibration, VhvTimeOutSkipsThePhaseCalibration) {
-    dlnsim::RangingWorld world = InstantCalibrations();
+    dlnsim::RangingWorld world = KnownInstantCalibrations();
     world.calibrationTimeUs = 10'000'000;
     SensorRig rig(world);
     rig.device().sequenceConfig = 0xE8;

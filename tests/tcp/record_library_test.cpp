@@ -114,11 +114,6 @@ TEST(RecordLibrary, WithoutItsTargetEveryCallFailsWithOneMessage) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     std::string file = TempPath("record-missing");
     std::string errors = TempPath("record-missing-stderr");
-    // LeakSanitizer's exit-time scan crashes in this child (its tracer takes a signal 11, a
-    // fault of the scan, not a leak report); the re-run child reads its options at start.
-    const char *asanOptions = std::getenv("ASAN_OPTIONS");
-    std::string savedOptions = asanOptions ? asanOptions : "";
-    setenv("ASAN_OPTIONS", (savedOptions + ":detect_leaks=0").c_str(), 1);
     EXPECT_EXIT(
         {
             if (std::freopen(errors.c_str(), "w", stderr) == nullptr)
@@ -127,10 +122,6 @@ TEST(RecordLibrary, WithoutItsTargetEveryCallFailsWithOneMessage) {
             std::exit(CallsNotFailing(lib) + CallsNotFailing(lib));
         },
         ::testing::ExitedWithCode(0), "");
-    if (asanOptions)
-        setenv("ASAN_OPTIONS", savedOptions.c_str(), 1);
-    else
-        unsetenv("ASAN_OPTIONS");
     std::ifstream in(errors);
     std::string first, line;
     std::getline(in, first);

@@ -77,10 +77,13 @@ public class LaserMeasurementTest {
             int range = Integer.parseInt(text);
             assertTrue(Math.abs(range - 412) <= 3, "range " + range + " is not 412 +- 3 mm");
         }
-        // About 34 ms of measurement, plus the round trips of polling.
-        for (String millis : run.reported("millis")) {
-            assertTrue(Long.parseLong(millis) <= 34 + 20, "operation 2 took " + millis + " ms");
-        }
+        // About 34 ms of measurement, plus the round trips of polling: the fastest of the three
+        // shows it; a busy machine may delay one, never by much.
+        List<Long> millis = run.reported("millis").stream().map(Long::parseLong).toList();
+        assertTrue(millis.stream().min(Long::compare).orElseThrow() <= 34 + 20,
+                "operation 2 took " + millis + " ms");
+        assertTrue(millis.stream().allMatch(ms -> ms <= 34 + 200),
+                "operation 2 took " + millis + " ms");
     }
 
     @Test

@@ -1,5 +1,7 @@
 #include "ranging/bus/registers.h"
 
+#include "ranging/bus/register_map.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -86,4 +88,11 @@ SensorStatus VL53L0X_UpdateReg8(RangingDevice &device, uint8_t index, uint8_t ma
     if (status != kSensorOk)
         return status;
     return VL53L0X_WriteReg8(device, index, static_cast<uint8_t>((old & mask) | bits));
+}
+
+SensorStatus VL53L0X_WriteSequenceConfig(RangingDevice &device, uint8_t value) {
+    SensorStatus status = VL53L0X_WriteReg8(device, kRegSequenceConfig, value);
+    if (status == kSensorOk)
+        device.sequenceConfig = value;
+    return status;
 }

@@ -23,5 +23,9 @@ SensorStatus VL53L0X_ReadReg32(RangingDevice &device, uint8_t index, uint32_t *v
 // Reads count bytes from index on into the caller's buffer.
 SensorStatus VL53L0X_ReadBlock(RangingDevice &device, uint8_t index, uint8_t *bytes, uint8_t count);
 
+// Writes the sequence step configuration (register 0x01) and, once it is written, keeps it
+// as device.sequenceConfig, the value the timing code works from.
+SensorStatus VL53L0X_WriteSequenceConfig(RangingDevice &device, uint8_t value);
+
 // Writes (old & mask) | bits back; a failed read writes nothing.
 SensorStatus VL53L0X_UpdateReg8(RangingDevice &device, uint8_t index, uint8_t mask, uint8_t bits);

@@ -76,8 +76,5 @@ SensorStatus VL53L0X_PerformRefCalibration(RangingDevice &device, uint8_t *vhvSe
     if (status != kSensorOk)
         return status;
 
-    status = VL53L0X_WriteReg8(device, kRegSequenceConfig, sequenceConfig);
-    if (status == kSensorOk)
-        device.sequenceConfig = sequenceConfig;
-    return status;
+    return VL53L0X_WriteSequenceConfig(device, sequenceConfig);
 }

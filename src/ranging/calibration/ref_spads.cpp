@@ -87,10 +87,7 @@ SensorStatus VL53L0X_MeasureRefSignalRate(RangingDevice &device, uint16_t *rate)
     if (status != kSensorOk)
         return status;
 
-    status = VL53L0X_WriteReg8(device, kRegSequenceConfig, sequenceConfig);
-    if (status == kSensorOk)
-        device.sequenceConfig = sequenceConfig;
-    return status;
+    return VL53L0X_WriteSequenceConfig(device, sequenceConfig);
 }
 
 SensorStatus WriteRefSpadPreamble(RangingDevice &device) {

@@ -128,11 +128,10 @@ SensorStatus VL53L0X_DisableSequenceStep(RangingDevice &device, uint8_t id) {
     if (updated == old) {
         return kSensorOk;
     }
-    const SensorStatus written = VL53L0X_WriteReg8(device, kRegSequenceConfig, updated);
+    const SensorStatus written = VL53L0X_WriteSequenceConfig(device, updated);
     if (written != kSensorOk) {
         return written;
     }
-    device.sequenceConfig = updated;
     // The freed time goes to the final range; a budget that no longer fits keeps the old split.
     (void)VL53L0X_ApplyTimingBudget(device, device.CurrentParameters.measurementTimingBudgetUs);
     return kSensorOk;

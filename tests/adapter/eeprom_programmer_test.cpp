@@ -6,6 +6,7 @@
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
+#include "support/printed_lines.h"
 #include "support/sim_session.h"
 #include "support/temp_working_dir.h"
 
@@ -29,8 +30,7 @@ std::string Format(const char *format, ...) {
 }
 
 const std::string kConnected =
-    "Connecting to DLN Devices\nDLN-4M\n\nHardware Version:1.0.0.0\nserverVersion:0.3.1.0\n"
-    "libraryVersion:0.4.2.0\n0\nfreq= 1000000\nSPI Enabled\n";
+    "Connecting to DLN Devices\n" + kAdapterInfo + "0\nfreq= 1000000\nSPI Enabled\n";
 const std::string kIdentified =
     kConnected + "SPI Read Write Okay\nREAD:0\tff\nREAD:1\t20\nREAD:2\t20\nREAD:3\t10\n";
 const std::string kErased = kIdentified + "Result code Write Enable Before Erase =0\n"

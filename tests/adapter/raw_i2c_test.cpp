@@ -3,14 +3,14 @@
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
+#include "support/printed_lines.h"
 #include "support/sim_session.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const std::string kBlock = "DLN-4M\n\nHardware Version:1.0.0.0\nserverVersion:0.3.1.0\n"
-                           "libraryVersion:0.4.2.0\n0\nfreq= 100000\nI2C Enabled\n";
+const std::string kBlock = kAdapterInfo + "0\nfreq= 100000\nI2C Enabled\n";
 
 // A device that answers reads with 0xA0, 0xA1, ... and remembers what was written.
 class CountingDevice : public dlnsim::I2cDevice {

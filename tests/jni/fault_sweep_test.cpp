@@ -3,6 +3,7 @@
 // Nothing may crash, the failed call must be reported with its own lines, and every connection
 // a call opened must be released again (the laser's aside, which is kept on purpose).
 #include "jni/native_method_table.h"
+#include "support/printed_lines.h"
 #include "support/temp_working_dir.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ const std::map<std::string, std::string> &FailureLines() {
             {"DlnI2cMasterRead", "DlnI2cMasterReadDevices() failed\n"},
         };
         auto twoLines = [&](const std::string &call, const std::string &printed) {
-            m[call] = printed + "() function returns 0x4F\n" + printed + "() failed\n";
+            m[call] = FailedCallLines(printed);
         };
         twoLines("DlnI2cMasterGetPortCount", "DlnI2cMasterGetPortCount");
         twoLines("DlnI2cMasterGetFrequency", "DlnI2CMasterGetFrequency");

@@ -7,6 +7,7 @@
 #include "support/captured_stdout.h"
 #include "support/fake_jni.h"
 #include "support/jni_exports.h"
+#include "support/printed_lines.h"
 #include "support/recorded_waits.h"
 #include "support/sensor_bus.h"
 #include "support/sim_session.h"
@@ -20,8 +21,7 @@
 namespace {
 
 const std::string kHeader = "LLLLLLLAAAAAAAAASSSSSSSSSSSSSEEEEERRRRRRRRR\n";
-const std::string kAdapter = "Connecting to DLN Devices\nDLN-4M\n\nHardware Version:1.0.0.0\n"
-                             "serverVersion:0.3.1.0\nlibraryVersion:0.4.2.0\n";
+const std::string kAdapter = "Connecting to DLN Devices\n" + kAdapterInfo;
 const std::string kPorts = "0\n  count=1\nfreq= 100000\nI2C Enabled\n";
 const std::string kIds = "IDs\neeaa1099\nEnd IDs\n";
 const std::string kStart = "Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n";

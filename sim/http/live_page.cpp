@@ -1,7 +1,9 @@
 #include "live_page.h"
 
+#include "connection_threads.h"
 #include "dlnsim/models/option_error.h"
 #include "live_state.h"
+#include "request_guard.h"
 #include "web_assets.h"
 
 #include <httplib.h>
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 namespace dlnsim {
@@ -16,8 +19,14 @@ namespace dlnsim {
 namespace {
 
 constexpr auto kUpdateInterval = std::chrono::milliseconds(250);
-// Each event stream holds one of the server's worker threads for as long as it is open.
-constexpr int kMaxStreams = 4;
+// Each event stream holds a thread for as long as it is open; past this many, a page polls
+// /api/state instead.
+constexpr int kMaxStreams = 128;
+// A change is a few hundred bytes; a bigger body is refused before it is read into memory.
+constexpr size_t kMaxBodyBytes = 64 * 1024;
+// A request must arrive, and each write reach the client, within this: a client that sends or
+// reads slower is dropped, and stopping waits no longer than this for any connection.
+constexpr time_t kIoTimeoutUs = 400000;
 
 void ReplyJson(httplib::Response &response, int status, const nlohmann::json &body) {
     response.status = status;
@@ -55,6 +64,10 @@ struct LivePage::Streams {
     std::condition_variable wake;
     int open = 0;
     bool stopping = false;
+    // The last event sent, shared by every stream for one update interval: one snapshot per
+    // interval however many pages are open.
+    std::string event;
+    std::chrono::steady_clock::time_point eventTime;
 };
 
 LivePage::LivePage(std::shared_ptr<Simulator> simulator)
@@ -68,6 +81,35 @@ LivePage::~LivePage() {
 }
 
 void LivePage::route() {
+    server_->new_task_queue = [] { return new ConnectionThreads; };
+    server_->set_read_timeout(0, kIoTimeoutUs);
+    server_->set_write_timeout(0, kIoTimeoutUs);
+    // One request per connection: an idle kept-alive connection would hold stopping for a
+    // whole second.
+    server_->set_keep_alive_max_count(1);
+    server_->set_payload_max_length(kMaxBodyBytes);
+    // The page is never framed (a framed page could be clicked through by another site), and
+    // nothing it sends is taken for another type than the one named.
+    server_->set_default_headers({{"X-Frame-Options", "DENY"},
+                                  {"Content-Security-Policy", "frame-ancestors 'none'"},
+                                  {"X-Content-Type-Options", "nosniff"}});
+    server_->set_pre_routing_handler(
+        [this](const httplib::Request &request, httplib::Response &response) {
+            std::optional<std::string> origin;
+            if (request.has_header("Origin"))
+                origin = request.get_header_value("Origin");
+            auto refusal = guard_->refusal(request.get_header_value("Host"), origin);
+            if (!refusal)
+                return httplib::Server::HandlerResponse::Unhandled;
+            ReplyJson(response, 403, {{"error", *refusal}});
+            return httplib::Server::HandlerResponse::Handled;
+        });
+    server_->set_error_handler([](const httplib::Request &, httplib::Response &response) {
+        if (response.status == 413)
+            ReplyJson(response, 413,
+                      {{"error", "a body of at most " + std::to_string(kMaxBodyBytes >> 10) +
+                                     " KB is taken"}});
+    });
     for (const WebAsset &asset : WebAssets()) {
         // Appended rather than "/" + name: GCC 12 warns falsely (-Wrestrict) on the latter.
         std::string path = "/";
@@ -96,7 +138,16 @@ void LivePage::route() {
         response.set_chunked_content_provider(
             "text/event-stream",
             [state, streams](size_t, httplib::DataSink &sink) {
-                std::string event = "data: " + state->snapshot().dump() + "\n\n";
+                std::string event;
+                {
+                    std::lock_guard lock(streams->mutex);
+                    auto now = std::chrono::steady_clock::now();
+                    if (streams->event.empty() || now - streams->eventTime >= kUpdateInterval) {
+                        streams->event = "data: " + state->snapshot().dump() + "\n\n";
+                        streams->eventTime = now;
+                    }
+                    event = streams->event;
+                }
                 if (!sink.write(event.data(), event.size()))
                     return false; // the page went away
                 std::unique_lock lock(streams->mutex);
@@ -132,6 +183,7 @@ void LivePage::start(uint16_t port, const std::string &bindAddress) {
         throw std::runtime_error("live page: cannot listen on " + bindAddress + ":" +
                                  std::to_string(port));
     port_ = static_cast<uint16_t>(bound);
+    guard_ = std::make_unique<RequestGuard>(bindAddress, port_);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
 }
 

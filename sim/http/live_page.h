@@ -2,14 +2,18 @@
 //
 //   GET    /                 the page (HTML, its script and style, and chart.js, built in)
 //   GET    /api/state        the state as JSON (see LiveState::snapshot)
-//   GET    /api/events       the same as server-sent events, four times a second
+//   GET    /api/events       the same as server-sent events, four times a second; 128 streams
+//                            at most (503 beyond: the page then polls /api/state)
 //   POST   /api/world        a world change (see world_change.h), JSON
 //   POST   /api/faults       a fault to inject now (see fault_json.h), JSON
 //   DELETE /api/faults       clears the pending faults
 //
 // POST bodies must be sent as application/json, which a browser does not send to another
 // origin without asking first (and this server never agrees), so other web pages cannot
-// change the world.
+// change the world; a request naming another Host than the page's address, or from another
+// Origin, is refused (403); the page cannot be framed; bodies above 64 KB are refused (413).
+// Each connection has a thread of its own and must send its request promptly, so slow
+// clients cannot keep the page from others; stop() returns within half a second.
 #pragma once
 
 #include "dlnsim/simulator.h"
@@ -26,6 +30,7 @@ class Server;
 namespace dlnsim {
 
 class LiveState;
+class RequestGuard;
 
 class LivePage {
   public:
@@ -46,6 +51,7 @@ class LivePage {
     std::shared_ptr<Simulator> simulator_;
     std::unique_ptr<LiveState> state_;
     std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<RequestGuard> guard_; // set by start(), before the first request
     std::thread thread_;
     uint16_t port_ = 0;
     struct Streams;

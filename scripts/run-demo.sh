@@ -3,7 +3,8 @@
 # demo in BUILD_DIR/demo (where it reads program.hex and writes zz.dat) and stops the simulator
 # again on every path, also when interrupted. Usage: scripts/run-demo.sh BUILD_DIR
 # With DEMO_HTTP=1 dln-sim serves its live page on DEMO_HTTP_PORT (default 8080) and keeps
-# running after the demo until interrupted.
+# running after the demo until interrupted. DLN_SERVER (a port, or 127.0.0.1:port) picks the
+# adapter port dln-sim listens on and the demo connects to (default 9656).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "$1" && pwd)
@@ -21,9 +22,16 @@ stop_sim() {
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
 
+# The adapter port: DLN_SERVER's port, which the demo's dln reads too.
+server=${DLN_SERVER:-9656}
+port=${server##*:}
+case "$port" in
+    ''|*[!0-9]*) echo "DLN_SERVER=$server: expected a port or 127.0.0.1:port"; exit 2 ;;
+esac
+export DLN_SERVER=127.0.0.1:$port
 page=()
 [ "${DEMO_HTTP:-0}" = 1 ] && page=(--http "${DEMO_HTTP_PORT:-8080}")
-"$build/bin/dln-sim" "${page[@]}" >"$log" 2>&1 &
+"$build/bin/dln-sim" --port "$port" "${page[@]}" >"$log" 2>&1 &
 sim=$!
 for _ in $(seq 100); do
     grep -q listening "$log" && break

@@ -21,6 +21,23 @@ void TrySetting(const ObservableModel &device, bool spi, const std::string &name
     if (!fresh)
         throw OptionError(name, device.modelName() + " has no settings");
     fresh->set(name, value, 0);
+    // The model takes what it can represent; the range it advertises is what the world
+    // allows (a wall 5 m away is beyond what the laser sees). The value as the model read it
+    // ("0x10" as 16) is the one checked.
+    for (const nlohmann::json &setting : device.settings()) {
+        if (setting.value("name", "") != name || !setting.contains("min"))
+            continue;
+        nlohmann::json taken = fresh->snapshot(0).value(name, nlohmann::json());
+        if (!taken.is_number())
+            break;
+        double number = taken.get<double>();
+        double min = setting["min"].get<double>(), max = setting["max"].get<double>();
+        if (number < min || number > max) {
+            char range[96];
+            std::snprintf(range, sizeof range, " is outside %g..%g", min, max);
+            throw OptionError(name, value.dump() + range);
+        }
+    }
 }
 
 std::string Where(bool spi, uint8_t where) {

@@ -1,9 +1,11 @@
 // The live page: one panel per device, rebuilt when the devices change and otherwise only
-// updated, from the server-sent state; controls post world changes to the JSON API.
+// updated, from the server-sent state; controls post world changes to the JSON API. The
+// values show as soon as the state arrives; charts join when chart.js has loaded.
 'use strict';
 
-const panels = new Map(); // "i2c-0x29" -> {element, charts}
+const panels = new Map(); // "i2c-0x29" -> {element, chart, canvas}
 let deviceKey = '';
+let chartLoaded = false;
 
 function hex(n) {
   return '0x' + n.toString(16).padStart(2, '0');
@@ -17,7 +19,6 @@ function shown(key, value) {
   if (typeof value === 'number' && !Number.isInteger(value)) return value.toFixed(1);
   if (key === 'id' && Array.isArray(value)) return value.map(hex).join(' ');
   if (key === 'programmedPages') return value.length ? value.length + ' (' + pageRanges(value) + ')' : 'none';
-  if (key === 'pendingFaults') return value.length ? value.map(f => JSON.stringify(f)).join(', ') : 'none';
   return String(value);
 }
 
@@ -37,9 +38,21 @@ async function post(path, body, result) {
   const options = {method: body === null ? 'DELETE' : 'POST',
                    headers: {'Content-Type': 'application/json'}};
   if (body !== null) options.body = JSON.stringify(body);
-  const response = await fetch(path, options);
-  const answer = await response.json();
-  result.textContent = answer.error ? answer.error : '';
+  try {
+    const response = await fetch(path, options);
+    const answer = await response.json();
+    result.textContent = answer.error ? answer.error : '';
+    refused(response.status === 403 ? answer.error : '');
+  } catch (e) {
+    result.textContent = 'no answer from dln-sim';
+  }
+}
+
+// The line saying why the server refuses this page (empty: it does not).
+function refused(why) {
+  const line = document.getElementById('refused');
+  line.textContent = why ? 'dln-sim refuses this page: ' + why : '';
+  line.hidden = !why;
 }
 
 function setWorld(device, name, value, result) {
@@ -103,18 +116,11 @@ function buildPanel(device) {
     row.insertCell().id = id + '-' + key;
   }
   element.appendChild(table);
-  const panel = {element, chart: null};
+  const panel = {element, chart: null, canvas: null};
   if (device.state.ranges) {
-    const canvas = document.createElement('canvas');
-    element.appendChild(canvas);
-    panel.chart = new Chart(canvas, {
-      type: 'line',
-      data: {datasets: [{label: 'range (mm), last minute', data: [], borderColor: '#2b7bb9',
-                         pointRadius: 1.5, borderWidth: 1, showLine: true}]},
-      options: {animation: false, parsing: false, responsive: true,
-                scales: {x: {type: 'linear', title: {display: true, text: 's'}},
-                         y: {title: {display: true, text: 'mm'}, suggestedMin: 0}}},
-    });
+    panel.canvas = document.createElement('canvas');
+    element.appendChild(panel.canvas);
+    addChart(panel);
   }
   if (device.state.registers) {
     const grid = document.createElement('pre');
@@ -127,6 +133,19 @@ function buildPanel(device) {
   for (const setting of device.settings || []) element.appendChild(control(device, setting, result));
   element.appendChild(result);
   return panel;
+}
+
+// The range chart, once chart.js is there.
+function addChart(panel) {
+  if (!panel.canvas || panel.chart || !chartLoaded) return;
+  panel.chart = new Chart(panel.canvas, {
+    type: 'line',
+    data: {datasets: [{label: 'range (mm), last minute', data: [], borderColor: '#2b7bb9',
+                       pointRadius: 1.5, borderWidth: 1, showLine: true}]},
+    options: {animation: false, parsing: false, responsive: true,
+              scales: {x: {type: 'linear', title: {display: true, text: 's'}},
+                       y: {title: {display: true, text: 'mm'}, suggestedMin: 0}}},
+  });
 }
 
 function updatePanel(device, panel) {
@@ -156,10 +175,13 @@ function render(state) {
   document.getElementById('time').textContent = state.timeS.toFixed(1);
   const bus = state.bus;
   document.getElementById('bus-callsPerSecond').textContent = bus.callsPerSecond.toFixed(0);
-  for (const key of ['calls', 'clients', 'faultsInjected', 'pendingFaults'])
+  for (const key of ['calls', 'clients', 'faultsInjected', 'pendingFaultCount'])
     document.getElementById('bus-' + key).textContent = shown(key, bus[key]);
+  showFaults(bus.pendingFaults, bus.pendingFaultCount);
   document.getElementById('trace').textContent = bus.trace.join('\n');
-  const changes = (state.timeline.applied || []).concat(state.changes);
+  // Both lists come newest first, each line starting with its time ("2.500 s: ...").
+  const changes = (state.timeline.applied || []).concat(state.changes)
+      .sort((a, b) => parseFloat(b) - parseFloat(a));
   document.getElementById('changes').textContent = changes.join('\n') || 'none';
   const key = state.devices.map(idOf).join(',');
   if (key !== deviceKey) {
@@ -176,13 +198,79 @@ function render(state) {
   for (const device of state.devices) updatePanel(device, panels.get(idOf(device)));
 }
 
-function connect() {
-  const status = document.getElementById('connection');
-  const events = new EventSource('/api/events');
-  events.onopen = () => { status.textContent = 'live'; status.className = 'on'; };
-  events.onmessage = (event) => render(JSON.parse(event.data));
-  events.onerror = () => { status.textContent = 'reconnecting'; status.className = 'off'; };
+// The pending faults, one readable line each; the server sends the first few and the count.
+function showFaults(faults, count) {
+  const list = document.getElementById('faults');
+  const lines = faults.slice();
+  if (count > faults.length) lines.push('and ' + (count - faults.length) + ' more');
+  if (list.dataset.shown === lines.join('\n')) return;
+  list.dataset.shown = lines.join('\n');
+  list.replaceChildren(...lines.map(line => {
+    const item = document.createElement('li');
+    item.textContent = line;
+    return item;
+  }));
 }
+
+// The state is fetched four times a second, one request at a time. Not a server-sent event
+// stream: a browser opens at most six connections to one server, so streams held by six tabs
+// would leave a seventh tab unable to load anything. When dln-sim does not answer the page
+// says so and keeps trying; leaving the page stops it, coming back (also from the
+// back/forward cache) starts it again.
+const updateMs = 250, retryMs = 1000;
+let polling = null; // the timer of the next request; null while the page is away
+let round = 0;      // counts starts, so that a request answered after a restart ends its chain
+
+function status(text, on) {
+  const element = document.getElementById('connection');
+  element.textContent = text;
+  element.className = on ? 'on' : 'off';
+}
+
+async function poll(mine) {
+  let delay = updateMs;
+  try {
+    const response = await fetch('/api/state', {cache: 'no-store'});
+    const answer = await response.json();
+    if (response.ok) {
+      refused('');
+      status('live', true);
+      render(answer);
+    } else {
+      refused(response.status === 403 ? answer.error : '');
+      status('refused (' + response.status + ')', false);
+      delay = retryMs;
+    }
+  } catch (e) {
+    status('reconnecting', false);
+    delay = retryMs;
+  }
+  if (polling !== null && mine === round) polling = setTimeout(() => poll(mine), delay);
+}
+
+function start() {
+  if (polling !== null) return;
+  polling = 0;
+  poll(++round);
+}
+
+function stop() {
+  clearTimeout(polling);
+  polling = null;
+}
+
+addEventListener('pagehide', stop);
+addEventListener('pageshow', start);
+
+// chart.js (200 KB) loads after the values are shown.
+const chartScript = document.createElement('script');
+chartScript.src = 'chart.js';
+chartScript.async = true;
+chartScript.onload = () => {
+  chartLoaded = true;
+  for (const panel of panels.values()) addChart(panel);
+};
+document.head.appendChild(chartScript);
 
 document.getElementById('fault-form').onsubmit = (event) => {
   event.preventDefault();
@@ -195,5 +283,3 @@ document.getElementById('fault-form').onsubmit = (event) => {
 };
 document.getElementById('clear-faults').onclick = () =>
   post('/api/faults', null, document.getElementById('fault-result'));
-
-connect();

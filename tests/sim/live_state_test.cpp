@@ -69,6 +69,12 @@ TEST(LiveState, RefusedChangesNameTheKeyAndChangeNothing) {
     const Case cases[] = {
         {R"({"i2c": "0x51", "set": {"current": 300}})", "set.current: 300 is above 255"},
         {R"({"i2c": "0x29", "set": {"distanceMm": -5}})", "set.distanceMm: must not be negative"},
+        // The ranges the page's sliders advertise hold for the API too.
+        {R"({"i2c": "0x29", "set": {"distanceMm": 5000}})",
+         "set.distanceMm: 5000 is outside 0..2000"},
+        {R"({"i2c": "0x29", "set": {"distanceMm": 1e12}})", "set.distanceMm: 1000000000000.0 is"},
+        {R"({"i2c": "0x29", "set": {"reflectance": 5}})", "set.reflectance: 5 is outside 0..1"},
+        {R"({"i2c": "0x70", "set": {"temperature": 81}})", "set.temperature: 81 is outside"},
         {R"({"i2c": "0x29", "set": {"speed": 5}})", "set.speed: is not a setting of vl53l0x"},
         {R"({"i2c": "0x48", "set": {"input5": 1}})", "set.input5: is not a setting of adc-dac"},
         {R"({"i2c": "0x61", "set": {"speed": 5}})", "i2c: no device at i2c 0x61"},
@@ -204,7 +210,7 @@ TEST(LivePage, EveryScenarioGivesItsStateOverHttp) {
                 << name << ": " << device.dump();
         auto page_ = client.Get("/");
         ASSERT_TRUE(page_);
-        EXPECT_NE(page_->body.find("<script src=\"app.js\">"), std::string::npos);
+        EXPECT_NE(page_->body.find("<script src=\"app.js\" defer>"), std::string::npos);
         // A change must come as JSON, so that another web page cannot send one.
         auto plain = client.Post("/api/world", R"({"clearFaults": true})", "text/plain");
         ASSERT_TRUE(plain);

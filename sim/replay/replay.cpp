@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace dlnsim::replay {
 
@@ -76,7 +77,12 @@ std::string BytesSideBySide(const std::string &what, const std::vector<uint8_t> 
 
 Replay::Replay(const std::vector<CallRecord> &recording, Mode mode, Report report)
     : mode_(mode), report_(std::move(report)), calls_(CallsThatReachTheServer(recording)),
-      used_(calls_.size(), false) {}
+      used_(calls_.size(), false) {
+    std::set<uint32_t> threads;
+    for (const CallRecord &call : calls_)
+        threads.insert(call.thread);
+    threads_ = threads.size();
+}
 
 const CallRecord *Replay::takeInOrder(const Request &request, const CallRecord *&expected) {
     expected = next_ < calls_.size() ? &calls_[next_] : nullptr;
@@ -108,7 +114,7 @@ const CallRecord *Replay::takeLeniently(const Request &request, const CallRecord
 }
 
 Reply Replay::answer(const Request &request) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     ++requests_;
     const CallRecord *other = nullptr;
     const CallRecord *recorded =
@@ -123,18 +129,73 @@ Reply Replay::answer(const Request &request) {
         reply.result = DLN_RES_FAIL;
         if (mismatches_++ == 0)
             firstMismatchSeq_ = other != nullptr && mode_ == Mode::Strict ? other->seq : 0;
-        reportMismatch(request, other);
+        if (mismatches_ <= kMaxReported)
+            reportMismatch(request, other);
+        if (mismatches_ == kMaxReported)
+            report_("replay: further mismatches are counted, not shown (the summary gives "
+                    "their number)");
     }
     reply.call = request.call;
     if (usedCount_ == calls_.size() && !reportedEnd_) {
         reportedEnd_ = true;
         report_("replay: the recording has been played to its end; " + summaryLocked());
     }
+    if (recorded == nullptr && onMismatch_) {
+        auto hook = onMismatch_;
+        lock.unlock();
+        hook();
+    }
     return reply;
+}
+
+bool Replay::anyMismatch() const {
+    std::lock_guard lock(mutex_);
+    return mismatches_ + earlierMismatches_ > 0;
+}
+
+void Replay::onMismatch(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    onMismatch_ = std::move(hook);
+}
+
+void Replay::restart() {
+    std::lock_guard lock(mutex_);
+    report_("replay: starting the recording again for a new client; the last pass: " +
+            summaryLocked());
+    earlierMismatches_ += mismatches_;
+    used_.assign(calls_.size(), false);
+    usedCount_ = next_ = 0;
+    requests_ = matched_ = matchedInOrder_ = reused_ = mismatches_ = firstMismatchSeq_ = 0;
+    reportedEnd_ = false;
+}
+
+std::string Replay::describeDevices() const {
+    std::set<uint8_t> i2c, spiLines;
+    bool spi = false;
+    for (const CallRecord &call : calls_) {
+        dln::wire::Call kind = call.request.call;
+        if (kind == dln::wire::Call::I2cWrite || kind == dln::wire::Call::I2cRead)
+            i2c.insert(call.request.address);
+        if (kind == dln::wire::Call::SpiSetSS)
+            spiLines.insert(call.request.address);
+        spi = spi || kind == dln::wire::Call::SpiReadWrite;
+    }
+    std::string text;
+    for (uint8_t address : i2c)
+        text += (text.empty() ? "i2c " : ", ") + Number(address, true);
+    if (spi) {
+        text += text.empty() ? "spi" : "; spi";
+        for (uint8_t mask : spiLines)
+            text += (mask == *spiLines.begin() ? " ss " : ", ") + Number(mask, true);
+    }
+    return text.empty() ? "no device calls" : text;
 }
 
 void Replay::reportMismatch(const Request &request, const CallRecord *recorded) {
     std::string thisRequest = "request " + std::to_string(requests_);
+    std::string thread = recorded != nullptr && threads_ > 1
+                             ? ", recorded by thread " + std::to_string(recorded->thread)
+                             : std::string();
     std::string text;
     if (mode_ == Mode::Lenient)
         text = "replay: " + thisRequest + " is like no recorded call; it fails with 0x4F\n" +
@@ -146,12 +207,16 @@ void Replay::reportMismatch(const Request &request, const CallRecord *recorded) 
                " came after the end of the recording; it fails with 0x4F\n  recorded: (nothing)";
     else
         text = "replay: mismatch at recorded call " + std::to_string(recorded->seq) + " (" +
-               thisRequest +
-               " of this run); it fails with 0x4F\n  recorded: " + Describe(recorded->request);
+               thisRequest + " of this run" + thread +
+               "); it fails with 0x4F\n  recorded: " + Describe(recorded->request);
     text.append("\n  came:     ").append(Describe(request));
     if (recorded != nullptr && recorded->request.data != request.data)
         text.append("\n").append(
             BytesSideBySide("bytes sent", recorded->request.data, request.data));
+    if (mode_ == Mode::Strict && threads_ > 1)
+        text += "\n  the recording interleaves the calls of " + std::to_string(threads_) +
+                " threads, whose order may differ from run to run: --replay-lenient answers "
+                "by call and arguments whatever the order";
     report_(text);
 }
 

@@ -11,6 +11,9 @@
 //
 // Handles: an open answers with the handle that was recorded, so later requests carry the
 // recorded handles whatever the recording process and this one numbered their own.
+// Reports: each mismatch names the recorded call's thread; where the recording's threads
+// interleave, it suggests the lenient mode. The first kMaxReported mismatches are shown in
+// full, later ones only counted.
 // Thread-safe: every connection of a server may share one replay.
 #pragma once
 
@@ -27,6 +30,7 @@ enum class Mode { Strict, Lenient };
 
 class Replay {
   public:
+    static constexpr uint64_t kMaxReported = 10;
     using Report = std::function<void(const std::string &text)>;
     // recording: every call of the file (those our dln answers itself are left out here).
     // report receives each mismatch (several lines, no final newline) and the line saying
@@ -39,6 +43,14 @@ class Replay {
     // mismatched and how many recorded calls were never asked for.
     std::string summary() const;
     bool allMatched() const; // every recorded call answered, no mismatch
+    // Whether any request mismatched, in this pass or an earlier one.
+    bool anyMismatch() const;
+    // Called (outside the lock) after each mismatch.
+    void onMismatch(std::function<void()> hook);
+    // Starts the recording again from its first call; reports how the last pass ended.
+    void restart();
+    // The devices the recording's calls reach: "i2c 0x29, 0x30; spi ss 0x01".
+    std::string describeDevices() const;
 
   private:
     const dln::record::CallRecord *takeInOrder(const dln::wire::Request &request,
@@ -52,6 +64,9 @@ class Replay {
     mutable std::mutex mutex_;
     const Mode mode_;
     const Report report_;
+    std::function<void()> onMismatch_;
+    size_t threads_ = 0;                         // threads that made the calls
+    uint64_t earlierMismatches_ = 0;             // in passes before restart()
     std::vector<dln::record::CallRecord> calls_; // those that reach the server
     std::vector<bool> used_;
     size_t usedCount_ = 0;

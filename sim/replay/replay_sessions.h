@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dlnsim/server.h"
+#include "recording_file.h"
 #include "replay.h"
 
 #include <memory>
@@ -10,11 +11,14 @@
 
 namespace dlnsim::replay {
 
-// Throws std::runtime_error naming the file, the line and the problem.
-std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode);
+// Throws std::runtime_error naming the file, the line and the problem (ReadCancelled when
+// options.cancelled stopped the reading). Warnings go to standard error, one line each.
+std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode,
+                                   const ReadOptions &options = {});
 
 // Sessions for the server: every connection answered from the one replay, so calls that a
-// program spreads over several connections still meet the recording in order.
-Server::NewSession ReplaySessions(std::shared_ptr<Replay> replay);
+// program spreads over several connections still meet the recording in order. With loop, a
+// connection arriving while no other is open starts the recording again (once it was begun).
+Server::NewSession ReplaySessions(std::shared_ptr<Replay> replay, bool loop = false);
 
 } // namespace dlnsim::replay

@@ -59,6 +59,31 @@ class RegisterModel {
     std::string conflict_;
 };
 
+// What a line's transfers show of a serial EEPROM: its identification answer (0x9F) and
+// page programs (0x02), the two that no other device of ours answers.
+struct EepromSigns {
+    std::vector<uint8_t> id; // manufacturer, type, capacity code
+    uint64_t pagePrograms = 0;
+
+    void transfer(const std::vector<uint8_t> &sent, const std::vector<uint8_t> &received) {
+        if (sent.size() >= 4 && sent[0] == 0x9F && received.size() >= 4)
+            id.assign(received.begin() + 1, received.begin() + 4);
+        if (sent.size() >= 5 && sent[0] == 0x02)
+            ++pagePrograms;
+    }
+    bool seen() const { return !id.empty() && pagePrograms > 0; }
+    json entry(uint8_t line) const {
+        json eeprom = {{"ss", line}, {"model", "eeprom"}, {"id", id}};
+        // The capacity code is the size's power of two on the chips that follow the JEDEC
+        // convention; others keep the model's default.
+        if (id[2] >= 10 && id[2] <= 24)
+            eeprom["size"] = 1u << id[2];
+        eeprom["comment"] = "identification and page programs seen in the recording; its "
+                            "memory starts erased";
+        return eeprom;
+    }
+};
+
 } // namespace
 
 SeededScenario SeedScenario(const std::vector<CallRecord> &recording,
@@ -68,6 +93,7 @@ SeededScenario SeedScenario(const std::vector<CallRecord> &recording,
     std::map<uint8_t, RegisterModel> devices; // by 7-bit address, port 0 only
     std::map<uint8_t, uint64_t> spiTransfers; // by slave-select line
     std::map<uint8_t, bool> spiLoopback;      // every transfer came back as sent
+    std::map<uint8_t, EepromSigns> eeproms;   // by slave-select line
     uint8_t ssMask = 0xFE;                    // line 0 selected at power-on
     uint64_t otherPorts = 0;
     for (const CallRecord &call : recording) {
@@ -123,6 +149,7 @@ SeededScenario SeedScenario(const std::vector<CallRecord> &recording,
                     ++spiTransfers[line];
                     spiLoopback.try_emplace(line, true);
                     spiLoopback[line] = spiLoopback[line] && reply.data == request.data;
+                    eeproms[line].transfer(request.data, reply.data);
                     break;
                 }
             break;
@@ -154,11 +181,15 @@ SeededScenario SeedScenario(const std::vector<CallRecord> &recording,
             scenario["spi"].push_back({{"ss", line}, {"model", "loopback"}});
             continue;
         }
+        if (eeproms[line].seen()) {
+            scenario["spi"].push_back(eeproms[line].entry(line));
+            continue;
+        }
         seeded.notes.push_back("SPI line " + std::to_string(line) +
                                ": left out: " + std::to_string(transfers) +
                                " transfers that a loopback would not answer; no SPI device "
-                               "but the loopback can be seeded from its traffic (the EEPROM "
-                               "model takes its size and id in the scenario)");
+                               "but the loopback and an EEPROM (identified, with page programs) "
+                               "can be seeded from its traffic");
     }
     if (otherPorts > 0)
         seeded.notes.push_back(std::to_string(otherPorts) +

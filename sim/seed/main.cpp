@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 int main(int argc, char **argv) {
     if (argc < 2 || argc > 3 || std::string(argv[1]) == "--help") {
@@ -21,7 +22,12 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        auto recording = dlnsim::replay::ReadRecordingFile(argv[1]);
+        std::vector<std::string> warnings;
+        dlnsim::replay::ReadOptions reading;
+        reading.warnings = &warnings;
+        auto recording = dlnsim::replay::ReadRecordingFile(argv[1], reading);
+        for (const std::string &warning : warnings)
+            std::fprintf(stderr, "dln-seed-scenario: %s\n", warning.c_str());
         auto seeded = dlnsim::replay::SeedScenario(recording, argv[1]);
         std::string text = seeded.scenario.dump(2) + "\n";
         if (argc == 3) {

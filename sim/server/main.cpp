@@ -3,7 +3,9 @@
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
 //           [--http PORT] [--http-public]
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
+//           [--replay-stop] [--replay-loop]
 //
+// A replay exits with 1 when any request mismatched the recording.
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
 // also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
 // has no live page and refuses --http.
@@ -32,6 +34,9 @@ struct Options {
     std::string trace;
     std::string replay;
     bool lenient = false;
+    bool replayStop = false; // stop at the first mismatch
+    bool replayLoop = false; // a new first client starts the recording again
+    bool verbose = false;
     int http = -1; // the live page's port; -1: no page
     bool httpPublic = false;
     size_t maxClients = dlnsim::Server::kDefaultMaxClients;
@@ -55,14 +60,18 @@ struct Options {
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
                  "               [--trace FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
                  "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
-                 "               [--replay-lenient]\n"
+                 "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
                  "  --trace FILE      write one line per adapter call to FILE\n" DLNSIM_HTTP_HELP
-                 "  --replay FILE     answer from a recording of the recording dln, in order\n"
-                 "  --replay-lenient  answer by call and arguments, whatever the order\n",
+                 "  --verbose         also say when each client disconnects\n"
+                 "  --replay FILE     answer from a recording of the recording dln, in order;\n"
+                 "                    exits with 1 when a request mismatched\n"
+                 "  --replay-lenient  answer by call and arguments, whatever the order\n"
+                 "  --replay-stop     stop at the first mismatch\n"
+                 "  --replay-loop     start the recording again for each new first client\n",
                  problem);
     std::exit(status);
 }
@@ -74,11 +83,14 @@ Options Parse(int argc, char **argv) {
         if (option == "--help" || option == "-h")
             Usage("simulated DLN adapter server", 0);
         // The options without a value.
-        if (option == "--replay-lenient" || option == "--http-public") {
-            if (option == "--replay-lenient")
-                options.lenient = true;
-            else
-                options.httpPublic = true;
+        bool *flag = option == "--replay-lenient" ? &options.lenient
+                     : option == "--http-public"  ? &options.httpPublic
+                     : option == "--replay-stop"  ? &options.replayStop
+                     : option == "--replay-loop"  ? &options.replayLoop
+                     : option == "--verbose"      ? &options.verbose
+                                                  : nullptr;
+        if (flag != nullptr) {
+            *flag = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -111,8 +123,8 @@ Options Parse(int argc, char **argv) {
             Usage(("unknown option " + option).c_str());
         }
     }
-    if (options.lenient && options.replay.empty())
-        Usage("--replay-lenient needs --replay FILE");
+    if ((options.lenient || options.replayStop || options.replayLoop) && options.replay.empty())
+        Usage("--replay-lenient, --replay-stop and --replay-loop need --replay FILE");
     if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
         Usage("a replay answers from its recording: no --scenario or --trace with --replay");
     if (!options.replay.empty() && options.http >= 0)
@@ -158,14 +170,28 @@ int main(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
+    int signal = 0;
+    stopSignals.async_wait([&signal](const asio::error_code &error, int number) {
+        if (!error)
+            signal = number;
+    });
+
     std::shared_ptr<dlnsim::Simulator> sim;
     std::shared_ptr<dlnsim::replay::Replay> replay;
     std::vector<std::string> notices;
     try {
-        if (!options.replay.empty())
-            replay = dlnsim::replay::OpenReplay(options.replay, options.lenient
-                                                                    ? dlnsim::replay::Mode::Lenient
-                                                                    : dlnsim::replay::Mode::Strict);
+        if (!options.replay.empty()) {
+            // A long recording loads for a while: a stop signal ends the loading too.
+            dlnsim::replay::ReadOptions reading;
+            reading.cancelled = [&] {
+                signals.poll();
+                return signal != 0;
+            };
+            replay = dlnsim::replay::OpenReplay(options.replay,
+                                                options.lenient ? dlnsim::replay::Mode::Lenient
+                                                                : dlnsim::replay::Mode::Strict,
+                                                reading);
+        }
         dlnsim::SimBuilder builder =
             options.scenario.empty() ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(),
                                                             dlnsim::kDefaultScenarioName, &notices)
@@ -175,6 +201,10 @@ int main(int argc, char **argv) {
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
         builder.traceLimit(1000);
         sim = builder.build();
+    } catch (const dlnsim::replay::ReadCancelled &e) {
+        std::fprintf(stderr, "dln-sim: stopped on %s while loading %s\n", SignalName(signal),
+                     options.replay.c_str());
+        return 1;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
@@ -183,10 +213,26 @@ int main(int argc, char **argv) {
     for (const std::string &notice : notices)
         std::fprintf(stderr, "dln-sim: %s\n", notice.c_str());
 
-    dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay)
+    // A program's every run connects and disconnects: said only when asked for.
+    bool verbose = options.verbose;
+    auto log = [verbose](const std::string &line) {
+        if (verbose || !line.ends_with(" disconnected")) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            std::fflush(stderr);
+        }
+    };
+    dlnsim::Server server(replay ? dlnsim::replay::ReplaySessions(replay, options.replayLoop)
                                  : dlnsim::Server::NewSession(
                                        [sim] { return std::make_unique<dlnsim::Session>(sim); }),
-                          {}, options.maxClients);
+                          log, options.maxClients);
+    bool stoppedAtMismatch = false;
+    if (replay && options.replayStop)
+        replay->onMismatch([&] {
+            asio::post(signals, [&] {
+                stoppedAtMismatch = true;
+                stopSignals.cancel();
+            });
+        });
     try {
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
@@ -210,8 +256,10 @@ int main(int argc, char **argv) {
         return address.find(':') != std::string::npos ? "[" + address + "]" : address;
     };
     // Scripts wait for "listening"; tests read the port after the last colon.
+    std::string devices =
+        replay ? "the recording's " + replay->describeDevices() : dlnsim::DescribeDevices(*sim);
     std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
-                dlnsim::DescribeDevices(*sim).c_str());
+                devices.c_str());
 #ifdef DLNSIM_LIVE_PAGE
     if (options.http >= 0)
         std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),
@@ -219,16 +267,20 @@ int main(int argc, char **argv) {
 #endif
     std::fflush(stdout);
 
-    int signal = 0;
-    stopSignals.async_wait([&signal](const asio::error_code &, int number) { signal = number; });
-    signals.run();
+    if (signal == 0)
+        signals.run();
 #ifdef DLNSIM_LIVE_PAGE
     page.stop();
 #endif
     server.stop();
     sim->finish();
-    if (replay)
+    if (replay) {
         std::fprintf(stderr, "%s\n", replay->summary().c_str());
+        std::fprintf(stderr, "dln-sim: stopped %s\n",
+                     stoppedAtMismatch ? "at the first mismatch"
+                                       : (std::string("on ") + SignalName(signal)).c_str());
+        return replay->anyMismatch() ? 1 : 0;
+    }
     std::fprintf(stderr, "dln-sim: stopped on %s; %llu calls failed by injected faults\n",
                  SignalName(signal), static_cast<unsigned long long>(sim->injectedFaults()));
     return 0;

@@ -178,9 +178,24 @@ TEST(RecordingFormat, BrokenLinesAreRefusedWithTheirPlace) {
         {"{\"recording\":\"dln calls\",\"version\":2}",
          "run.jsonl:1: not a recording of version 1"},
         {Header() + "[1]", "run.jsonl:2: not a JSON object"},
+        // What was once taken silently.
+        {Header() + "{\"seq\":1,\"seq\":2,\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}",
+         "run.jsonl:2: \"seq\" is given twice"},
+        {Header() + "{\"seq\":2,\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}\n" +
+             "{\"seq\":2,\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}",
+         "run.jsonl:3: DlnCloseHandle: \"seq\" 2 after 2: given twice"},
+        {Header() + "{\"seq\":5,\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}\n" +
+             "{\"seq\":4,\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}",
+         "run.jsonl:3: DlnCloseHandle: \"seq\" 4 after 5: out of order"},
+        {Header() + "{\"seq\":1,\"call\":\"DlnOpenDevice\",\"deviceNumber\":0,\"result\":0," +
+             "\"handle\":4294967295}",
+         "run.jsonl:2: DlnOpenDevice: \"handle\" is above 65535 (handles are 16 bits)"},
+        {"{\"recording\":\"dln calls\",\"version\":\"1\"}",
+         "run.jsonl:1: not a recording of version 1"},
+        {Header() + std::string(3 << 20, '\0'), "run.jsonl:2: a line longer than 1 MiB"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.text.substr(0, 300));
         try {
             Read(c.text);
             ADD_FAILURE() << "accepted";
@@ -188,4 +203,54 @@ TEST(RecordingFormat, BrokenLinesAreRefusedWithTheirPlace) {
             EXPECT_EQ(std::string(e.what()).substr(0, c.message.size()), c.message);
         }
     }
+}
+
+TEST(RecordingFormat, ACutLastLineAndCallsOnUnopenedHandlesAreWarnedAbout) {
+    const std::string close = "{\"seq\":1,\"call\":\"DlnCloseHandle\",\"handle\":9,\"result\":0}\n";
+    struct Case {
+        std::string text;
+        size_t calls;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        // Killed while writing: the half line is left out, the rest replays.
+        {Header() + close + "{\"seq\":2,\"call\":\"DlnI2cMas",
+         1,
+         {"run.jsonl:3: the last line is cut off; it is left out",
+          "run.jsonl:2: 1 call on handles (9) that no DlnOpenDevice of the recording returned; "
+          "a server never sees them"}},
+        // A broken line with its newline was written whole: refused, not skipped.
+        {Header() + "{\"seq\":2,\"call\":\"DlnI2cMas\n", 0, {"refused"}},
+        {Header() + "{\"seq\":1,\"call\":\"DlnOpenDevice\",\"deviceNumber\":0,\"result\":0," +
+             "\"handle\":9}\n" +
+             "{\"seq\":2,\"call\":\"DlnCloseHandle\",\"handle\":9,\"result\":0}\n",
+         2,
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> warnings;
+        std::istringstream in(c.text);
+        dlnsim::replay::ReadOptions options;
+        options.warnings = &warnings;
+        try {
+            EXPECT_EQ(dlnsim::replay::ReadRecording(in, "run.jsonl", options).size(), c.calls);
+        } catch (const std::runtime_error &e) {
+            warnings.push_back("refused");
+        }
+        EXPECT_EQ(warnings, c.warnings);
+    }
+}
+
+TEST(RecordingFormat, ReadingStopsWhenCancelled) {
+    std::string text = Header();
+    for (int i = 1; i <= 10000; ++i)
+        text += "{\"seq\":" + std::to_string(i) +
+                ",\"call\":\"DlnCloseHandle\",\"handle\":1,\"result\":0}\n";
+    std::istringstream in(text);
+    int asked = 0;
+    dlnsim::replay::ReadOptions options;
+    options.cancelled = [&asked] { return ++asked == 2; };
+    EXPECT_THROW(dlnsim::replay::ReadRecording(in, "run.jsonl", options),
+                 dlnsim::replay::ReadCancelled);
+    EXPECT_EQ(asked, 2);
 }

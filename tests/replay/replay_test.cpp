@@ -223,3 +223,55 @@ TEST(Replay, LenientNamesTheNearestUnusedCallOfAMismatch) {
                                     "before the first mismatch, 1 mismatched in all; 3 recorded "
                                     "calls never asked for");
 }
+
+TEST(Replay, ThreadsAreNamedAndTheLenientModeSuggestedWhereTheyInterleave) {
+    RecordingBuilder b;
+    b.connect().open(7).write(7, 0x50, {0x10}).read(7, 0x50, {0x01}).write(7, 0x29, {0xC0});
+    for (size_t i = 0; i < b.calls.size(); ++i)
+        b.calls[i].thread = i < 3 ? 1 : 2;
+    ReplayRun run(b.calls, Mode::Strict);
+    run.replay.answer(AsRequest(b.calls[0]));
+    run.replay.answer(AsRequest(b.calls[1]));
+    run.replay.answer(AsRequest(b.calls[2]));
+    // Thread 2's write came before its read: the order of two threads differed.
+    run.replay.answer(AsRequest(b.calls[4]));
+    ASSERT_EQ(run.reports.size(), 1u);
+    EXPECT_EQ(run.reports[0].substr(0, run.reports[0].find('\n')),
+              "replay: mismatch at recorded call 4 (request 4 of this run, recorded by thread 2); "
+              "it fails with 0x4F");
+    EXPECT_NE(run.reports[0].find("the recording interleaves the calls of 2 threads"),
+              std::string::npos);
+    EXPECT_NE(run.reports[0].find("--replay-lenient"), std::string::npos);
+    EXPECT_TRUE(run.replay.anyMismatch());
+    EXPECT_EQ(run.replay.describeDevices(), "i2c 0x29, 0x50");
+}
+
+TEST(Replay, ReportsAreCappedHooksCalledAndARestartPlaysAgain) {
+    RecordingBuilder b;
+    b.connect().open(7);
+    for (int i = 0; i < 30; ++i)
+        b.write(7, 0x50, {static_cast<uint8_t>(i)});
+    ReplayRun run(b.calls, Mode::Strict);
+    int hooked = 0;
+    run.replay.onMismatch([&] { ++hooked; });
+    run.replay.answer(AsRequest(b.calls[0]));
+    run.replay.answer(AsRequest(b.calls[1]));
+    Request wrong = AsRequest(b.calls[2]);
+    wrong.data = {0xEE};
+    for (int i = 0; i < 30; ++i)
+        run.replay.answer(wrong);
+    EXPECT_EQ(hooked, 30);
+    // Ten shown, one line saying that the rest are only counted, and the end of the recording.
+    ASSERT_EQ(run.reports.size(), Replay::kMaxReported + 2);
+    EXPECT_EQ(run.reports[Replay::kMaxReported].rfind("replay: further mismatches are counted", 0),
+              0u);
+    EXPECT_NE(run.replay.summary().find("30 mismatched in all"), std::string::npos);
+
+    run.replay.restart();
+    EXPECT_EQ(run.reports.back().rfind("replay: starting the recording again", 0), 0u);
+    for (const CallRecord &call : b.calls)
+        EXPECT_EQ(run.replay.answer(AsRequest(call)).result, call.reply.result);
+    EXPECT_TRUE(run.replay.allMatched()) << run.replay.summary();
+    // The earlier pass's mismatches still count for the exit status.
+    EXPECT_TRUE(run.replay.anyMismatch());
+}

@@ -59,3 +59,25 @@ TEST(ScenarioSeed, RegisterDevicesHoldTheValuesReadBeforeTheProgramWroteThem) {
                                "it held or was written last; its values change by themselves");
     EXPECT_EQ(seeded.notes[1].substr(0, 43), "SPI line 0: left out: 1 transfers that a lo");
 }
+
+// An EEPROM shows itself by its identification answer and page programs; the identification
+// alone (a loopback would echo 0x9F) or page programs alone are not enough.
+TEST(ScenarioSeed, AnIdentifiedEepromWithPageProgramsIsKept) {
+    std::vector<uint8_t> program = {0x02, 0x00, 0x01, 0x00, 0xAB, 0xCD};
+    std::vector<CallRecord> recording = {
+        Make(Call::SpiSetSS, 0xFE, {}, {}), // line 0
+        Make(Call::SpiReadWrite, 0, {0x9F, 0, 0, 0}, {0xFF, 0xC2, 0x20, 0x11}),
+        Make(Call::SpiReadWrite, 0, {0x06}, {0xFF}),
+        Make(Call::SpiReadWrite, 0, program, std::vector<uint8_t>(program.size(), 0xFF)),
+        Make(Call::SpiSetSS, 0xFB, {}, {}), // line 2: identified, never programmed
+        Make(Call::SpiReadWrite, 0, {0x9F, 0, 0, 0}, {0xFF, 0xC2, 0x20, 0x11}),
+    };
+    auto seeded = dlnsim::replay::SeedScenario(recording, "run.jsonl");
+    ASSERT_EQ(seeded.scenario["spi"].size(), 1u);
+    json eeprom = seeded.scenario["spi"][0];
+    eeprom.erase("comment");
+    EXPECT_EQ(eeprom, json::parse(R"({"ss": 0, "model": "eeprom", "id": [194, 32, 17],
+                                      "size": 131072})"));
+    ASSERT_EQ(seeded.notes.size(), 1u);
+    EXPECT_EQ(seeded.notes[0].substr(0, 22), "SPI line 2: left out: ");
+}

@@ -4,6 +4,7 @@
 #   SOURCE_DIR       java/ of the source tree
 #   API_CLASSES      the compiled I2C_DLN and i2cdln classes
 #   KIT_CLASSES      the compiled i2cdln.sim classes
+#   JUNIT            the JUnit 5 standalone jar, which the kit's Javadoc links against
 #   DLN_LIBRARY, I2C_DLN_LIBRARY   libdln.so and libI2C_DLN.so
 #   WINDOWS_BIN      the cross-build's bin folder; its DLLs go in when both are there
 #   OUT_DIR          where the jars go
@@ -42,18 +43,23 @@ set(sources_jar ${OUT_DIR}/i2cdln-${VERSION}-sources.jar)
 file(REMOVE ${sources_jar})
 run(${JAR} --create --file ${sources_jar} -C ${SOURCE_DIR} I2C_DLN.java -C ${SOURCE_DIR}/api i2cdln)
 
-set(doc ${OUT_DIR}/javadoc)
-file(REMOVE_RECURSE ${doc})
-execute_process(COMMAND ${JAVADOC} -Xdoclint:all -quiet -d ${doc} -sourcepath ${SOURCE_DIR}/api
-                        -subpackages i2cdln
-                RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
-file(WRITE ${OUT_DIR}/javadoc.log "${log}")
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "javadoc failed:\n${log}")
-endif()
-set(javadoc_jar ${OUT_DIR}/i2cdln-${VERSION}-javadoc.jar)
-file(REMOVE ${javadoc_jar})
-run(${JAR} --create --file ${javadoc_jar} -C ${doc} .)
+# The Javadoc of sources_dir's packages into a jar; what javadoc said is added to the log.
+file(WRITE ${OUT_DIR}/javadoc.log "")
+function(javadoc_jar sources_dir class_path jar_name)
+  set(doc ${OUT_DIR}/javadoc)
+  file(REMOVE_RECURSE ${doc})
+  execute_process(COMMAND ${JAVADOC} -Xdoclint:all -quiet -d ${doc} -sourcepath ${sources_dir}
+                          -cp ${class_path} -subpackages i2cdln
+                  RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
+  file(APPEND ${OUT_DIR}/javadoc.log "${log}")
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "javadoc failed:\n${log}")
+  endif()
+  file(REMOVE ${OUT_DIR}/${jar_name})
+  run(${JAR} --create --file ${OUT_DIR}/${jar_name} -C ${doc} .)
+  file(REMOVE_RECURSE ${doc})
+endfunction()
+javadoc_jar(${SOURCE_DIR}/api ${API_CLASSES} i2cdln-${VERSION}-javadoc.jar)
 
 file(WRITE ${stage}/KIT.MF "Automatic-Module-Name: i2cdln.sim\n"
                            "Implementation-Title: I2C_DLN simulator test kit\n"
@@ -61,4 +67,8 @@ file(WRITE ${stage}/KIT.MF "Automatic-Module-Name: i2cdln.sim\n"
 set(kit_jar ${OUT_DIR}/i2cdln-sim-${VERSION}.jar)
 file(REMOVE ${kit_jar})
 run(${JAR} --create --file ${kit_jar} --manifest ${stage}/KIT.MF -C ${KIT_CLASSES} .)
+set(kit_sources_jar ${OUT_DIR}/i2cdln-sim-${VERSION}-sources.jar)
+file(REMOVE ${kit_sources_jar})
+run(${JAR} --create --file ${kit_sources_jar} -C ${SOURCE_DIR}/kit i2cdln)
+javadoc_jar(${SOURCE_DIR}/kit ${JUNIT} i2cdln-sim-${VERSION}-javadoc.jar)
 file(REMOVE_RECURSE ${stage})

@@ -4,7 +4,10 @@ byte every 3 s) and 50 event streams connected, /api/state still answers at once
 naming another Host, from another Origin, or with a 30 MB body are refused; dln-sim's memory
 grows little; Ctrl-C stops it within a second with all of them connected.
 Usage: live_page_load_test.py DLN_SIM"""
-import os, re, signal, socket, subprocess, sys, threading, time, urllib.error, urllib.request
+import os, signal, socket, subprocess, sys, threading, time, urllib.error, urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import live_page_sim  # noqa: E402
 
 dln_sim = sys.argv[1]
 failures = []
@@ -23,16 +26,7 @@ def rss_kb(pid):
     return 0
 
 
-sim = subprocess.Popen([dln_sim, "--port", "0", "--http", "0"], stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, text=True)
-port = None
-for line in sim.stdout:
-    found = re.search(r"live page on http://127\.0\.0\.1:(\d+)/", line)
-    if found:
-        port = int(found.group(1))
-        break
-if port is None:
-    sys.exit("dln-sim did not start")
+sim, port = live_page_sim.start(dln_sim)
 base = "http://127.0.0.1:%d" % port
 
 

@@ -1,9 +1,12 @@
 #!/usr/bin/python3
 """Many tabs of the live page in headless Chromium: 10 tabs each show data, and each is left
 for another page and brought back (the back/forward cache) 10 times, showing live data again
-every time; a page that left closes its stream, so the tabs never run out of them.
+every time; a page polls one request at a time and stops when left, so no tab starves.
 Usage: live_page_tabs_test.py SOURCE_DIR DLN_SIM"""
-import re, subprocess, sys, tempfile, time
+import os, subprocess, sys, tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import live_page_sim  # noqa: E402
 
 source_dir, dln_sim = sys.argv[1], sys.argv[2]
 subprocess.run([source_dir + "/scripts/install-packages.sh", "chromium", "chromium-driver",
@@ -14,16 +17,8 @@ from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 TABS, ROUNDS = 10, 10
 
-sim = subprocess.Popen([dln_sim, "--port", "0", "--http", "0"], stdout=subprocess.PIPE,
-                       stderr=subprocess.DEVNULL, text=True)
-url = None
-for line in sim.stdout:
-    found = re.search(r"live page on (http://\S+)", line)
-    if found:
-        url = found.group(1)
-        break
-if url is None:
-    sys.exit("dln-sim did not start")
+sim, port = live_page_sim.start(dln_sim)
+url = "http://127.0.0.1:%d/" % port
 
 profile = tempfile.TemporaryDirectory()
 options = webdriver.ChromeOptions()

@@ -113,6 +113,7 @@ check(worst < 2.0, "/api/state answers within 2 s (%.3f s)" % worst)
 after_kb = rss_kb(sim.pid)
 print("measured: dln-sim memory %d kB before, %d kB after" % (before_kb, after_kb))
 check(after_kb - before_kb < 40 * 1024, "memory grew by less than 40 MB")
+check(after_kb < 50 * 1024, "dln-sim holds less than 50 MB")
 
 start = time.monotonic()
 sim.send_signal(signal.SIGINT)

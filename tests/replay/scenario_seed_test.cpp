@@ -1,6 +1,7 @@
 // Seeding a scenario from a recording: what a register device can answer becomes its
 // registers; a device whose values change by themselves, and SPI traffic other than a
 // loopback's, is left out with a note.
+#include "dlnsim/scenario.h"
 #include "scenario_seed.h"
 
 #include <gtest/gtest.h>
@@ -80,4 +81,6 @@ TEST(ScenarioSeed, AnIdentifiedEepromWithPageProgramsIsKept) {
                                       "size": 131072})"));
     ASSERT_EQ(seeded.notes.size(), 1u);
     EXPECT_EQ(seeded.notes[0].substr(0, 22), "SPI line 2: left out: ");
+    // dln-sim takes what was seeded.
+    EXPECT_NO_THROW(dlnsim::LoadScenario(seeded.scenario.dump(), "seeded.json").build());
 }

@@ -9,9 +9,11 @@ set -euo pipefail
 source_dir=$1
 build=$2
 java=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}/bin/java
+# Debian's Python, which python3-selenium serves, whatever other python3 comes first on PATH.
+python=/usr/bin/python3
 
 browser_ready() {
-    command -v chromium && command -v chromedriver && python3 -c "import selenium"
+    command -v chromium && command -v chromedriver && "$python" -c "import selenium"
 } >/dev/null 2>&1
 if ! browser_ready; then
     "$source_dir/scripts/install-packages.sh" chromium chromium-driver python3-selenium || true
@@ -29,21 +31,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$build/bin/dln-sim" --http 0 >"$work/sim.log" 2>&1 &
+# Free ports for the adapter server and the page: the Java calls reach it through DLN_SERVER.
+"$build/bin/dln-sim" --port 0 --http 0 >"$work/sim.log" 2>&1 &
 sim=$!
 for _ in $(seq 600); do # up to 60 s, for a loaded machine
-    grep -q "live page on" "$work/sim.log" && break
+    grep -q "listening" "$work/sim.log" && grep -q "live page on" "$work/sim.log" && break
     kill -0 "$sim" 2>/dev/null || { cat "$work/sim.log"; exit 1; }
     sleep 0.1
 done
 page=$(sed -n 's/^dln-sim: live page on \(http:[^ ]*\)$/\1/p' "$work/sim.log")
-[ -n "$page" ] || { echo "FAIL: no live page line"; cat "$work/sim.log"; exit 1; }
-echo "page at $page"
+port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/sim.log")
+if [ -z "$page" ] || [ -z "$port" ]; then
+    echo "FAIL: no live page or port line"
+    cat "$work/sim.log"
+    exit 1
+fi
+echo "page at $page, adapter server on port $port"
 
-"$java" -Djava.library.path="$build/lib" -cp "$build/java/classes" LivePageRun "$page" \
-    >"$work/java.log" 2>&1 || { cat "$work/java.log"; echo "FAIL: the Java calls"; exit 1; }
+DLN_SERVER=$port "$java" -Djava.library.path="$build/lib" -cp "$build/java/classes" \
+    LivePageRun "$page" >"$work/java.log" 2>&1 ||
+    { cat "$work/java.log"; echo "FAIL: the Java calls"; exit 1; }
 grep -E "^(ok|FAILED)" "$work/java.log"
 
 # Chromium, driven by chromedriver, waits for each value the calls set to show on the page.
-timeout 240 python3 "$source_dir/tests/scripts/live_page_check.py" "$page" "$work" ||
+timeout 240 "$python" "$source_dir/tests/scripts/live_page_check.py" "$page" "$work" ||
     { echo "FAIL: the page in Chromium"; exit 1; }

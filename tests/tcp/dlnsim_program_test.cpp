@@ -51,7 +51,7 @@ class Program {
         close(fd_);
     }
     // The next line of output, waiting up to timeoutMs; empty at the end or on time-out.
-    std::string line(int timeoutMs = kPatienceSeconds * 1000) {
+    std::string line(int timeoutMs = static_cast<int>(kPatienceSeconds * 1000)) {
         Stopwatch watch;
         for (;;) {
             auto end = buffer_.find('\n');

@@ -227,8 +227,9 @@ TEST_F(TcpTest, ClientsBeyondTheLimitAreRefusedAtOnce) {
         return fd;
     };
     int first = rawClient(), second = rawClient();
-    EXPECT_LT(FastestOfThree([&] { EXPECT_EQ(DlnConnect(kLoopback, port), DLN_RES_NOT_CONNECTED); }),
-              0.5);
+    EXPECT_LT(
+        FastestOfThree([&] { EXPECT_EQ(DlnConnect(kLoopback, port), DLN_RES_NOT_CONNECTED); }),
+        0.5);
     auto refusals = [&] {
         int count = 0;
         for (const auto &line : log())

@@ -54,7 +54,8 @@ template <class Wait> bool CheckWaits(const char *name, Wait wait) {
         ok = false;
     }
     if (mean >= kMeanBelowMs) {
-        std::printf("FAIL: in every round the waits lasted %.1f ms or more on average\n", kMeanBelowMs);
+        std::printf("FAIL: in every round the waits lasted %.1f ms or more on average\n",
+                    kMeanBelowMs);
         ok = false;
     }
     return ok;

@@ -239,8 +239,8 @@ TEST_F(TcpTest, ClientsBeyondTheLimitAreRefusedAtOnce) {
     };
     EXPECT_EQ(refusals(), 3) << ::testing::PrintToString(log());
 
-    close(first);
-    for (Stopwatch watch; log().size() < 4 && watch.seconds() < kPatienceSeconds;) // the end
+    close(first); // and waits until the server has noticed the end
+    for (Stopwatch watch; log().size() < 4 && watch.seconds() < kPatienceSeconds;)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(DlnConnect(kLoopback, port), DLN_RES_SUCCESS);
     EXPECT_EQ(DlnDisconnect(kLoopback, port), DLN_RES_SUCCESS);

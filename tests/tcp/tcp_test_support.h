@@ -1,4 +1,5 @@
-// Small helpers of the TCP tests: a scripted fake server and a stopwatch.
+// Small helpers of the TCP tests: a scripted fake server, a stopwatch, the fastest of three
+// timed runs and how long a condition is waited for.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the given Debian packages that are not installed yet (as root or through sudo).
 # Usage: scripts/install-packages.sh PACKAGE...
+# Another apt-get at work (a test installing its tools beside another) is waited for, not failed.
 set -euo pipefail
 missing=()
 for package in "$@"; do
@@ -11,5 +12,7 @@ done
 echo "Installing missing packages: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -qq -o DPkg::Lock::Timeout=900)
+# The package lists' lock is not waited for: when another apt-get holds it, it is updating them.
+"${apt[@]}" update || echo "apt-get update failed; installing from the package lists at hand"
+"${apt[@]}" install -y "${missing[@]}" >/dev/null

@@ -33,7 +33,7 @@ page=()
 [ "${DEMO_HTTP:-0}" = 1 ] && page=(--http "${DEMO_HTTP_PORT:-8080}")
 "$build/bin/dln-sim" --port "$port" "${page[@]}" >"$log" 2>&1 &
 sim=$!
-for _ in $(seq 100); do
+for _ in $(seq 600); do # up to 60 s, for a loaded machine
     grep -q listening "$log" && break
     kill -0 "$sim" 2>/dev/null || { cat "$log"; exit 1; }
     sleep 0.1

@@ -58,7 +58,8 @@ public class ExamplesTest {
         Run run;
         int injected = -1;
         try (SimServer sim = SimServer.start(scenario, null)) {
-            run = example("examples.Patrol", "11");
+            // Past the wall's return at 15 s of the simulator's time, however late it started.
+            run = example("examples.Patrol", "17");
             sim.stop();
             for (String line : sim.output()) {
                 Matcher m = INJECTED.matcher(line);
@@ -87,8 +88,9 @@ public class ExamplesTest {
             }
         }
         assertEquals("RSR", phases.toString(), run.stdout());
-        // 11 s of a 100 ms loop, which the 300 ms ultrasonic calls in their thread do not stall.
-        assertTrue(turns >= 70, turns + " turns of the loop");
+        // 17 s of a 100 ms loop at a fixed rate, which the 300 ms ultrasonic calls in their
+        // thread do not stall: stalled, it would make fewer than 60.
+        assertTrue(turns >= 110, turns + " turns of the loop");
         assertTrue(run.stdout().split("ultrasonic=150 cm", -1).length > 5, "too few sonar lines");
         // Measurements failed; the loop carried on and ranged again afterwards.
         Matcher failure = Pattern.compile(

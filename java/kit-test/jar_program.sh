@@ -25,8 +25,9 @@ Fail() {
 # A port of its own: dln-sim picks a free one and names it.
 "$dlnsim" --port 0 --trace "$work/trace.txt" >"$work/sim.log" 2>&1 &
 sim=$!
-for _ in $(seq 100); do
+for _ in $(seq 600); do # up to 60 s, for a loaded machine
     grep -q listening "$work/sim.log" && break
+    kill -0 "$sim" 2>/dev/null || break
     sleep 0.1
 done
 port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/sim.log")

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The README's install command puts the jar, its sources and its Javadoc into a local Maven
 # repository (a temporary one here), offline: the install plugin comes from Debian's Maven
-# repository through a file mirror. Exits 77 when mvn or Debian's install plugin is missing.
+# repository through a file mirror. Installs mvn and Debian's install plugin when missing;
+# exits 77 only when they cannot be installed.
 # Usage: maven_install.sh JAR POM
 set -euo pipefail
 jar=$1 pom=$2
 debian_repo=/usr/share/maven-repo
 plugin_dir=$debian_repo/org/apache/maven/plugins/maven-install-plugin
-if ! command -v mvn >/dev/null || ! ls -d "$plugin_dir"/3.* >/dev/null 2>&1; then
-    echo "SKIPPED: needs mvn and Debian's libmaven-install-plugin-java"
-    exit 77
+maven_ready() { command -v mvn && ls -d "$plugin_dir"/3.*; } >/dev/null 2>&1
+if ! maven_ready; then
+    "$(dirname "$0")/../../scripts/install-packages.sh" maven libmaven-install-plugin-java || true
+    maven_ready || {
+        echo "SKIPPED: maven and libmaven-install-plugin-java cannot be installed"
+        exit 77
+    }
 fi
 plugin=$(basename "$(ls -d "$plugin_dir"/3.* | sort -V | tail -1)")
 work=$(mktemp -d)

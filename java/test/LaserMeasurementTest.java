@@ -78,11 +78,12 @@ public class LaserMeasurementTest {
             assertTrue(Math.abs(range - 412) <= 3, "range " + range + " is not 412 +- 3 mm");
         }
         // About 34 ms of measurement, plus the round trips of polling: the fastest of the three
-        // shows it; a busy machine may delay one, never by much.
+        // shows it. A busy machine may delay any one, but none waits out the driver's polling
+        // time-out of 2000 polls.
         List<Long> millis = run.reported("millis").stream().map(Long::parseLong).toList();
         assertTrue(millis.stream().min(Long::compare).orElseThrow() <= 34 + 20,
                 "operation 2 took " + millis + " ms");
-        assertTrue(millis.stream().allMatch(ms -> ms <= 34 + 200),
+        assertTrue(millis.stream().allMatch(ms -> ms < 2000),
                 "operation 2 took " + millis + " ms");
     }
 
@@ -98,12 +99,13 @@ public class LaserMeasurementTest {
         NativeRun run = runAgainst("laser_moving.json");
         List<String> ranges = run.reported("range");
         assertEquals(3, ranges.size());
-        // 200 mm per second: each 250 ms pause moves the target 50 mm or more farther, and the
-        // noise takes at most 4 mm of that away.
+        // 60 mm per second for 20 s from the simulator's start, which leaves a loaded machine
+        // time to start the JVM and calibrate: each 250 ms pause (or longer) moves the target
+        // 15 mm or more farther, and noise and rounding take at most 5 mm of that away.
         for (int i = 1; i < ranges.size(); i++) {
             int before = Integer.parseInt(ranges.get(i - 1));
             int after = Integer.parseInt(ranges.get(i));
-            assertTrue(after - before >= 46, "ranges " + ranges + " do not follow the target");
+            assertTrue(after - before >= 10, "ranges " + ranges + " do not follow the target");
         }
         int first = Integer.parseInt(ranges.get(0));
         assertTrue(first >= 150 && first <= 1350, "range " + first + " is off the path");

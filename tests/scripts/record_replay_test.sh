@@ -32,7 +32,7 @@ start_sim() {
     shift
     "$build/bin/dln-sim" "$@" >"$log" 2>&1 &
     sim=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do # up to 60 s, for a loaded machine
         grep -q listening "$log" && return 0
         kill -0 "$sim" 2>/dev/null || break
         sleep 0.1

@@ -81,7 +81,7 @@ RunHost() {
     cp "$source_dir/java/demo/program.hex" "$dir/"
     (cd "$dir" && exec "${sim_command[@]}" --port 0 >sim.log 2>&1) &
     sim=$!
-    for _ in $(seq 300); do
+    for _ in $(seq 600); do # up to 60 s, for a loaded machine
         grep -q listening "$dir/sim.log" && break
         kill -0 "$sim" 2>/dev/null || break
         sleep 0.1

@@ -51,7 +51,7 @@ class Program {
         close(fd_);
     }
     // The next line of output, waiting up to timeoutMs; empty at the end or on time-out.
-    std::string line(int timeoutMs = 5000) {
+    std::string line(int timeoutMs = static_cast<int>(kPatienceSeconds * 1000)) {
         Stopwatch watch;
         for (;;) {
             auto end = buffer_.find('\n');
@@ -77,7 +77,7 @@ class Program {
         return waitForExit();
     }
     int waitForExit() {
-        for (int i = 0; i < 100; ++i) {
+        for (Stopwatch watch; watch.seconds() < kPatienceSeconds;) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
@@ -137,7 +137,7 @@ TEST(DlnSimProgram, StopsOnSigintAndReportsInjectedFaults) {
     ASSERT_EQ(DlnDisconnect("127.0.0.1", port), DLN_RES_SUCCESS);
     EXPECT_EQ(sim.stop(SIGINT), 0);
     std::vector<std::string> lines;
-    for (std::string line = sim.line(1000); !line.empty(); line = sim.line(1000))
+    for (std::string line = sim.line(); !line.empty(); line = sim.line()) // it has ended
         lines.push_back(line);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("1 calls failed by injected faults"), std::string::npos)

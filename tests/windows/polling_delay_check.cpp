@@ -4,7 +4,8 @@
 // timer left at its default: the driver's 2000-poll time-outs would otherwise last half a
 // minute instead of two seconds. A coarse tick lengthens every wait, a busy machine only some
 // (under wine, with 8 builds on 2 cores, medians reached 3.5 ms): the median bears the tighter
-// bound, the mean a looser one, both far below a tick.
+// bound, the mean a looser one, both far below a tick, and each is the lowest of three rounds,
+// since a load spike seldom lasts through all three. No wait of any round may be short.
 // Prints what it measured; exits 1 when a bound is broken.
 #include "platform/wait.h"
 #include "platform/windows_wait.h"
@@ -22,31 +23,39 @@ constexpr double kShortestMs = 1.0;
 constexpr double kMedianBelowMs = 6.0;
 constexpr double kMeanBelowMs = 10.0;
 
-// Times kWaits calls of wait; prints them under name; false when a bound is broken.
+// Times three rounds of kWaits calls of wait; prints them under name; false when a bound is
+// broken.
 template <class Wait> bool CheckWaits(const char *name, Wait wait) {
     using Ms = std::chrono::duration<double, std::milli>;
-    std::vector<double> waits;
-    for (int i = 0; i < kWaits; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        wait();
-        waits.push_back(Ms(std::chrono::steady_clock::now() - start).count());
+    double shortest = 1e9, median = 1e9, mean = 1e9;
+    for (int round = 1; round <= 3; ++round) {
+        std::vector<double> waits;
+        for (int i = 0; i < kWaits; ++i) {
+            auto start = std::chrono::steady_clock::now();
+            wait();
+            waits.push_back(Ms(std::chrono::steady_clock::now() - start).count());
+        }
+        std::sort(waits.begin(), waits.end());
+        double roundMean = std::accumulate(waits.begin(), waits.end(), 0.0) / kWaits;
+        std::printf("%s, round %d of %d waits: shortest %.3f ms, median %.3f ms, mean %.3f ms, "
+                    "longest %.3f ms\n",
+                    name, round, kWaits, waits.front(), waits[kWaits / 2], roundMean, waits.back());
+        shortest = std::min(shortest, waits.front());
+        median = std::min(median, waits[kWaits / 2]);
+        mean = std::min(mean, roundMean);
     }
-    std::sort(waits.begin(), waits.end());
-    double median = waits[kWaits / 2];
-    double mean = std::accumulate(waits.begin(), waits.end(), 0.0) / kWaits;
-    std::printf("%s, %d waits: shortest %.3f ms, median %.3f ms, mean %.3f ms, longest %.3f ms\n",
-                name, kWaits, waits.front(), median, mean, waits.back());
     bool ok = true;
-    if (waits.front() < kShortestMs) {
+    if (shortest < kShortestMs) {
         std::printf("FAIL: a wait lasted less than %.1f ms\n", kShortestMs);
         ok = false;
     }
     if (median >= kMedianBelowMs) {
-        std::printf("FAIL: half the waits lasted %.1f ms or more\n", kMedianBelowMs);
+        std::printf("FAIL: in every round half the waits lasted %.1f ms or more\n", kMedianBelowMs);
         ok = false;
     }
     if (mean >= kMeanBelowMs) {
-        std::printf("FAIL: the waits lasted %.1f ms or more on average\n", kMeanBelowMs);
+        std::printf("FAIL: in every round the waits lasted %.1f ms or more on average\n",
+                    kMeanBelowMs);
         ok = false;
     }
     return ok;

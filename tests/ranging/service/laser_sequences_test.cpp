@@ -151,21 +151,25 @@ TEST(MeasureRange, FollowsAMovingTarget) {
 }
 
 // The one test of real time: against the steady clock a measurement takes about as long as
-// the sensor measures.
+// the sensor measures. The fastest of three bears the upper bound, which a load spike would
+// otherwise break; each one bears the lower.
 TEST(MeasureRange, TakesTheMeasurementTimeAndLittleMore) {
     dlnsim::RangingSensor sensor = dlnsim::MakeRangingSensor(nlohmann::json::object());
     SensorBus bus(sensor.device);
     CalibrateQuietly(bus.device);
     const auto measurementTime =
         std::chrono::microseconds(dlnsim::MeasurementTimeUs(*sensor.device));
-    std::chrono::steady_clock::duration took{};
-    CaptureStdout([&] {
-        const auto start = std::chrono::steady_clock::now();
-        MeasureRange(bus.device);
-        took = std::chrono::steady_clock::now() - start;
-    });
-    EXPECT_LE(took, measurementTime + std::chrono::milliseconds(20));
-    EXPECT_GE(took, measurementTime);
+    auto fastest = std::chrono::steady_clock::duration::max();
+    for (int i = 0; i < 3; ++i) {
+        CaptureStdout([&] {
+            const auto start = std::chrono::steady_clock::now();
+            MeasureRange(bus.device);
+            const auto took = std::chrono::steady_clock::now() - start;
+            EXPECT_GE(took, measurementTime) << i;
+            fastest = std::min(fastest, took);
+        });
+    }
+    EXPECT_LE(fastest, measurementTime + std::chrono::milliseconds(20));
 }
 
 } // namespace

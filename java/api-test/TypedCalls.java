@@ -15,6 +15,8 @@ public final class TypedCalls {
     static final Map<String, Supplier<Object>> CALLS = new LinkedHashMap<>();
 
     static {
+        // The outcomes, not the deadline, are under test here: a loaded machine may take longer.
+        DLN.laser().setDeadline(java.time.Duration.ofSeconds(60));
         CALLS.put("scan", () -> DLN.adapter().scan());
         CALLS.put("describe", () -> {
             DLN.adapter().printDescription();

@@ -36,8 +36,14 @@ public final class TypedCalls {
             DLN.servo(0x51).setPulseWidth(1500, 0);
             return "";
         });
+        // An absent board leaves itself in doubt (it may have taken part of the command); the
+        // table goes on as if the program had reset the boards.
         CALLS.put("servo13", () -> {
-            DLN.servo(0x13).setPulseWidth(1500, 0);
+            try {
+                DLN.servo(0x13).setPulseWidth(1500, 0);
+            } finally {
+                DLN.servo(0x13).acknowledgeFailure();
+            }
             return "";
         });
         CALLS.put("pair", () -> {
@@ -45,7 +51,11 @@ public final class TypedCalls {
             return "";
         });
         CALLS.put("pair13", () -> {
-            DLN.servos(0x51, 0x13).setPulseWidths(1200, 1800, 0, 0);
+            try {
+                DLN.servos(0x51, 0x13).setPulseWidths(1200, 1800, 0, 0);
+            } finally {
+                DLN.servos(0x51, 0x13).acknowledgeFailure();
+            }
             return "";
         });
         CALLS.put("currents", () -> Arrays.toString(DLN.servos(0x51, 0x52).currents()));

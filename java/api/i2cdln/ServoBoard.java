@@ -7,9 +7,11 @@ package i2cdln;
  * <p>The board takes a command byte by byte: after 0xA1 the next two bytes are a pulse width,
  * after 0xA3 the next byte is a parameter. A pulse-width command that fails part-way can leave
  * it waiting for the rest, and it would then read the next command's bytes (even the current
- * command 0xA2) as a width. So after such a failure the board is in doubt: every later call to
- * it, from any object of this process, throws {@link BoardInDoubtException} without touching the
- * bus, until the program has reset the board and calls {@link #acknowledgeFailure()}.
+ * command 0xA2) as a width. So after such a failure, seen while the adapter server answers, the
+ * board is in doubt: every later call to it, from any object of this process, throws
+ * {@link BoardInDoubtException} without touching the bus, until the program has reset the board
+ * and calls {@link #acknowledgeFailure()}. A failure while no server answers leaves the board
+ * as it was (the connection failed before the command, or the server went away with it).
  */
 public final class ServoBoard {
     // Parameter slots are input and output: with this bit set they still hold the input, so

@@ -14,9 +14,14 @@ final class ServoDoubt {
     private ServoDoubt() {
     }
 
-    /** Marks a board after a pulse-width command to it failed part-way. */
+    /**
+     * Marks a board after a pulse-width command to it failed, unless no server answered: then
+     * the connection failed before the command, or the adapter server went away with it.
+     */
     static void mark(int address, DlnException failure) {
-        BOARDS.put(address, failure.getMessage());
+        if (!(failure instanceof NoServerException)) {
+            BOARDS.put(address, failure.getMessage());
+        }
     }
 
     static void clear(int address) {

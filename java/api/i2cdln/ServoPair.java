@@ -4,9 +4,10 @@ package i2cdln;
  * Two servo boards driven by one call, whose outcome the library reports completely. Calls
  * open their own adapter connection and may run from several threads at once.
  *
- * <p>A failed {@link #setPulseWidths} leaves both boards in doubt (the slots do not show at
- * which byte it stopped): every later call to either board throws
- * {@link BoardInDoubtException} until the program has reset them and calls
+ * <p>A failed {@link #setPulseWidths} while the server answers leaves the boards it may have
+ * reached in doubt: the first board when it failed at its first exchange, else both (the slots
+ * do not show at which byte it stopped). Every later call to such a board throws
+ * {@link BoardInDoubtException} until the program has reset it and calls
  * {@link #acknowledgeFailure()} (see {@link ServoBoard}).
  */
 public final class ServoPair {
@@ -52,8 +53,8 @@ public final class ServoPair {
      * @param secondParameter the parameter of the second 0xA3 command, 0..255
      * @throws ArgumentOutOfRangeException when an argument is outside its range
      * @throws NoDeviceException when a board did not answer; the first board may have taken its
-     *     width; both boards are in doubt from then on
-     * @throws NoServerException when no adapter server answers; both boards are in doubt
+     *     width; the boards it may have reached are in doubt from then on
+     * @throws NoServerException when no adapter server answers
      * @throws BoardInDoubtException when an earlier pulse-width command to a board failed
      */
     public void setPulseWidths(int firstUs, int secondUs, int firstParameter, int secondParameter) {
@@ -77,11 +78,14 @@ public final class ServoPair {
         slots[8] = -1; // written only when every exchange completed
         Native.DUAL_SERVO_PWM.call(slots);
         if (slots[8] < 0) {
-            DlnException failure = dln.failure(method, devices, slots[6] >= ServoBoard.UNTOUCHED
+            boolean atFirstExchange = slots[6] >= ServoBoard.UNTOUCHED;
+            DlnException failure = dln.failure(method, devices, atFirstExchange
                     ? "setting the pulse widths failed at the first board's first exchange"
                     : "setting the pulse widths failed after the first board's first exchange");
             ServoDoubt.mark(first, failure);
-            ServoDoubt.mark(second, failure);
+            if (!atFirstExchange) { // the slots do not show which board the failure hit
+                ServoDoubt.mark(second, failure);
+            }
             throw failure;
         }
     }

@@ -194,8 +194,8 @@ public class ExamplesTest {
         missedStops += near && !stoppedWhileNear ? 1 : 0;
         System.out.printf("PATROL UNDER FAULTS: %d ADC readings, %d wrong without an exception;"
                 + " %d false stops, %d missed stops, %d impossible ranges; longest time without a"
-                + " valid range outside the burst and the restart: %d ms, until t=%d%n", adcReadings,
-                adcWrong, falseStops, missedStops, impossible, longestGap, gapEnd);
+                + " valid range outside the burst and the restart: %d ms, until t=%d%n",
+                adcReadings, adcWrong, falseStops, missedStops, impossible, longestGap, gapEnd);
         long gapStart = gapEnd - longestGap;
         long gapStop = gapEnd;
         Pattern time = Pattern.compile("PATROL t=(\\d+) .*");

@@ -180,11 +180,12 @@ public class FaultSafetyTest {
                 "[robot]:09700", "robot:9700", "127.0.0.1:65535", "127.0.0.1:65535");
         good.forEach((text, address) -> assertEquals(address, ServerAddress.parse(text).toString(),
                 text));
-        for (String bad : List.of(" 9931", "9931 ", "localhost:99999", "robot", "0", "65536", "+9700",
-                "-1", "host:", ":9700", "::1:9700", "[]:9700", "[::1]", "0x10", "localhost:")) {
+        for (String bad : List.of(" 9931", "9931 ", "localhost:99999", "robot", "0", "65536",
+                "+9700", "-1", "host:", ":9700", "::1:9700", "[]:9700", "[::1]", "0x10", "localhost:")) {
             IllegalArgumentException e = assertThrows(IllegalArgumentException.class,
                     () -> ServerAddress.parse(bad), bad);
-            assertTrue(e.getMessage().startsWith("DLN_SERVER=\"" + bad + "\" is not"), e.getMessage());
+            assertTrue(e.getMessage().startsWith("DLN_SERVER=\"" + bad + "\" is not"),
+                    e.getMessage());
         }
     }
 }

@@ -161,7 +161,8 @@ public class LaserAndEepromTest {
         steps.add("verify 3000/3000");
         assertEquals(steps.toString(), run.reported("steps").get(0));
         assertEquals(List.of("mine|mine too|"), run.reported("ownFiles"));
-        assertEquals(List.of("empty empty.hex: the file holds no address/data pair at or below ffff",
+        assertEquals(List.of(
+                "empty empty.hex: the file holds no address/data pair at or below ffff",
                 "blank blank.hex: the file holds no address/data pair at or below ffff",
                 "garbage garbage.hex: line 1: \"\\x10\\xff\\x00\\x7fx\" is not a hexadecimal"
                         + " number of at most 8 digits",

@@ -90,7 +90,8 @@ final class HexPairs {
     private static String shown(String word) {
         StringBuilder text = new StringBuilder();
         for (char c : word.substring(0, Math.min(SHOWN, word.length())).toCharArray()) {
-            text.append(c >= 0x20 && c < 0x7f ? String.valueOf(c) : String.format("\\x%02x", (int) c));
+            text.append(c >= 0x20 && c < 0x7f ? String.valueOf(c)
+                                              : String.format("\\x%02x", (int) c));
         }
         return word.length() > SHOWN ? text + "..." : text.toString();
     }

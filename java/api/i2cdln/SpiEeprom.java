@@ -57,7 +57,8 @@ public final class SpiEeprom {
     }
 
     /**
-     * Reads the chip's identification (command 0x9F): maker, type and capacity bytes.
+     * Reads the chip's identification (command 0x9F): maker, type and capacity bytes. Worst
+     * case: one {@link SpiDevice#transfer}.
      *
      * @return the three identification bytes
      * @throws NoDeviceException when every byte read 0x00 or 0xFF: no chip answered
@@ -79,7 +80,9 @@ public final class SpiEeprom {
     /**
      * Erases the whole chip, waits until it is no longer busy and checks by reading back that
      * every byte is 0xFF. Blocks for the erase and the read-back: 270 transfers of 13 adapter
-     * calls each, plus the chip's erase time.
+     * calls each, plus the chip's erase time. Worst case: the bound of {@code spiEraseEEPROM},
+     * the identification, {@value #BUSY_POLLS} status reads and the 270 read-back transfers,
+     * each within its own bound.
      *
      * @param progress told of each step
      * @throws NoDeviceException when no chip answers

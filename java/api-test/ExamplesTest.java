@@ -43,12 +43,13 @@ public class ExamplesTest {
 
     @Test
     void thePatrolStopsTheMotorNearTheWallAndNeverOnAFailedReading() throws Exception {
-        // A burst of 40 failing laser reads 8 s in, on top of the random faults: the laser must
-        // recover (or give up on a reading) and the loop go on.
+        // A burst of 100 failing laser reads 8 s in, on top of the random faults (fewer can be
+        // absorbed by the data-ready polling): the laser must recover, or give up on a reading,
+        // and the loop go on.
         Path scenario = Files.createTempFile("patrol", ".json");
         Files.writeString(scenario, Files.readString(Path.of(System.getProperty("source.dir"),
                 "java/api-test/scenarios/patrol_wall.json")).replace("\"faults\": []",
-                "\"faults\": [], " + burstAt(8)));
+                "\"faults\": [], " + burstAt(8, 100)));
         Run run;
         int injected = -1;
         try (SimServer sim = SimServer.start(scenario, null)) {
@@ -95,10 +96,10 @@ public class ExamplesTest {
         Files.delete(scenario);
     }
 
-    /** A timeline that fails the next 40 reads of the laser from the given second on. */
-    static String burstAt(int second) {
+    /** A timeline that fails the next reads of the laser from the given second on. */
+    static String burstAt(int second, int reads) {
         return "\"timeline\": [{\"at\": " + second + ", \"fault\": {\"call\": \"DlnI2cMasterRead\","
-                + " \"address\": \"0x29\", \"code\": \"0x44\", \"count\": 40}}]";
+                + " \"address\": \"0x29\", \"code\": \"0x44\", \"count\": " + reads + "}}]";
     }
 
     static final Pattern RANGE = Pattern.compile("PATROL t=(\\d+) range=(\\w+) (.*)");
@@ -118,7 +119,7 @@ public class ExamplesTest {
         Files.writeString(scenario, Files.readString(Path.of(System.getProperty("source.dir"),
                 "java/api-test/scenarios/patrol_wall.json"))
                 .replace("\"rate\": 0.002", "\"rate\": 0.05")
-                .replace("\"faults\": []", "\"faults\": [], " + burstAt(11)));
+                .replace("\"faults\": []", "\"faults\": [], " + burstAt(11, 40)));
         long simStart = System.currentTimeMillis();
         SimServer sim = SimServer.start(scenario, null);
         Run run;
@@ -192,6 +193,25 @@ public class ExamplesTest {
             }
         }
         missedStops += near && !stoppedWhileNear ? 1 : 0;
+        // Against the world rather than the readings: the wall is nearer than 400 mm from
+        // 5.79 s to 7.21 s of each simulator's life; a stretch without any stop in it (and
+        // 0.3 s after) is a stop the patrol missed, readings or not. Printed, not asserted:
+        // a laser blind for the whole stretch is the library's to fix, not the loop's.
+        int worldMisses = 0;
+        Pattern stopLine = Pattern.compile("PATROL t=(\\d+) range=\\w+ motor=stop");
+        for (long life : new long[] {simStart - origin, restarted - origin}) {
+            long from = life + 5786;
+            long to = life + 7214 + 300;
+            Matcher stop = stopLine.matcher(run.stdout());
+            boolean stopped = false;
+            while (stop.find()) {
+                long t = Long.parseLong(stop.group(1));
+                stopped |= t >= from && t <= to;
+            }
+            worldMisses += stopped || to > 26_000 ? 0 : 1;
+        }
+        System.out.printf("PATROL UNDER FAULTS: near stretches of the wall without a stop: %d%n",
+                worldMisses);
         System.out.printf("PATROL UNDER FAULTS: %d ADC readings, %d wrong without an exception;"
                 + " %d false stops, %d missed stops, %d impossible ranges; longest time without a"
                 + " valid range outside the burst and the restart: %d ms, until t=%d%n",

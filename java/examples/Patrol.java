@@ -85,7 +85,8 @@ public final class Patrol {
             int[] inputs = motor.exchange(run ? DRIVE : STOP);
             note += " inputs=" + Arrays.toString(inputs);
         } catch (DlnException e) {
-            log("range=%s motor command failed, sent again next turn: %s", range, e.getMessage());
+            log("range=%s%s motor command failed, sent again next turn: %s", range, note,
+                    e.getMessage());
             return;
         }
         log("range=%s motor=%s%s", range, run ? "run" : "stop", note);

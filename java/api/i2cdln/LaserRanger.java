@@ -24,9 +24,10 @@ import java.util.concurrent.locks.ReentrantLock;
  * {@link #DEFAULT_DEADLINE} unless set) with a reading or an exception: when the laser's thread
  * is still measuring or recovering then, the call throws {@link DeadlineException} naming the
  * step under way, and the work goes on in that thread. The next {@code range()} waits for it
- * (within its own deadline), throws its failure if it failed, and otherwise measures afresh: a
- * range measured after its caller gave up is never handed out, only its counts of failed
- * measurements and recoveries go into the next reading.
+ * (within its own deadline) and hands back how it ends; when it ended before that call, its
+ * failure is thrown, or, when it ranged, a new measurement is made (a range older than the call
+ * is never handed out; its counts of failed measurements and recoveries go into the reading).
+ * Only the very first {@code range()} of the process connects and calibrates without a deadline.
  *
  * <p>Connecting and calibrating hand back nothing: their failures show only in the library's
  * printed lines and in the measurements that follow. A range the sensor flags as doubtful (its
@@ -87,6 +88,7 @@ public final class LaserRanger {
     private volatile String step = "idle"; // what the laser's thread does, for a deadline's message
     private boolean connected; // the laser's thread only
     private boolean calibrated; // the laser's thread only
+    private volatile boolean everCalibrated; // once set up, range() keeps to its deadline
     private Future<Reading> outstanding; // a measurement that outlived its caller; under callers
 
     private LaserRanger(Dln dln) {
@@ -163,7 +165,8 @@ public final class LaserRanger {
      * measurement time (about 33 ms) plus about 80 adapter calls; a recovery adds a connect and
      * a calibration. Worst case: the {@linkplain #deadline() deadline}, counted from the call
      * (waiting for another thread's {@code range()} included), plus the few microseconds it
-     * takes to notice.
+     * takes to notice; except on first use, which first connects and calibrates as
+     * {@link #calibrate()} does, without a deadline (call that before a control loop starts).
      *
      * @return the reading
      * @throws NoTargetException when no target is in reach
@@ -173,6 +176,9 @@ public final class LaserRanger {
      *     goes on, and the next call reports how it ended
      */
     public Reading range() {
+        if (!everCalibrated) {
+            calibrate(); // setting up, before the loop: its time is not the loop's
+        }
         long end = System.nanoTime() + deadline.toNanos();
         try {
             if (!callers.tryLock(end - System.nanoTime(), TimeUnit.NANOSECONDS)) {
@@ -184,19 +190,26 @@ public final class LaserRanger {
         try {
             int failed = 0;
             int recoveries = 0;
-            if (outstanding != null) {
-                // Its range is stale by now; its failure, or its counts, are this call's news.
-                Future<Reading> earlier = outstanding;
+            Future<Reading> earlier = outstanding;
+            if (earlier != null && !earlier.isDone()) {
+                // Still at work: what it ends with now is fresh, and this call's result.
                 try {
-                    Reading late = within(earlier, end);
-                    failed = late.failedMeasurements();
-                    recoveries = late.recoveries();
-                } catch (NoTargetException stale) {
-                    // the way was clear then; this call measures now
+                    return within(earlier, end);
                 } finally {
                     if (earlier.isDone()) {
                         outstanding = null;
                     }
+                }
+            }
+            if (earlier != null) {
+                // It ended between the calls: its range may be old, its failure is news.
+                outstanding = null;
+                try {
+                    Reading old = await(earlier);
+                    failed = old.failedMeasurements();
+                    recoveries = old.recoveries();
+                } catch (NoTargetException old) {
+                    // the way was clear then; this call measures now
                 }
             }
             Future<Reading> job = thread.submit(this::measure);
@@ -285,6 +298,7 @@ public final class LaserRanger {
         step = "calibrating";
         operation(CALIBRATE);
         calibrated = true;
+        everCalibrated = true;
     }
 
     private <T> T within(Future<T> job, long end) {

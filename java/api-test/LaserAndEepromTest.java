@@ -1,6 +1,7 @@
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import i2cdln.ArgumentOutOfRangeException;
 import i2cdln.Dln;
 import i2cdln.DlnException;
 import i2cdln.LaserRanger;
@@ -9,7 +10,10 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.LinkedHashMap;
 import java.util.List;
+import java.util.Map;
 import java.util.Random;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.TimeUnit;
@@ -23,6 +27,7 @@ public class LaserAndEepromTest {
     /** In the child: a range, then (after the parent restarted the server) another. */
     public static void restartChild() throws Exception {
         LaserRanger laser = Dln.create().laser();
+        laser.setDeadline(java.time.Duration.ofSeconds(60)); // the counts are under test here
         List<String> told = new ArrayList<>();
         laser.setListener((attempt, reason) -> told.add(attempt + " " + reason));
         NativeRun.report("before", laser.range());
@@ -75,15 +80,49 @@ public class LaserAndEepromTest {
         assertEquals(recoveries, Integer.parseInt(m.group(3)), reading);
     }
 
-    /** In the child: program, verify, a wrong verify, program from a file, erase. */
+    /**
+     * In the child: program (beside the program's own program.hex and zz.dat), verify, a wrong
+     * verify, files that are not address/data pairs, program from a file, erase.
+     */
     public static void eepromChild() throws Exception {
         SpiEeprom eeprom = Dln.create().eeprom(0);
         byte[] image = new byte[3000];
         new Random(7).nextBytes(image);
+        image[2999] = 1; // the last block is not erased-looking: programmed up to the end
+        Files.writeString(Path.of("program.hex"), "mine\n");
+        Files.writeString(Path.of("zz.dat"), "mine too\n");
         List<String> steps = new ArrayList<>();
-        eeprom.program(image, (step, done, total) -> steps.add(step + " " + done + "/" + total));
+        eeprom.program(image, (step, done, total) -> {
+            if (!step.equals("program") || done % 16384 == 0) {
+                steps.add(step + " " + done + "/" + total);
+            }
+        });
         NativeRun.report("steps", steps);
-        NativeRun.report("hexLeftBehind", Files.exists(Path.of("program.hex")));
+        NativeRun.report("ownFiles", (Files.readString(Path.of("program.hex"))
+                + Files.readString(Path.of("zz.dat"))).replace('\n', '|'));
+        // Refused before the chip is touched: it still holds the image.
+        byte[] twoMegabyteLine = new byte[2 << 20];
+        Arrays.fill(twoMegabyteLine, (byte) '7');
+        Map<String, byte[]> hostile = new LinkedHashMap<>();
+        hostile.put("empty", new byte[0]);
+        hostile.put("blank", " \n\t\n".getBytes(StandardCharsets.US_ASCII));
+        hostile.put("garbage", new byte[] {0x10, (byte) 0xff, 0x00, 0x7f, 'x'});
+        hostile.put("long", twoMegabyteLine);
+        hostile.put("odd", "10 ab\n20".getBytes(StandardCharsets.US_ASCII));
+        hostile.put("word", "10 ab\n20 zz\n".getBytes(StandardCharsets.US_ASCII));
+        hostile.put("onlyHigh", "10000 55\n".getBytes(StandardCharsets.US_ASCII));
+        for (Map.Entry<String, byte[]> file : hostile.entrySet()) {
+            Path path = Path.of(file.getKey() + ".hex");
+            Files.write(path, file.getValue());
+            try {
+                eeprom.program(path, SpiEeprom.Progress.none());
+                NativeRun.report("hostile", file.getKey() + " accepted");
+            } catch (ArgumentOutOfRangeException e) {
+                NativeRun.report("hostile", file.getKey() + " " + e.getMessage());
+            }
+        }
+        eeprom.verify(image, SpiEeprom.Progress.none());
+        NativeRun.report("untouched", "verified");
         image[2047] ^= 0x10;
         try {
             eeprom.verify(image, SpiEeprom.Progress.none());
@@ -113,14 +152,28 @@ public class LaserAndEepromTest {
         }
         assertEquals(0, run.exitCode, run.stderr);
         // The read-back goes in transfers of 243 bytes after the command and address.
-        List<String> steps = new ArrayList<>(
-                List.of("identify 0/1", "identify 1/1", "program 0/1", "program 1/1"));
+        List<String> steps = new ArrayList<>(List.of("identify 0/1", "identify 1/1",
+                "erase 0/1", "erase 1/1", "program 0/65536", "program 16384/65536",
+                "program 32768/65536", "program 49152/65536", "program 65536/65536"));
         for (int done = 243; done < 3000; done += 243) {
             steps.add("verify " + done + "/3000");
         }
         steps.add("verify 3000/3000");
         assertEquals(steps.toString(), run.reported("steps").get(0));
-        assertEquals("false", run.reported("hexLeftBehind").get(0));
+        assertEquals(List.of("mine|mine too|"), run.reported("ownFiles"));
+        assertEquals(List.of(
+                "empty empty.hex: the file holds no address/data pair at or below ffff",
+                "blank blank.hex: the file holds no address/data pair at or below ffff",
+                "garbage garbage.hex: line 1: \"\\x10\\xff\\x00\\x7fx\" is not a hexadecimal"
+                        + " number of at most 8 digits",
+                "long long.hex: line 1: \"77777777777777777777...\" is not a hexadecimal number of"
+                        + " at most 8 digits",
+                "odd odd.hex: line 2: the address 20 has no data after it",
+                "word word.hex: line 2: \"zz\" is not a hexadecimal number of at most 8 digits",
+                "onlyHigh onlyHigh.hex: the file holds no address/data pair at or below ffff"),
+                run.reported("hostile").stream().map(line -> line.replace("spiWriteRead at SPI"
+                        + " line 0: ", "")).toList());
+        assertEquals(List.of("verified"), run.reported("untouched"));
         String wrong = run.reported("wrongVerify").get(0);
         assertTrue(wrong.matches("spiWriteRead at SPI line 0: read back 1 of 3000 bytes different;"
                 + " first at 0x07ff: expected ([0-9a-f]{2}), read ([0-9a-f]{2})"), wrong);

@@ -104,7 +104,7 @@ public class TypedApiTest {
         actual.forEach((name, outcome) -> {
             assertTrue(outcome.startsWith("NoServerException:"), name + ": " + outcome);
             assertTrue(name.equals("scan") || name.equals("describe")
-                    || outcome.contains("127.0.0.1:9656"), name + ": " + outcome);
+                    || outcome.contains("localhost:9656"), name + ": " + outcome);
         });
     }
 

@@ -1,12 +1,14 @@
 package examples;
 
 import i2cdln.AdcDacBoard;
+import i2cdln.BoardInDoubtException;
 import i2cdln.Dln;
 import i2cdln.DlnException;
 import i2cdln.LaserRanger;
 import i2cdln.NoTargetException;
 import i2cdln.ServoBoard;
 import i2cdln.UltrasonicRanger;
+import java.util.Arrays;
 import java.util.concurrent.Executors;
 import java.util.concurrent.ScheduledExecutorService;
 import java.util.concurrent.TimeUnit;
@@ -15,9 +17,13 @@ import java.util.concurrent.TimeUnit;
  * The patrol loop: every 100 ms the laser range steers a servo and, below 400 mm, stops the
  * motor; a second thread prints the ultrasonic range, whose call blocks for 300 ms or more and
  * would stall the loop. A failed reading changes nothing: the motor keeps its last command.
+ * The laser's range() ends within its deadline (250 ms), so a sensor that is recovering costs
+ * turns, never the loop.
  *
  * <p>Usage: {@code java examples.Patrol [SECONDS]} (default 10). The motor is driven by the
- * ADC/DAC board's output (0 stops it); the servo board 0x51 steers.
+ * ADC/DAC board's output (0 stops it), sent every turn so that a command lost to a fault is
+ * sent again; the board's inputs come back with it. The servo board 0x51 steers; once a
+ * failed command leaves it in doubt, the patrol stops steering (the board would need a reset).
  */
 public final class Patrol {
     static final int STOP_BELOW_MM = 400;
@@ -28,7 +34,7 @@ public final class Patrol {
     private final AdcDacBoard motor;
     private final LaserRanger laser;
     private final long start = System.nanoTime();
-    private boolean motorRunning; // touched by the loop thread only
+    private boolean steeringRefused; // touched by the loop thread only
 
     Patrol(Dln dln) {
         steering = dln.servo(0x51);
@@ -76,14 +82,23 @@ public final class Patrol {
         String range = mm == Integer.MAX_VALUE ? "none" : String.valueOf(mm);
         try {
             // The motor first: a failing servo must not keep it from stopping.
-            if (run != motorRunning) {
-                motor.exchange(run ? DRIVE : STOP);
-                motorRunning = run;
-            }
-            steering.setPulseWidth(steeringFor(mm), 0);
-            log("range=%s motor=%s%s", range, run ? "run" : "stop", note);
+            int[] inputs = motor.exchange(run ? DRIVE : STOP);
+            note += " inputs=" + Arrays.toString(inputs);
         } catch (DlnException e) {
-            log("range=%s command failed, retried next turn: %s", range, e.getMessage());
+            log("range=%s%s motor command failed, sent again next turn: %s", range, note,
+                    e.getMessage());
+            return;
+        }
+        log("range=%s motor=%s%s", range, run ? "run" : "stop", note);
+        if (!steeringRefused) {
+            try {
+                steering.setPulseWidth(steeringFor(mm), 0);
+            } catch (BoardInDoubtException e) {
+                steeringRefused = true;
+                log("steering stopped: %s", e.getMessage());
+            } catch (DlnException e) {
+                log("steering failed: %s", e.getMessage());
+            }
         }
     }
 
@@ -99,6 +114,7 @@ public final class Patrol {
         long seconds = args.length > 0 ? Long.parseLong(args[0]) : 10;
         Dln dln = Dln.create();
         Patrol patrol = new Patrol(dln);
+        patrol.log("start epochMs=%d", System.currentTimeMillis());
         UltrasonicRanger sonar = dln.ultrasonic(0x70);
         // One thread per rhythm: the slow ultrasonic call never delays the laser loop.
         ScheduledExecutorService loop = Executors.newSingleThreadScheduledExecutor();

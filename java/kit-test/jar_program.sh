@@ -65,6 +65,20 @@ done
 [ "$(find "$work/cache/i2cdln" -name libI2C_DLN.so | wc -l)" -eq 1 ] || Fail "no single cached libI2C_DLN.so"
 [ -z "$(find "$work/cache/i2cdln" -name '*.part')" ] || Fail "a temporary copy was left in the cache"
 
+# A cached library changed in place (same size), or zero-filled as a crash after the rename
+# can leave it: checked against the jar's copy, written again, and the program runs.
+cached=$(find "$work/cache/i2cdln" -name libI2C_DLN.so)
+cp "$cached" "$work/good.so"
+printf 'XXXX' | dd of="$cached" bs=1 seek=4096 conv=notrunc status=none
+Run changed
+cmp -s "$cached" "$work/good.so" || Fail "a cached library changed in place was not written again"
+truncate -s 0 "$cached" && truncate -s "$(stat -c %s "$work/good.so")" "$cached"
+Run zeroed
+cmp -s "$cached" "$work/good.so" || Fail "a zero-filled cached library was not written again"
+for run in changed zeroed; do
+    grep -qF "servo 0x51 at 1500 us" "$work/$run.out" || Fail "$run: $(cat "$work/$run.out")"
+done
+
 # Unchanged without the opt-in: the library's lines on standard output too.
 Run plain
 grep -q "0x51" "$work/plain.out" && [ "$(wc -l <"$work/plain.out")" -gt 3 ] ||

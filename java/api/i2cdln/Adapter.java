@@ -17,7 +17,7 @@ public final class Adapter {
     /**
      * Has the library print the adapter's description (type, versions, ports, the devices on
      * the bus) on its standard output; the native method hands none of it to Java. Takes one
-     * adapter connection (9 adapter calls); no waits.
+     * adapter connection (9 adapter calls); no waits. Worst case: the native method's bound.
      *
      * @throws NoServerException when no adapter server answered ({@code print} returned 38)
      */
@@ -30,11 +30,16 @@ public final class Adapter {
 
     /**
      * Scans the I2C bus. The native method scans twice and hands back the first ten addresses
-     * found, so at most ten are listed. An empty bus and a failed scan look alike to the
-     * library; an empty result is therefore checked against the server.
+     * found, so at most ten are listed. A failed scan hands back no address at all, just as an
+     * empty bus would, and the native method takes nothing in that could mark it; so a scan
+     * that found nothing is reported as a failure, never as an empty list. Worst case: two
+     * adapter connections of 9 adapter calls each: the native method's bound, plus {@value
+     * Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
      *
-     * @return the addresses that answered, ascending, at most ten
+     * @return the addresses that answered, ascending, one to ten of them
      * @throws NoServerException when nothing was found and no adapter server answers
+     * @throws NoDeviceException when nothing was found though the server answers: a failed
+     *     scan, or a bus without any device
      */
     public List<Integer> scan() {
         int[] slots = new int[10];
@@ -47,11 +52,8 @@ public final class Adapter {
             found.add(address);
         }
         if (found.isEmpty()) {
-            DlnException failure = dln.failure(Native.I2C_SCAN.javaName, "adapter",
-                    "the scan found no device");
-            if (failure instanceof NoServerException) {
-                throw failure;
-            }
+            throw dln.failure(Native.I2C_SCAN.javaName, "adapter",
+                    "the scan found no device (a failed scan and an empty bus look alike)");
         }
         return Collections.unmodifiableList(found);
     }

@@ -19,7 +19,13 @@ public final class AdcDacBoard {
 
     /**
      * Sets the output and reads the four inputs ({@code adcsdac}): each input is selected by a
-     * command that also carries the output value. No waits: 20 adapter calls.
+     * command that also carries the output value. No waits: 20 adapter calls. Worst case:
+     * the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a
+     * failure.
+     *
+     * <p>The board answers the first read of each input with its previous conversion, so an
+     * input is handed back only when both of its reads succeeded: the library leaves the input's
+     * slot as it was when either fails, and this method fills the slots with -1 beforehand.
      *
      * @param output the output value, 0..255
      * @return the inputs 1 to 4, each 0..255, unscaled

@@ -4,6 +4,12 @@ import java.io.IOException;
 import java.net.InetSocketAddress;
 import java.net.Socket;
 import java.util.List;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.TimeoutException;
 
 /**
  * The entry to the typed API: builds the objects for the adapter and the devices on its buses.
@@ -15,58 +21,46 @@ import java.util.List;
  * server" ({@link NoServerException}) from "no device" ({@link NoDeviceException}), a failed call
  * then tries one TCP connection to the server address, closed at once: it costs one connection on
  * the failure path only and nothing when calls succeed. The address is that of our adapter
- * library: the environment variable {@code DLN_SERVER} ("host:port" or a port), else
- * 127.0.0.1:9656, the maker's fixed address.
+ * library, {@link ServerAddress#fromEnvironment()}: {@code DLN_SERVER} ("host:port",
+ * "[v6-address]:port" or a port), else localhost:9656, the maker's fixed address. The probe,
+ * name lookup included, ends within {@value #PROBE_BOUND_MS} ms.
  */
 public final class Dln {
     /** The adapter server's port when {@code DLN_SERVER} does not name one. */
-    public static final int DEFAULT_PORT = 9656;
+    public static final int DEFAULT_PORT = ServerAddress.FIXED_PORT;
+    /** The longest a failed call's probe of the server takes, name lookup included. */
+    public static final int PROBE_BOUND_MS = 500;
     private static final int PROBE_TIMEOUT_MS = 300;
+    private static final ExecutorService PROBES = Executors.newCachedThreadPool(task -> {
+        Thread thread = new Thread(task, "i2cdln server probe");
+        thread.setDaemon(true); // a name lookup that never ends must not keep the JVM alive
+        return thread;
+    });
 
-    private final InetSocketAddress server;
+    private final ServerAddress server;
 
-    private Dln(InetSocketAddress server) {
+    private Dln(ServerAddress server) {
         this.server = server;
     }
 
     /**
-     * The entry for the adapter server named by {@code DLN_SERVER}, or 127.0.0.1:9656 when it
-     * is unset or not of the form "host:port" or "port". Loads the native library on the first
-     * device call, not here.
+     * The entry for the adapter server named by {@code DLN_SERVER}, or localhost:9656 when it
+     * is unset or empty. Loads the native library on the first device call, not here.
      *
      * @return the entry
+     * @throws IllegalArgumentException when {@code DLN_SERVER} is malformed: our adapter
+     *     library then connects nowhere, and no other address may stand in for it
      */
     public static Dln create() {
-        return new Dln(serverAddress(System.getenv("DLN_SERVER")));
-    }
-
-    static InetSocketAddress serverAddress(String setting) {
-        String host = "127.0.0.1";
-        int port = DEFAULT_PORT;
-        if (setting != null && !setting.isBlank()) {
-            String text = setting.trim();
-            int colon = text.lastIndexOf(':');
-            try {
-                port = Integer.parseInt(text.substring(colon + 1));
-                if (colon > 0) {
-                    host = text.substring(0, colon);
-                }
-            } catch (NumberFormatException e) {
-                port = DEFAULT_PORT;
-            }
-            if (port < 1 || port > 65535) {
-                port = DEFAULT_PORT;
-            }
-        }
-        return InetSocketAddress.createUnresolved(host, port);
+        return new Dln(ServerAddress.fromEnvironment());
     }
 
     /**
      * The address a failed call probes to tell a missing server from a missing device.
      *
-     * @return the adapter server's host and port
+     * @return the adapter server's host and port, printed as "host:port"
      */
-    public InetSocketAddress serverAddress() {
+    public ServerAddress serverAddress() {
         return server;
     }
 
@@ -113,7 +107,7 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the line is outside 0..3
      */
     public SpiEeprom eeprom(int line) {
-        return new SpiEeprom(this, new SpiDevice(this, line, 0, SpiEeprom.FREQUENCY_HZ));
+        return new SpiEeprom(new SpiDevice(this, line, 0, SpiEeprom.FREQUENCY_HZ));
     }
 
     /**
@@ -147,12 +141,15 @@ public final class Dln {
      * <p>The native method hands nothing back, so a failure (no server, a board missing, a
      * NACK) is not observable and this method cannot report it; it appears only in the
      * library's printed lines. Read the boards' currents or use {@link ServoPair} where a
-     * confirmation is needed. Blocks for the round trips only: 15 adapter calls per board
-     * plus 8 for the connection.
+     * confirmation is needed. Since its failures are not seen, they leave no board in doubt
+     * (see {@link ServoBoard}); a board already in doubt is refused. Blocks for the round
+     * trips only: 15 adapter calls per board plus 8 for the connection; worst case the native
+     * method's bound.
      *
      * @param parameter the parameter byte every board receives with its 0xA3 command, 0..255
      * @param pulses the boards and their widths, 1 to 63 of them
      * @throws ArgumentOutOfRangeException when an argument is outside its range
+     * @throws BoardInDoubtException when a listed board is in doubt after a failed command
      */
     public void servoSequence(int parameter, List<ServoPulse> pulses) {
         String method = Native.SERVO_SEQUENCE.javaName;
@@ -167,6 +164,7 @@ public final class Dln {
             ServoPulse pulse = pulses.get(i);
             checkAddress(method, pulse.address());
             ServoBoard.checkWidth(method, i2cName(pulse.address()), pulse.microseconds());
+            ServoDoubt.refuse(method, pulse.address());
             slots[2 + 4 * i] = pulse.address();
             slots[3 + 4 * i] = pulse.microseconds() >> 8;
             slots[4 + 4 * i] = pulse.microseconds() & 0xFF;
@@ -234,11 +232,23 @@ public final class Dln {
      * call makes.
      */
     boolean serverAnswers() {
-        try (Socket socket = new Socket()) {
-            socket.connect(new InetSocketAddress(server.getHostString(), server.getPort()),
-                    PROBE_TIMEOUT_MS);
-            return true;
-        } catch (IOException e) {
+        Future<Boolean> probe = PROBES.submit(() -> {
+            try (Socket socket = new Socket()) {
+                socket.connect(new InetSocketAddress(server.host(), server.port()),
+                        PROBE_TIMEOUT_MS);
+                return true;
+            } catch (IOException e) {
+                return false;
+            }
+        });
+        try {
+            return probe.get(PROBE_BOUND_MS, TimeUnit.MILLISECONDS);
+        } catch (TimeoutException | ExecutionException e) {
+            probe.cancel(true);
+            return false;
+        } catch (InterruptedException e) {
+            probe.cancel(true);
+            Thread.currentThread().interrupt();
             return false;
         }
     }
@@ -252,7 +262,7 @@ public final class Dln {
     DlnException failure(String method, String device, String what, boolean serverAnswers) {
         if (!serverAnswers) {
             return new NoServerException(method, device, what + "; no adapter server answers at "
-                    + server.getHostString() + ":" + server.getPort());
+                    + server);
         }
         return new NoDeviceException(method, device, what);
     }

@@ -38,6 +38,9 @@ public final class I2cDevice {
     /**
      * Reads bytes from the device.
      *
+     * <p>Worst case: the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server
+     * probe after a failure.
+     *
      * @param count how many bytes, 1..8 (the native method hands back no more)
      * @return the bytes read, each 0..255
      * @throws ArgumentOutOfRangeException when count is outside 1..8
@@ -64,6 +67,8 @@ public final class I2cDevice {
     /**
      * Writes bytes to the device. A write of no bytes (a bare address probe) would show no
      * outcome in the slots, so it is refused; use {@link Adapter#scan()} to look for a device.
+     * Worst case: the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server
+     * probe after a failure.
      *
      * @param bytes the bytes, 1 to 253 of them, each 0..255
      * @throws ArgumentOutOfRangeException when the count or a byte is outside its range
@@ -91,7 +96,8 @@ public final class I2cDevice {
 
     /**
      * Reads registers: writes the register number, then reads. Two adapter connections: another
-     * thread's access to the same device may come between them.
+     * thread's access to the same device may come between them. Worst case: the bounds of
+     * {@code write} and {@code read}, plus {@value Dln#PROBE_BOUND_MS} ms after a failure.
      *
      * @param register the first register, 0..255
      * @param count how many bytes, 1..8

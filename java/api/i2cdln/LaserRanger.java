@@ -1,15 +1,33 @@
 package i2cdln;
 
+import java.time.Duration;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.TimeoutException;
+import java.util.concurrent.locks.ReentrantLock;
+
 /**
  * The time-of-flight laser ranger (the VL53L0X sensor at I2C address 0x29). The library keeps
  * the sensor's adapter connection and driver state for the whole process, so there is one
- * ranger per process and its calls are serialised: a call from a second thread waits until the
- * first returns.
+ * ranger per process, and the native calls run one at a time on the ranger's own thread
+ * ("i2cdln laser", a daemon thread).
  *
  * <p>{@link #range()} connects and calibrates on first use. A failed measurement (the library
  * hands back 0 mm) is repeated once; if it fails again the ranger reconnects and recalibrates,
  * at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time and counting the
  * recoveries in the {@link Reading}. After a server restart this brings the sensor back.
+ *
+ * <p>For a control loop, {@link #range()} ends within its deadline ({@link #setDeadline},
+ * {@link #DEFAULT_DEADLINE} unless set) with a reading or an exception: when the laser's thread
+ * is still measuring or recovering then, the call throws {@link DeadlineException} naming the
+ * step under way, and the work goes on in that thread. The next {@code range()} waits for it
+ * (within its own deadline) and hands back how it ends; when it ended before that call, its
+ * failure is thrown, or, when it ranged, a new measurement is made (a range older than the call
+ * is never handed out; its counts of failed measurements and recoveries go into the reading).
+ * Only the very first {@code range()} of the process connects and calibrates without a deadline.
  *
  * <p>Connecting and calibrating hand back nothing: their failures show only in the library's
  * printed lines and in the measurements that follow. A range the sensor flags as doubtful (its
@@ -23,14 +41,21 @@ public final class LaserRanger {
     public static final int MAX_RECOVERIES = 3;
     /** Ranges from this value up mean that no target was in reach. */
     public static final int NO_TARGET_MM = 8190;
+    /**
+     * The deadline of {@link #range()} unless {@link #setDeadline} sets another: 250 ms, three
+     * measurement times of the sensor's default 33 ms timing budget (a measurement, its retry
+     * and room to spare) plus the 78 adapter calls of one measurement at up to 1.5 ms each.
+     */
+    public static final Duration DEFAULT_DEADLINE = Duration.ofMillis(250);
 
     private static final int CONNECT = 0;
     private static final int CALIBRATE = 1;
     private static final int MEASURE = 2;
     private static final String DEVICE = "I2C 0x29";
+    private static final String METHOD = "I2C_LaserMeasurement";
     private static LaserRanger shared;
 
-    /** Told when the ranger recovers the sensor; called on the measuring thread. */
+    /** Told when the ranger recovers the sensor; called on the laser's own thread. */
     @FunctionalInterface
     public interface Listener {
         /**
@@ -52,10 +77,19 @@ public final class LaserRanger {
     public record Reading(int millimetres, int failedMeasurements, int recoveries) {}
 
     private final Dln dln;
-    private final Object lock = new Object();
+    private final ExecutorService thread = Executors.newSingleThreadExecutor(task -> {
+        Thread laser = new Thread(task, "i2cdln laser");
+        laser.setDaemon(true); // a sensor call under way must not keep the JVM alive
+        return laser;
+    });
+    private final ReentrantLock callers = new ReentrantLock(); // one range() at a time
     private volatile Listener listener = (attempt, reason) -> {};
-    private boolean connected;
-    private boolean calibrated;
+    private volatile Duration deadline = DEFAULT_DEADLINE;
+    private volatile String step = "idle"; // what the laser's thread does, for a deadline's message
+    private boolean connected; // the laser's thread only
+    private boolean calibrated; // the laser's thread only
+    private volatile boolean everCalibrated; // once set up, range() keeps to its deadline
+    private Future<Reading> outstanding; // a measurement that outlived its caller; under callers
 
     private LaserRanger(Dln dln) {
         this.dln = dln;
@@ -78,77 +112,119 @@ public final class LaserRanger {
     }
 
     /**
+     * Sets how long {@link #range()} may take, for every caller of this process's ranger.
+     *
+     * @param deadline a positive duration
+     * @throws IllegalArgumentException when it is zero or negative
+     */
+    public void setDeadline(Duration deadline) {
+        if (deadline.isNegative() || deadline.isZero()) {
+            throw new IllegalArgumentException("a deadline must be positive: " + deadline);
+        }
+        this.deadline = deadline;
+    }
+
+    /**
+     * How long {@link #range()} may take.
+     *
+     * @return the deadline
+     */
+    public Duration deadline() {
+        return deadline;
+    }
+
+    /**
      * Connects to the adapter and resets the sensor (operation 0). A repeated connect opens a
-     * new connection; the library does not release the previous one. 23 adapter calls,
-     * no waits.
+     * new connection; the library does not release the previous one. 23 adapter calls, no
+     * waits. Has no deadline: worst case, the work already queued on the laser's thread, then
+     * the native method's bound.
      */
     public void connect() {
-        synchronized (lock) {
-            operation(CONNECT);
-            connected = true;
-            calibrated = false;
-        }
+        await(thread.submit(() -> {
+            doConnect();
+            return null;
+        }));
     }
 
     /**
      * Calibrates the sensor and sets single ranging (operation 1), connecting first if needed.
      * About 450 adapter calls and 80 ms or more, including the sensor's reference measurements.
+     * Has no deadline: worst case, the work already queued on the laser's thread, then the
+     * native method's bound (twice when it connects first).
      */
     public void calibrate() {
-        synchronized (lock) {
-            if (!connected) {
-                connect();
-            }
-            operation(CALIBRATE);
-            calibrated = true;
-        }
+        await(thread.submit(() -> {
+            doCalibrate();
+            return null;
+        }));
     }
 
     /**
      * Measures one range (operation 2), connecting and calibrating first if needed, and
-     * recovering from failed measurements as the class describes. Blocks for the sensor's
+     * recovering from failed measurements as the class describes. Takes the sensor's
      * measurement time (about 33 ms) plus about 80 adapter calls; a recovery adds a connect and
-     * a calibration.
+     * a calibration. Worst case: the {@linkplain #deadline() deadline}, counted from the call
+     * (waiting for another thread's {@code range()} included), plus the few microseconds it
+     * takes to notice; except on first use, which first connects and calibrates as
+     * {@link #calibrate()} does, without a deadline (call that before a control loop starts).
      *
      * @return the reading
      * @throws NoTargetException when no target is in reach
      * @throws NoServerException when the measurements failed and no adapter server answers
      * @throws NoDeviceException when the measurements failed after every recovery
+     * @throws DeadlineException when the laser's thread was still at work at the deadline; it
+     *     goes on, and the next call reports how it ended
      */
     public Reading range() {
-        synchronized (lock) {
-            if (!calibrated) {
-                calibrate();
+        if (!everCalibrated) {
+            calibrate(); // setting up, before the loop: its time is not the loop's
+        }
+        long end = System.nanoTime() + deadline.toNanos();
+        try {
+            if (!callers.tryLock(end - System.nanoTime(), TimeUnit.NANOSECONDS)) {
+                throw late("another thread's range() held the ranger");
             }
+        } catch (InterruptedException e) {
+            throw interrupted();
+        }
+        try {
+            int failed = 0;
             int recoveries = 0;
-            int failures = 0;
-            while (true) {
-                int mm = operation(MEASURE);
-                if (mm >= NO_TARGET_MM) {
-                    throw new NoTargetException(Native.LASER.javaName, DEVICE, mm);
+            Future<Reading> earlier = outstanding;
+            if (earlier != null && !earlier.isDone()) {
+                // Still at work: what it ends with now is fresh, and this call's result.
+                try {
+                    return within(earlier, end);
+                } finally {
+                    if (earlier.isDone()) {
+                        outstanding = null;
+                    }
                 }
-                if (mm > 0) {
-                    return new Reading(mm, failures, recoveries);
-                }
-                // 0 mm: the measurement failed (the library clears the result it could not read).
-                String reason = Native.LASER.javaName + " at " + DEVICE
-                        + ": measurement failed (0 mm)";
-                if (++failures == 1) {
-                    continue; // one plain retry: a single NACK needs no new connection
-                }
-                boolean serverAnswers = dln.serverAnswers();
-                if (recoveries == MAX_RECOVERIES || !serverAnswers) {
-                    connected = false; // the next call starts over
-                    calibrated = false;
-                    throw dln.failure(Native.LASER.javaName, DEVICE, "measurement failed (0 mm)"
-                            + (recoveries > 0 ? " after " + recoveries + " reconnects" : ""),
-                            serverAnswers);
-                }
-                recoveries++;
-                listener.recovering(recoveries, reason);
-                connect();
-                calibrate();
             }
+            if (earlier != null) {
+                // It ended between the calls: its range may be old, its failure is news.
+                outstanding = null;
+                try {
+                    Reading old = await(earlier);
+                    failed = old.failedMeasurements();
+                    recoveries = old.recoveries();
+                } catch (NoTargetException old) {
+                    // the way was clear then; this call measures now
+                }
+            }
+            Future<Reading> job = thread.submit(this::measure);
+            Reading reading;
+            try {
+                reading = within(job, end);
+            } finally {
+                if (!job.isDone()) {
+                    outstanding = job;
+                }
+            }
+            return new Reading(reading.millimetres(), reading.failedMeasurements() + failed,
+                    reading.recoveries() + recoveries);
+        } finally {
+            callers.unlock();
         }
     }
 
@@ -159,9 +235,113 @@ public final class LaserRanger {
      * @throws NoTargetException when no target is in reach
      * @throws NoServerException when the measurements failed and no adapter server answers
      * @throws NoDeviceException when the measurements failed after every recovery
+     * @throws DeadlineException when the laser's thread was still at work at the deadline
      */
     public int rangeMm() {
         return range().millimetres();
+    }
+
+    /** On the laser's thread: one measurement with its retry and recoveries. */
+    private Reading measure() {
+        try {
+            if (!calibrated) {
+                doCalibrate();
+            }
+            int recoveries = 0;
+            int failures = 0;
+            while (true) {
+                step = "measuring";
+                int mm = operation(MEASURE);
+                if (mm >= NO_TARGET_MM) {
+                    throw new NoTargetException(METHOD, DEVICE, mm);
+                }
+                if (mm > 0) {
+                    return new Reading(mm, failures, recoveries);
+                }
+                // 0 mm: the measurement failed (the library clears the result it could not read).
+                String reason = METHOD + " at " + DEVICE + ": measurement failed (0 mm)";
+                if (++failures == 1) {
+                    continue; // one plain retry: a single NACK needs no new connection
+                }
+                step = "asking whether the adapter server answers";
+                boolean serverAnswers = dln.serverAnswers();
+                if (recoveries == MAX_RECOVERIES || !serverAnswers) {
+                    connected = false; // the next call starts over
+                    calibrated = false;
+                    throw dln.failure(METHOD, DEVICE, "measurement failed (0 mm)"
+                            + (recoveries > 0 ? " after " + recoveries + " reconnects" : ""),
+                            serverAnswers);
+                }
+                recoveries++;
+                listener.recovering(recoveries, reason);
+                doConnect();
+                doCalibrate();
+            }
+        } finally {
+            step = "idle";
+        }
+    }
+
+    /** On the laser's thread. */
+    private void doConnect() {
+        step = "connecting";
+        operation(CONNECT);
+        connected = true;
+        calibrated = false;
+    }
+
+    /** On the laser's thread. */
+    private void doCalibrate() {
+        if (!connected) {
+            doConnect();
+        }
+        step = "calibrating";
+        operation(CALIBRATE);
+        calibrated = true;
+        everCalibrated = true;
+    }
+
+    private <T> T within(Future<T> job, long end) {
+        try {
+            return job.get(Math.max(0, end - System.nanoTime()), TimeUnit.NANOSECONDS);
+        } catch (TimeoutException e) {
+            throw late("the laser's thread is still " + step
+                    + "; it goes on, and the next range() reports how it ended");
+        } catch (ExecutionException e) {
+            throw rethrown(e);
+        } catch (InterruptedException e) {
+            throw interrupted();
+        }
+    }
+
+    private static <T> T await(Future<T> job) {
+        try {
+            return job.get();
+        } catch (ExecutionException e) {
+            throw rethrown(e);
+        } catch (InterruptedException e) {
+            throw interrupted();
+        }
+    }
+
+    private DeadlineException late(String what) {
+        return new DeadlineException(METHOD, DEVICE,
+                "no range within " + deadline.toMillis() + " ms: " + what);
+    }
+
+    private static RuntimeException rethrown(ExecutionException e) {
+        if (e.getCause() instanceof RuntimeException cause) {
+            return cause;
+        }
+        if (e.getCause() instanceof Error error) {
+            throw error;
+        }
+        return new IllegalStateException(e.getCause());
+    }
+
+    private static DlnException interrupted() {
+        Thread.currentThread().interrupt();
+        return new DlnException(METHOD, DEVICE, "interrupted while waiting for the laser");
     }
 
     private static int operation(int code) {

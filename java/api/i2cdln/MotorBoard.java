@@ -17,7 +17,8 @@ public final class MotorBoard {
 
     /**
      * Reads a speed ({@code ReadMotorSpeeds}: 0xC1, the parameter, then 0xC0). Blocks for at
-     * least 210 ms: the board protocol waits 100, 100 and 10 ms.
+     * least 210 ms: the board protocol waits 100, 100 and 10 ms. Worst case: the native method's
+     * bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
      *
      * @param parameter the parameter byte, 0..255 (which motor, on the robot's board)
      * @return the speed byte, 0..255, unscaled

@@ -3,13 +3,17 @@ package i2cdln;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.UncheckedIOException;
+import java.nio.ByteBuffer;
+import java.nio.channels.FileChannel;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
+import java.nio.file.StandardOpenOption;
 import java.security.MessageDigest;
 import java.security.NoSuchAlgorithmException;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Locale;
 
@@ -23,8 +27,9 @@ import java.util.Locale;
  * cache is {@code $XDG_CACHE_HOME} or {@code ~/.cache} (Linux), {@code %LOCALAPPDATA%}
  * (Windows), or the folder named by the system property {@code i2cdln.cache}. Each file is
  * written to a temporary file first and moved into place atomically, so JVMs that start at
- * the same time never load a half-written copy; a file already in place is used as it is,
- * since its folder's name is the hash of the jar's copy.
+ * the same time never load a half-written copy, and flushed to disk before the rename. A file
+ * already in place is compared with the jar's copy before it is loaded: one that differs (changed
+ * in place, or left zero-filled by a crash) is written again.
  *
  * <p>Without libraries for this platform in the jar (classes run from a folder), or when the
  * system property {@code i2cdln.native} is {@code system} (for example on the robot, where the
@@ -135,29 +140,57 @@ public final class NativeLibrary {
         Files.createDirectories(folder);
         for (int i = 0; i < files.size(); i++) {
             Path target = folder.resolve(files.get(i));
-            if (Files.isRegularFile(target) && Files.size(target) == contents.get(i).length) {
+            if (holds(target, contents.get(i))) {
                 continue;
             }
+            // Missing, or changed since (edited in place, or zero-filled by a crash after a
+            // rename whose data never reached the disk): written again.
             Path temporary = Files.createTempFile(folder, files.get(i), ".part");
             try {
-                Files.write(temporary, contents.get(i));
+                try (FileChannel channel = FileChannel.open(temporary,
+                        StandardOpenOption.WRITE, StandardOpenOption.TRUNCATE_EXISTING)) {
+                    ByteBuffer buffer = ByteBuffer.wrap(contents.get(i));
+                    while (buffer.hasRemaining()) {
+                        channel.write(buffer);
+                    }
+                    channel.force(true); // on disk before the name points at it
+                }
                 moveIntoPlace(temporary, target);
             } finally {
                 Files.deleteIfExists(temporary);
+            }
+            if (!holds(target, contents.get(i))) {
+                throw new IOException(target + " differs from the jar's copy and cannot be"
+                        + " replaced (loaded by another program?)");
             }
         }
         return folder;
     }
 
-    /** Moves atomically; another JVM that got there first is as good (and on Windows its
-     * copy may be loaded, so it cannot be replaced). */
+    /** True when the file exists and holds exactly these bytes. */
+    private static boolean holds(Path file, byte[] content) throws IOException {
+        if (!Files.isRegularFile(file) || Files.size(file) != content.length) {
+            return false;
+        }
+        return Arrays.equals(Files.readAllBytes(file), content);
+    }
+
+    /** Moves atomically and makes the rename durable; another JVM that got there first is as
+     * good when its copy is right (and on Windows a loaded copy cannot be replaced). */
     private static void moveIntoPlace(Path temporary, Path target) throws IOException {
         try {
-            Files.move(temporary, target, StandardCopyOption.ATOMIC_MOVE);
+            Files.move(temporary, target, StandardCopyOption.ATOMIC_MOVE,
+                    StandardCopyOption.REPLACE_EXISTING);
         } catch (IOException e) {
             if (!Files.isRegularFile(target)) {
                 throw e;
             }
+            return;
+        }
+        try (FileChannel folder = FileChannel.open(target.getParent(), StandardOpenOption.READ)) {
+            folder.force(true);
+        } catch (IOException | UnsupportedOperationException e) {
+            // Windows opens no folder as a channel; its rename is durable on its own.
         }
     }
 

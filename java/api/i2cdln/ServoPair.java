@@ -3,6 +3,12 @@ package i2cdln;
 /**
  * Two servo boards driven by one call, whose outcome the library reports completely. Calls
  * open their own adapter connection and may run from several threads at once.
+ *
+ * <p>A failed {@link #setPulseWidths} while the server answers leaves the boards it may have
+ * reached in doubt: the first board when it failed at its first exchange, else both (the slots
+ * do not show at which byte it stopped). Every later call to such a board throws
+ * {@link BoardInDoubtException} until the program has reset it and calls
+ * {@link #acknowledgeFailure()} (see {@link ServoBoard}).
  */
 public final class ServoPair {
     private final Dln dln;
@@ -17,11 +23,29 @@ public final class ServoPair {
         this.devices = Dln.i2cName(first) + " and " + Dln.i2cName(second);
     }
 
+    /**
+     * Whether either board is refused after a failed pulse-width command.
+     *
+     * @return true until {@link #acknowledgeFailure()}
+     */
+    public boolean inDoubt() {
+        return ServoDoubt.inDoubt(first) || ServoDoubt.inDoubt(second);
+    }
+
+    /**
+     * Accepts commands to both boards again; call it only once both have been reset, as
+     * {@link ServoBoard#acknowledgeFailure()} says.
+     */
+    public void acknowledgeFailure() {
+        ServoDoubt.clear(first);
+        ServoDoubt.clear(second);
+    }
 
     /**
      * Sets both boards' pulse widths ({@code dualServo_1500_PWM}): the first board receives
      * 0xA3 with each parameter and its width, the second board its width. No waits: ten
-     * exchanges, 38 adapter calls.
+     * exchanges, 38 adapter calls. Worst case: the native method's bound, plus
+     * {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
      *
      * @param firstUs the first board's pulse width, 0..65535 µs
      * @param secondUs the second board's pulse width, 0..65535 µs
@@ -29,8 +53,9 @@ public final class ServoPair {
      * @param secondParameter the parameter of the second 0xA3 command, 0..255
      * @throws ArgumentOutOfRangeException when an argument is outside its range
      * @throws NoDeviceException when a board did not answer; the first board may have taken its
-     *     width
+     *     width; the boards it may have reached are in doubt from then on
      * @throws NoServerException when no adapter server answers
+     * @throws BoardInDoubtException when an earlier pulse-width command to a board failed
      */
     public void setPulseWidths(int firstUs, int secondUs, int firstParameter, int secondParameter) {
         String method = Native.DUAL_SERVO_PWM.javaName;
@@ -40,6 +65,7 @@ public final class ServoPair {
                 0, 255);
         ArgumentOutOfRangeException.check(method, devices, "second parameter",
                 secondParameter, 0, 255);
+        refuseInDoubt(method);
         int[] slots = new int[255];
         slots[0] = first;
         slots[1] = second;
@@ -52,21 +78,30 @@ public final class ServoPair {
         slots[8] = -1; // written only when every exchange completed
         Native.DUAL_SERVO_PWM.call(slots);
         if (slots[8] < 0) {
-            throw dln.failure(method, devices, slots[6] >= ServoBoard.UNTOUCHED
+            boolean atFirstExchange = slots[6] >= ServoBoard.UNTOUCHED;
+            DlnException failure = dln.failure(method, devices, atFirstExchange
                     ? "setting the pulse widths failed at the first board's first exchange"
                     : "setting the pulse widths failed after the first board's first exchange");
+            ServoDoubt.mark(first, failure);
+            if (!atFirstExchange) { // the slots do not show which board the failure hit
+                ServoDoubt.mark(second, failure);
+            }
+            throw failure;
         }
     }
 
     /**
      * Reads both boards' currents ({@code dualServo_1500_Current}). Blocks for at least 400 ms:
-     * the board protocol waits 100 ms twice per board.
+     * the board protocol waits 100 ms twice per board. Worst case: the native method's bound,
+     * plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
      *
      * @return the two current bytes, first board first, each 0..255
      * @throws NoDeviceException when a board did not answer
      * @throws NoServerException when no adapter server answers
+     * @throws BoardInDoubtException when an earlier pulse-width command to a board failed
      */
     public int[] currents() {
+        refuseInDoubt(Native.DUAL_SERVO_CURRENT.javaName);
         int[] slots = new int[255];
         slots[0] = first;
         slots[1] = second;
@@ -79,5 +114,10 @@ public final class ServoPair {
                     "reading the current failed");
         }
         return new int[] {slots[6], slots[7]};
+    }
+
+    private void refuseInDoubt(String method) {
+        ServoDoubt.refuse(method, first);
+        ServoDoubt.refuse(method, second);
     }
 }

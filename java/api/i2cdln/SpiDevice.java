@@ -53,6 +53,10 @@ public final class SpiDevice {
      * device sending zeros looks the same, so that failure is not detected here (check a known
      * reply, such as an identification, where it matters).
      *
+     * <p>Worst case: the wait for the process's SPI lock (another thread's SPI calls, an EEPROM
+     * programming included), then the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms
+     * for the server probe after a failure.
+     *
      * @param bytes the bytes to send, 1 to 247 of them, each 0..255
      * @return the bytes received, as many as sent
      * @throws ArgumentOutOfRangeException when the count or a byte is outside its range

@@ -1,21 +1,19 @@
 package i2cdln;
 
-import java.io.IOException;
-import java.io.OutputStream;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardOpenOption;
 import java.util.Arrays;
 
 /**
  * The serial EEPROM on one SPI line: identify, erase, program from an image, verify by reading
  * back. Safe to share between threads; its calls hold the process's SPI lock throughout, as the
- * library's erase and program commands work on the line the last transfer selected.
+ * library's erase command works on the line the last transfer selected.
  *
- * <p>{@code spiEraseEEPROM} and {@code spiProgramEEPROM} hand nothing back, so their own outcome
- * is not observable. This class therefore identifies the chip first (which also selects its
- * line), and judges the result only by reading the chip back through SPI transfers.
+ * <p>{@code spiEraseEEPROM} hands nothing back, so its own outcome is not observable. This class
+ * therefore identifies the chip first (which also selects its line), and judges every result
+ * only by reading the chip back through SPI transfers. It programs the chip with the chip's own
+ * commands over SPI transfers rather than through {@code spiProgramEEPROM}, which reads
+ * "program.hex" from the working folder and writes "zz.dat" there: the program's own files of
+ * those names are never touched.
  */
 public final class SpiEeprom {
     /** The size the library programs: addresses 0x0000 to 0xFFFF. */
@@ -23,6 +21,8 @@ public final class SpiEeprom {
     static final int FREQUENCY_HZ = 1_000_000;
     private static final int CHUNK = SpiDevice.MAX_TRANSFER - 4; // after command and address
     private static final int BUSY_POLLS = 10_000;
+    /** The bytes one page-program command writes: half a page of the chip, never across one. */
+    private static final int BLOCK = 128;
 
     /** Told of each step's progress; called on the calling thread. */
     @FunctionalInterface
@@ -31,7 +31,7 @@ public final class SpiEeprom {
          * One step has advanced.
          *
          * @param step "identify", "erase", "program" or "verify"
-         * @param done the units done so far (bytes when verifying, else 0 or 1)
+         * @param done the units done so far (bytes when programming and verifying, else 0 or 1)
          * @param total the units in the step
          */
         void advanced(String step, int done, int total);
@@ -46,11 +46,9 @@ public final class SpiEeprom {
         }
     }
 
-    private final Dln dln;
     private final SpiDevice spi;
 
-    SpiEeprom(Dln dln, SpiDevice spi) {
-        this.dln = dln;
+    SpiEeprom(SpiDevice spi) {
         this.spi = spi;
     }
 
@@ -59,7 +57,8 @@ public final class SpiEeprom {
     }
 
     /**
-     * Reads the chip's identification (command 0x9F): maker, type and capacity bytes.
+     * Reads the chip's identification (command 0x9F): maker, type and capacity bytes. Worst
+     * case: one {@link SpiDevice#transfer}.
      *
      * @return the three identification bytes
      * @throws NoDeviceException when every byte read 0x00 or 0xFF: no chip answered
@@ -81,7 +80,9 @@ public final class SpiEeprom {
     /**
      * Erases the whole chip, waits until it is no longer busy and checks by reading back that
      * every byte is 0xFF. Blocks for the erase and the read-back: 270 transfers of 13 adapter
-     * calls each, plus the chip's erase time.
+     * calls each, plus the chip's erase time. Worst case: the bound of {@code spiEraseEEPROM},
+     * the identification, {@value #BUSY_POLLS} status reads and the 270 read-back transfers,
+     * each within its own bound.
      *
      * @param progress told of each step
      * @throws NoDeviceException when no chip answers
@@ -94,8 +95,7 @@ public final class SpiEeprom {
             identify();
             progress.advanced("identify", 1, 1);
             progress.advanced("erase", 0, 1);
-            Native.SPI_ERASE_EEPROM.call(new int[255]);
-            awaitReady(Native.SPI_ERASE_EEPROM.javaName);
+            eraseChip();
             progress.advanced("erase", 1, 1);
             byte[] blank = new byte[SIZE];
             Arrays.fill(blank, (byte) 0xFF);
@@ -104,48 +104,41 @@ public final class SpiEeprom {
     }
 
     /**
-     * Programs the chip from an image and verifies it by reading it back. The library erases the
-     * chip and programs all 64 KiB (bytes past the image become 0); it reads the image from the
-     * file "program.hex" of the working folder and writes its dump "zz.dat" there. This method
-     * writes that "program.hex" for the call and puts back what the file held before.
-     * Blocks for about 2600 adapter calls (more while the chip is busy), then the read-back.
+     * Programs the chip from an image and verifies it by reading it back: the chip is erased,
+     * then written in blocks of {@value #BLOCK} bytes with its own commands (write enable 0x06,
+     * page program 0x02, status 0x05 until it is no longer busy) through SPI transfers, so no
+     * file is read or written. All 64 KiB are programmed: bytes past the image become 0, as
+     * {@code spiProgramEEPROM} leaves them. Blocks for the erase, then about three transfers of
+     * 13 adapter calls per block (about 1,600 transfers; about 2 s against dln-sim), more while
+     * the chip is busy, then the read-back. Worst case: every transfer within the native
+     * method's bound, and each busy wait ends after {@value #BUSY_POLLS} status reads.
+     *
+     * <p>A failed transfer hands back zeros, so a failed status read looks like a ready chip
+     * and a failed write enable or block leaves bytes unwritten: the read-back finds them.
      *
      * @param image the bytes from address 0, 1 to 65536 of them
-     * @param progress told of each step
+     * @param progress told of each step; "program" counts the bytes written
      * @throws ArgumentOutOfRangeException when the image is empty or larger than 64 KiB
      * @throws NoDeviceException when no chip answers
      * @throws NoServerException when no adapter server answers
-     * @throws DlnException when the working folder's files cannot be written, or the bytes read
-     *     back differ from the image
+     * @throws DlnException when the chip stays busy, or the bytes read back differ from the
+     *     image
      */
     public void program(byte[] image, Progress progress) {
-        String method = Native.SPI_PROGRAM_EEPROM.javaName;
+        String method = Native.SPI_WRITE_READ.javaName;
         ArgumentOutOfRangeException.check(method, device(), "image size", image.length, 1, SIZE);
         synchronized (SpiDevice.PORT_LOCK) {
             progress.advanced("identify", 0, 1);
             identify();
             progress.advanced("identify", 1, 1);
-            Path hex = Path.of("program.hex");
-            byte[] before = null;
-            try {
-                // The library ends the whole process when it cannot create zz.dat: find out first.
-                try (OutputStream dump = Files.newOutputStream(Path.of("zz.dat"),
-                        StandardOpenOption.CREATE, StandardOpenOption.APPEND)) {
-                    dump.flush();
-                }
-                before = Files.exists(hex) ? Files.readAllBytes(hex) : null;
-                Files.writeString(hex, hexPairs(image), StandardCharsets.US_ASCII);
-            } catch (IOException e) {
-                throw new DlnException(method, device(),
-                        "cannot write program.hex and zz.dat in the working folder: " + e);
-            }
-            try {
-                progress.advanced("program", 0, 1);
-                Native.SPI_PROGRAM_EEPROM.call(new int[255]);
-                awaitReady(method);
-                progress.advanced("program", 1, 1);
-            } finally {
-                restore(hex, before);
+            progress.advanced("erase", 0, 1);
+            eraseChip();
+            progress.advanced("erase", 1, 1);
+            byte[] chip = Arrays.copyOf(image, SIZE);
+            progress.advanced("program", 0, SIZE);
+            for (int address = 0; address < SIZE; address += BLOCK) {
+                writeBlock(chip, address, method);
+                progress.advanced("program", address + BLOCK, SIZE);
             }
             verify(method, image, progress);
         }
@@ -153,38 +146,25 @@ public final class SpiEeprom {
 
     /**
      * Programs the chip from a file of address/data pairs in hexadecimal ("10 ab", white space
-     * between numbers, an optional 0x prefix), as {@code spiProgramEEPROM} reads it: a later pair
-     * overwrites an earlier one, only the low 8 bits of a data value count, and an address above
-     * 0xFFFF or text that is not a pair ends the reading. Then verifies as
-     * {@link #program(byte[], Progress)} does, up to the highest address the file sets.
+     * between numbers, an optional 0x prefix), read by the rule of {@code spiProgramEEPROM}'s
+     * "program.hex": a later pair overwrites an earlier one, only the low 8 bits of a data value
+     * count, addresses not listed are 0, and an address above 0xFFFF ends the reading. The whole
+     * file is read before the chip is touched: a word that is not a hexadecimal number of at
+     * most 8 digits, an address without its data, or a file without any pair is refused. Then
+     * programs and verifies as {@link #program(byte[], Progress)} does, up to the highest
+     * address the file sets. The file is only read.
      *
      * @param hexFile the file
      * @param progress told of each step
      * @throws java.io.UncheckedIOException when the file cannot be read
+     * @throws ArgumentOutOfRangeException when the file is not address/data pairs, naming the
+     *     line and the word, or holds no pair; the chip is untouched
      * @throws NoDeviceException when no chip answers
      * @throws NoServerException when no adapter server answers
      * @throws DlnException when the bytes read back differ
      */
     public void program(Path hexFile, Progress progress) {
-        String text;
-        try {
-            text = Files.readString(hexFile, StandardCharsets.ISO_8859_1);
-        } catch (IOException e) {
-            throw new java.io.UncheckedIOException(e);
-        }
-        byte[] image = new byte[SIZE];
-        int last = 0;
-        String[] words = text.trim().isEmpty() ? new String[0] : text.trim().split("\\s+");
-        for (int i = 0; i + 1 < words.length; i += 2) {
-            long address = hexNumber(words[i]);
-            long data = hexNumber(words[i + 1]);
-            if (address < 0 || data < 0 || address > 0xFFFF) {
-                break;
-            }
-            image[(int) address] = (byte) data;
-            last = Math.max(last, (int) address);
-        }
-        program(Arrays.copyOf(image, last + 1), progress);
+        program(HexPairs.read(hexFile, device()), progress);
     }
 
     /**
@@ -234,6 +214,31 @@ public final class SpiEeprom {
         }
     }
 
+    /** Erases the chip on the line the last transfer selected and waits until it is done. */
+    private void eraseChip() {
+        Native.SPI_ERASE_EEPROM.call(new int[255]);
+        awaitReady(Native.SPI_ERASE_EEPROM.javaName);
+    }
+
+    /** Writes one block unless it is all 0xFF, which the erase left already. */
+    private void writeBlock(byte[] chip, int address, String method) {
+        int[] command = new int[4 + BLOCK];
+        command[0] = 0x02; // page program at a 24-bit address
+        command[2] = address >> 8;
+        command[3] = address & 0xFF;
+        boolean erased = true;
+        for (int i = 0; i < BLOCK; i++) {
+            command[4 + i] = chip[address + i] & 0xFF;
+            erased &= command[4 + i] == 0xFF;
+        }
+        if (erased) {
+            return;
+        }
+        spi.transfer(0x06); // write enable: the chip clears it after every write
+        spi.transfer(command);
+        awaitReady(method);
+    }
+
     /** Polls the status register (0x05) until the chip's busy bit clears. */
     private void awaitReady(String method) {
         for (int poll = 0; poll < BUSY_POLLS; poll++) {
@@ -243,38 +248,5 @@ public final class SpiEeprom {
         }
         throw new DlnException(method, device(),
                 "the chip stayed busy after " + BUSY_POLLS + " status reads");
-    }
-
-    private static String hexPairs(byte[] image) {
-        StringBuilder text = new StringBuilder();
-        for (int address = 0; address < image.length; address++) {
-            if (image[address] != 0) { // addresses not listed stay 0
-                text.append(Integer.toHexString(address)).append(' ')
-                        .append(Integer.toHexString(image[address] & 0xFF)).append('\n');
-            }
-        }
-        return text.toString();
-    }
-
-    /** The value of a hexadecimal word, or -1 when it is not one. */
-    private static long hexNumber(String word) {
-        String digits = word.startsWith("0x") || word.startsWith("0X") ? word.substring(2) : word;
-        if (digits.isEmpty() || digits.length() > 15 || !digits.matches("[0-9a-fA-F]+")) {
-            return -1;
-        }
-        return Long.parseLong(digits, 16);
-    }
-
-    private void restore(Path hex, byte[] before) {
-        try {
-            if (before == null) {
-                Files.deleteIfExists(hex);
-            } else {
-                Files.write(hex, before);
-            }
-        } catch (IOException e) {
-            throw new DlnException(Native.SPI_PROGRAM_EEPROM.javaName, device(),
-                    "cannot put back program.hex: " + e);
-        }
     }
 }

@@ -21,7 +21,8 @@ public final class UltrasonicRanger {
     /**
      * Measures the range ({@code Ultra_Sonic}: temperature, low byte, high byte). Blocks for at
      * least 300 ms: the board protocol waits 100 ms before each of its three reads. The
-     * temperature is only printed by the library, never handed back.
+     * temperature is only printed by the library, never handed back. Worst case: the native
+     * method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
      *
      * @return the range in centimetres, 0..65535
      * @throws NoDeviceException when the board did not answer

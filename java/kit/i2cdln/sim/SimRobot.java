@@ -1,5 +1,6 @@
 package i2cdln.sim;
 
+import i2cdln.ServerAddress;
 import java.io.BufferedReader;
 import java.io.IOException;
 import java.io.InputStreamReader;
@@ -234,44 +235,33 @@ public final class SimRobot implements AutoCloseable {
      */
     public record Address(String host, int port) {
         /** The library's fixed address, used when {@code DLN_SERVER} is unset. */
-        public static final Address FIXED = new Address("127.0.0.1", 9656);
+        public static final Address FIXED =
+                new Address(ServerAddress.FIXED_HOST, ServerAddress.FIXED_PORT);
 
         /**
          * The address our {@code dln} reaches in this JVM: {@code DLN_SERVER}'s, else
-         * {@link #FIXED}.
+         * localhost:9656, by the rule of {@link ServerAddress#fromEnvironment()}.
          *
          * @return the address
          * @throws IllegalArgumentException when {@code DLN_SERVER} is malformed (our
          *     {@code dln} then refuses to connect at all)
          */
         public static Address fromEnvironment() {
-            String value = System.getenv("DLN_SERVER");
-            return value == null || value.isEmpty() ? FIXED : parse(value);
+            ServerAddress server = ServerAddress.fromEnvironment();
+            return new Address(server.host(), server.port());
         }
 
         /**
-         * Parses "host:port", "[v6-address]:port" or "port" (host 127.0.0.1), as our
-         * {@code dln} reads {@code DLN_SERVER}.
+         * Parses "host:port", "[v6-address]:port" or "port" (host localhost), as our
+         * {@code dln} reads {@code DLN_SERVER} ({@link ServerAddress#parse}).
          *
          * @param text the value
          * @return the address
          * @throws IllegalArgumentException when the text is malformed
          */
         public static Address parse(String text) {
-            int colon = text.lastIndexOf(':');
-            String host = colon < 0 ? "127.0.0.1" : text.substring(0, colon);
-            if (host.length() >= 2 && host.startsWith("[") && host.endsWith("]")) {
-                host = host.substring(1, host.length() - 1);
-            } else if (host.contains(":")) {
-                host = "";
-            }
-            String digits = text.substring(colon + 1);
-            int port = digits.matches("[0-9]{1,5}") ? Integer.parseInt(digits) : 0;
-            if (host.isEmpty() || port < 1 || port > 65535) {
-                throw new IllegalArgumentException("DLN_SERVER=\"" + text
-                        + "\" is not \"host:port\" or \"port\" (1..65535)");
-            }
-            return new Address(host, port);
+            ServerAddress server = ServerAddress.parse(text);
+            return new Address(server.host(), server.port());
         }
 
         /** The address dln-sim binds: "localhost" means the IPv4 loopback. */
@@ -281,7 +271,7 @@ public final class SimRobot implements AutoCloseable {
 
         @Override
         public String toString() {
-            return (host.contains(":") ? "[" + host + "]" : host) + ":" + port;
+            return new ServerAddress(host, port).toString();
         }
     }
 }

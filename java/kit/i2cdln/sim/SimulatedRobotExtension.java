@@ -18,9 +18,9 @@ import org.junit.platform.commons.support.AnnotationSupport;
  *
  * <p><b>Which port.</b> Our {@code dln} library reads the server address from the environment
  * variable {@code DLN_SERVER} of the process, and a JVM cannot change its own environment. So
- * the simulator listens where the test JVM's {@code DLN_SERVER} points ("host:port" or "port"),
- * or on the library's fixed 127.0.0.1:9656 when it is unset. Each test JVM thus has one
- * simulator address: test classes of one JVM take turns (a class waits until the previous
+ * the simulator listens where the test JVM's {@code DLN_SERVER} points ("host:port" or "port",
+ * by the rule of {@code i2cdln.ServerAddress}), or on the library's fixed localhost:9656 (bound
+ * on 127.0.0.1) when it is unset. Each test JVM thus has one simulator address: test classes of one JVM take turns (a class waits until the previous
  * class's simulator has stopped, also under JUnit's parallel execution), while test classes in
  * different JVMs, each started with its own {@code DLN_SERVER}, run at the same time on one
  * machine. {@link WithFreePort} starts a command (such as a test JVM) with {@code DLN_SERVER}

@@ -1,0 +1,191 @@
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import i2cdln.Dln;
+import i2cdln.LaserRanger;
+import i2cdln.ServerAddress;
+import i2cdln.ServoPair;
+import i2cdln.ServoPulse;
+import i2cdln.sim.SimTrace;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.time.Duration;
+import java.util.List;
+import java.util.Map;
+import java.util.concurrent.CompletableFuture;
+import java.util.concurrent.TimeUnit;
+import java.util.function.Supplier;
+import org.junit.jupiter.api.Test;
+
+/**
+ * What the typed API hands back under faults is true or an exception: a servo board left
+ * mid-command is refused, an empty scan is a failure, the laser answers within its deadline
+ * while the server is silent, and DLN_SERVER means what it means to our adapter library.
+ */
+public class FaultSafetyTest {
+    static String outcome(Supplier<Object> call) {
+        try {
+            return "ok:" + call.get();
+        } catch (RuntimeException e) {
+            return e.getClass().getSimpleName() + ":" + e.getMessage();
+        }
+    }
+
+    /** In the child: the pair fails part-way; every call to either board is refused until
+     * the program acknowledges, and then goes out again. */
+    public static void servoChild() {
+        Dln dln = Dln.create();
+        ServoPair pair = dln.servos(0x51, 0x52);
+        Map<String, Supplier<Object>> calls = new java.util.LinkedHashMap<>();
+        calls.put("failing", () -> {
+            pair.setPulseWidths(1200, 1800, 0, 0);
+            return "";
+        });
+        calls.put("currents", () -> List.of(pair.currents()[0]));
+        calls.put("current52", () -> dln.servo(0x52).current());
+        calls.put("width51", () -> {
+            dln.servo(0x51).setPulseWidth(1500, 0);
+            return "";
+        });
+        calls.put("sequence", () -> {
+            dln.servoSequence(0, List.of(new ServoPulse(0x30, 1500), new ServoPulse(0x52, 1500)));
+            return "";
+        });
+        calls.put("inDoubt", () -> dln.servo(0x52).inDoubt() + " " + pair.inDoubt());
+        calls.put("acknowledged", () -> {
+            pair.acknowledgeFailure();
+            return dln.servo(0x51).inDoubt();
+        });
+        calls.put("afterwards", () -> pair.currents()[0]);
+        calls.forEach((name, call) -> NativeRun.report(name, outcome(call)));
+    }
+
+    @Test
+    void aServoBoardLeftMidCommandIsRefusedUntilAcknowledged() throws Exception {
+        Path trace = Files.createTempFile("servo-doubt", ".trace");
+        NativeRun run;
+        try (SimServer sim = SimServer.start(Path.of(System.getProperty("source.dir"),
+                "java/api-test/scenarios/servo_doubt.json"), trace)) {
+            run = NativeRun.run("FaultSafetyTest#servoChild");
+        }
+        assertEquals(0, run.exitCode, run.stderr);
+        String refused = "BoardInDoubtException:%s at I2C 0x%s: refused: an earlier pulse-width"
+                + " command failed part-way (dualServo_1500_PWM at I2C 0x51 and I2C 0x52: setting"
+                + " the pulse widths failed after the first board's first exchange)";
+        Map<String, String> expected = Map.of(
+                "failing", "NoDeviceException:dualServo_1500_PWM at I2C 0x51 and I2C 0x52",
+                "currents", String.format(refused, "dualServo_1500_Current", "51"),
+                "current52", String.format(refused, "dualServo_1500_Current", "52"),
+                "width51", String.format(refused, "dualServo_1500_PWM", "51"),
+                "sequence", String.format(refused, "I2C_Servo_PWM_Sequence", "52"),
+                "inDoubt", "ok:true true", "acknowledged", "ok:false", "afterwards", "ok:44");
+        expected.forEach((name, start) -> assertTrue(run.reported(name).get(0).startsWith(start),
+                name + ": expected " + start + ", got " + run.reported(name)));
+        // The refused calls sent nothing: after the failed read, the next write is the
+        // acknowledged current command.
+        List<SimTrace.Call> calls = SimTrace.read(trace).calls();
+        Files.delete(trace);
+        int failed = 0;
+        while (calls.get(failed).succeeded()) {
+            failed++;
+        }
+        SimTrace.Call next = calls.subList(failed, calls.size()).stream()
+                .filter(call -> call.name().equals("DlnI2cMasterWrite")).findFirst().orElseThrow();
+        assertEquals(0x51, next.address(), next.toString());
+        assertEquals(List.of(0xA2), next.out(), next.toString());
+    }
+
+    public static void scanChild() {
+        NativeRun.report("scan", outcome(() -> Dln.create().adapter().scan()));
+    }
+
+    @Test
+    void aScanThatFindsNothingIsAFailureNeverAnEmptyList() throws Exception {
+        Path empty = Files.createTempFile("empty-bus", ".json");
+        Files.writeString(empty, "{\"i2c\": []}");
+        try (SimServer sim = SimServer.start(empty, null)) {
+            assertEquals(List.of("NoDeviceException:i2cScan at adapter: the scan found no device"
+                    + " (a failed scan and an empty bus look alike)"),
+                    NativeRun.run("FaultSafetyTest#scanChild").reported("scan"));
+        } finally {
+            Files.delete(empty);
+        }
+        assertTrue(NativeRun.run("FaultSafetyTest#scanChild").reported("scan").get(0)
+                .startsWith("NoServerException:i2cScan at adapter"));
+    }
+
+    /** In the child: a range; two while the server is stopped; one after it goes on. */
+    public static void silentServerChild() throws Exception {
+        LaserRanger laser = Dln.create().laser();
+        laser.setDeadline(Duration.ofSeconds(60)); // connecting and calibrating, unhurried
+        NativeRun.report("before", outcome(laser::range));
+        Files.createFile(Path.of("measured"));
+        ServerFaultTest.awaitFile(Path.of("stopped"));
+        laser.setDeadline(Duration.ofMillis(300));
+        for (int call = 0; call < 2; call++) {
+            long start = System.nanoTime();
+            NativeRun.report("silent", outcome(laser::range));
+            NativeRun.report("silentMillis", (System.nanoTime() - start) / 1_000_000);
+        }
+        Files.createFile(Path.of("late"));
+        ServerFaultTest.awaitFile(Path.of("continued"));
+        laser.setDeadline(Duration.ofSeconds(60));
+        NativeRun.report("after", outcome(laser::rangeMm)); // may report how the stop ended
+        NativeRun.report("after", outcome(laser::rangeMm));
+    }
+
+    @Test
+    void theLaserAnswersWithinItsDeadlineWhileTheServerIsSilent() throws Exception {
+        Path dir = Files.createTempDirectory("laser-silent");
+        NativeRun run;
+        try (SimServer sim = SimServer.start(Path.of(System.getProperty("source.dir"),
+                "java/test/scenarios/laser_still.json"), null)) {
+            CompletableFuture<NativeRun> child = CompletableFuture.supplyAsync(() -> {
+                try {
+                    return NativeRun.run("FaultSafetyTest#silentServerChild", dir);
+                } catch (Exception e) {
+                    throw new IllegalStateException(e);
+                }
+            });
+            ServerFaultTest.awaitFile(dir.resolve("measured"));
+            sim.signal("STOP");
+            try {
+                Files.createFile(dir.resolve("stopped"));
+                ServerFaultTest.awaitFile(dir.resolve("late"));
+            } finally {
+                sim.signal("CONT");
+            }
+            Files.createFile(dir.resolve("continued"));
+            run = child.get(120, TimeUnit.SECONDS);
+        }
+        assertEquals(0, run.exitCode, run.stderr);
+        assertTrue(run.reported("before").get(0).startsWith("ok:Reading[millimetres=41"),
+                run.stderr);
+        // A silent server holds each adapter call for seconds: only the deadline ends these.
+        assertEquals(List.of("DeadlineException:I2C_LaserMeasurement at I2C 0x29: no range within"
+                + " 300 ms: the laser's thread is still measuring; it goes on, and the next"
+                + " range() reports how it ended"), run.reported("silent").subList(0, 1));
+        assertTrue(run.reported("silent").get(1).startsWith("DeadlineException:"), run.stderr);
+        for (String millis : run.reported("silentMillis")) {
+            assertTrue(Long.parseLong(millis) < 1500, millis + " ms");
+        }
+        assertTrue(run.reported("after").get(1).matches("ok:41\\d"), run.stderr);
+    }
+
+    @Test
+    void dlnServerMeansWhatItMeansToOurAdapterLibrary() {
+        Map<String, String> good = Map.of("9700", "localhost:9700",
+                "robot.local:9700", "robot.local:9700", "[::1]:9700", "[::1]:9700",
+                "[robot]:09700", "robot:9700", "127.0.0.1:65535", "127.0.0.1:65535");
+        good.forEach((text, address) -> assertEquals(address, ServerAddress.parse(text).toString(),
+                text));
+        for (String bad : List.of(" 9931", "9931 ", "localhost:99999", "robot", "0", "65536",
+                "+9700", "-1", "host:", ":9700", "::1:9700", "[]:9700", "[::1]", "0x10", "localhost:")) {
+            IllegalArgumentException e = assertThrows(IllegalArgumentException.class,
+                    () -> ServerAddress.parse(bad), bad);
+            assertTrue(e.getMessage().startsWith("DLN_SERVER=\"" + bad + "\" is not"),
+                    e.getMessage());
+        }
+    }
+}

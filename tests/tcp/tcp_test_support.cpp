@@ -181,7 +181,7 @@ uint16_t UnusedPort() {
 }
 
 DelayingProxy::DelayingProxy(uint16_t target, std::chrono::milliseconds delay)
-    : target_(target), delay_(delay) {
+    : target_(target), delayMs_(delay.count()) {
     listenFd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { run(); });
 }
@@ -208,7 +208,6 @@ void DelayingProxy::run() {
 // Forwards both ways on one thread: what the client sends waits `delay` (the calls are one
 // request at a time, so each request waits its own delay), what the server sends goes at once.
 void DelayingProxy::serve(int client) {
-    ++open_;
     int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -229,7 +228,8 @@ void DelayingProxy::serve(int client) {
                 break;
             }
             if (side == 0) {
-                for (auto until = std::chrono::steady_clock::now() + delay_;
+                for (auto until = std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(delayMs_.load());
                      !stop_ && std::chrono::steady_clock::now() < until;)
                     Pause(10);
             }
@@ -238,5 +238,4 @@ void DelayingProxy::serve(int client) {
     }
     close(server);
     close(client);
-    --open_;
 }

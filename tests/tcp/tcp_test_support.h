@@ -50,8 +50,7 @@ class DelayingProxy {
     DelayingProxy(uint16_t target, std::chrono::milliseconds delay);
     ~DelayingProxy();
     uint16_t port() const { return port_; }
-    // Client connections open now.
-    int open() const { return open_; }
+    void setDelay(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
 
   private:
     void run();
@@ -59,9 +58,8 @@ class DelayingProxy {
     int listenFd_ = -1;
     uint16_t port_ = 0;
     uint16_t target_;
-    std::chrono::milliseconds delay_;
+    std::atomic<int64_t> delayMs_;
     std::atomic<bool> stop_{false};
-    std::atomic<int> open_{0};
     std::thread thread_;
 };
 

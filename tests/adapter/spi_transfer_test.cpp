@@ -178,7 +178,7 @@ TEST(SpiTransfer, WithoutAServerOnlyTheConnectFailureFollowsTheSettings) {
 TEST(SpiTransfer, ConcurrentTransfersOnTwoLinesReachTheirOwnDevice) {
     SimSession session(Robot());
     const char *variable = std::getenv("SPI_RACE_TRANSFERS"); // a longer soak when set
-    const int transfers = variable != nullptr ? std::atoi(variable) : 200;
+    const int transfers = variable != nullptr ? std::atoi(variable) : 500;
     std::atomic<int> misdelivered{0};
     auto run = [&](int32_t line, std::vector<uint8_t> sent, std::vector<uint8_t> expected) {
         for (int i = 0; i < transfers; ++i) {

@@ -9,13 +9,12 @@ set_target_properties(dln_protocol PROPERTIES POSITION_INDEPENDENT_CODE ON
                                               CXX_VISIBILITY_PRESET hidden)
 
 file(GLOB DLN_CLIENT_SOURCES CONFIGURE_DEPENDS dln/client/*.cpp)
-# The socket functions: one implementation per platform.
+# The socket loops (socket.cpp) over single attempts of one file per platform.
+set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/server_address.cpp dln/tcp/socket.cpp)
 if(WIN32)
-  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/server_address.cpp
-                      dln/tcp/socket_win32.cpp)
+  list(APPEND DLN_TCP_SOURCES dln/tcp/socket_win32.cpp)
 else()
-  set(DLN_TCP_SOURCES dln/tcp/tcp_transport.cpp dln/tcp/server_address.cpp
-                      dln/tcp/socket_posix.cpp)
+  list(APPEND DLN_TCP_SOURCES dln/tcp/socket_posix.cpp)
 endif()
 add_library(dln SHARED ${DLN_CLIENT_SOURCES} ${DLN_TCP_SOURCES})
 target_include_directories(dln PUBLIC dln/include PRIVATE dln/client dln/tcp)

@@ -15,7 +15,10 @@ add_custom_command(
 add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
 # Only sim/include is the simulator's face; its core and models stay private.
 target_include_directories(dlnsim_core PUBLIC sim/include PRIVATE sim/core sim/models)
-target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
+# i2c_dln_files: the EEPROM model's dump file is opened as the library opens its files, so
+# that a FIFO never blocks dln-sim's start.
+target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads
+                                  PRIVATE i2c_dln_files)
 # The server's networking: standalone asio, header-only.
 target_include_directories(dlnsim_core PRIVATE ${ASIO_INCLUDE_DIR})
 if(WIN32)

@@ -1,4 +1,5 @@
-#include "socket.h"
+// The single socket attempts over POSIX sockets, for libdln.so.
+#include "socket_platform.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -46,6 +47,18 @@ bool MakeBlockingWithSlices(int s) {
            setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &kWaitSlice, sizeof kWaitSlice) == 0;
 }
 
+bool TryAgain(int error) {
+    return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
+}
+
+} // namespace
+
+namespace platform {
+
+bool Start() {
+    return true;
+}
+
 SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     int s = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                    address.ai_protocol);
@@ -65,65 +78,45 @@ SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     return kNoSocket;
 }
 
-} // namespace
-
-SocketHandle SocketConnect(const std::string &host, uint16_t port,
-                           std::chrono::milliseconds perAddress, Clock::time_point deadline) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *addresses = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0)
-        return kNoSocket;
-    SocketHandle s = kNoSocket;
-    // "localhost" may give ::1 before 127.0.0.1 while the server listens on one of them only.
-    for (addrinfo *a = addresses; a != nullptr && s == kNoSocket; a = a->ai_next) {
-        if (Clock::now() >= deadline)
-            break;
-        s = ConnectOne(*a, std::min(deadline, Clock::now() + perAddress));
+IoStatus SendOnce(SocketHandle s, const uint8_t *data, size_t size, size_t &sent,
+                  Clock::time_point) {
+    sent = 0;
+    ssize_t n = send(s, data, size, MSG_NOSIGNAL);
+    if (n > 0) {
+        sent = static_cast<size_t>(n);
+        return IoStatus::Ok;
     }
-    freeaddrinfo(addresses);
-    return s;
+    if (n < 0 && TryAgain(errno))
+        return IoStatus::Ok;
+    return (errno == EPIPE || errno == ECONNRESET) ? IoStatus::Closed : IoStatus::Failed;
 }
 
-IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
-                       Clock::time_point deadline) {
-    while (size > 0) {
-        // Checked on every turn: a peer that takes a few bytes at a time must not stretch it.
-        if (Clock::now() >= deadline)
-            return IoStatus::TimedOut;
-        ssize_t n = send(s, data, size, MSG_NOSIGNAL);
-        if (n > 0) {
-            data += n;
-            size -= static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-            continue;
-        return (errno == EPIPE || errno == ECONNRESET) ? IoStatus::Closed : IoStatus::Failed;
-    }
-    return IoStatus::Ok;
-}
-
-IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
-                           Clock::time_point deadline) {
+IoStatus ReceiveOnce(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
+                     Clock::time_point) {
     received = 0;
+    ssize_t n = recv(s, data, capacity, 0);
+    if (n > 0) {
+        received = static_cast<size_t>(n);
+        return IoStatus::Ok;
+    }
+    if (n == 0)
+        return IoStatus::Closed;
+    if (TryAgain(errno))
+        return IoStatus::Ok;
+    return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
+}
+
+bool DiscardArrived(SocketHandle s) {
+    uint8_t sink[4096];
     for (;;) {
-        // Checked on every turn, also when bytes are waiting: a peer trickling bytes must
-        // not keep the caller past its deadline.
-        if (Clock::now() >= deadline)
-            return IoStatus::TimedOut;
-        ssize_t n = recv(s, data, capacity, 0);
-        if (n > 0) {
-            received = static_cast<size_t>(n);
-            return IoStatus::Ok;
-        }
-        if (n == 0)
-            return IoStatus::Closed;
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed;
+        ssize_t n = recv(s, sink, sizeof sink, MSG_DONTWAIT);
+        if (n > 0)
+            continue;
+        return n < 0 && TryAgain(errno);
     }
 }
+
+} // namespace platform
 
 void SocketClose(SocketHandle s) {
     if (s != kNoSocket)

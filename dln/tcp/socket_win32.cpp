@@ -1,5 +1,5 @@
-// The socket functions over Winsock, for dln.dll.
-#include "socket.h"
+// The single socket attempts over Winsock, for dln.dll.
+#include "socket_platform.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,18 +10,6 @@
 namespace dln::tcp {
 
 namespace {
-
-// Winsock must be started once per process before any other call; it stays started until
-// the process ends, as the library may be used until then.
-bool WinsockStarted() {
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
-        WSADATA data;
-        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
-    return started;
-}
 
 int MillisecondsUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -60,6 +48,31 @@ bool MakeNonBlockingNoDelay(SOCKET s) {
            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, value, sizeof one) == 0;
 }
 
+bool ConnectionLost(int error) {
+    return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
+}
+
+// send and recv take an int length; a frame is far smaller, but a cap keeps the cast sound.
+int Chunk(size_t size) {
+    return static_cast<int>(std::min<size_t>(size, 1 << 20));
+}
+
+} // namespace
+
+namespace platform {
+
+// Winsock must be started once per process before any other call; it stays started until
+// the process ends, as the library may be used until then.
+bool Start() {
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        WSADATA data;
+        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    });
+    return started;
+}
+
 SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     SOCKET s = socket(address.ai_family, address.ai_socktype, address.ai_protocol);
     if (s == INVALID_SOCKET)
@@ -83,85 +96,52 @@ SocketHandle ConnectOne(const addrinfo &address, Clock::time_point deadline) {
     return kNoSocket;
 }
 
-bool ConnectionLost(int error) {
-    return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
-}
-
-} // namespace
-
-SocketHandle SocketConnect(const std::string &host, uint16_t port,
-                           std::chrono::milliseconds perAddress, Clock::time_point deadline) {
-    if (!WinsockStarted())
-        return kNoSocket;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo *addresses = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0)
-        return kNoSocket;
-    SocketHandle s = kNoSocket;
-    // "localhost" may give ::1 before 127.0.0.1 while the server listens on one of them only.
-    for (addrinfo *a = addresses; a != nullptr && s == kNoSocket; a = a->ai_next) {
-        if (Clock::now() >= deadline)
-            break;
-        s = ConnectOne(*a, std::min(deadline, Clock::now() + perAddress));
+IoStatus SendOnce(SocketHandle s, const uint8_t *data, size_t size, size_t &sent,
+                  Clock::time_point deadline) {
+    sent = 0;
+    int n = send(static_cast<SOCKET>(s), reinterpret_cast<const char *>(data), Chunk(size), 0);
+    if (n > 0) {
+        sent = static_cast<size_t>(n);
+        return IoStatus::Ok;
     }
-    freeaddrinfo(addresses);
-    return s;
+    int error = WSAGetLastError();
+    if (n == SOCKET_ERROR && error == WSAEWOULDBLOCK)
+        return WaitFor(s, Ready::Write, deadline);
+    return ConnectionLost(error) ? IoStatus::Closed : IoStatus::Failed;
 }
 
-IoStatus SocketSendAll(SocketHandle s, const uint8_t *data, size_t size,
-                       Clock::time_point deadline) {
-    while (size > 0) {
-        // Checked on every turn: a peer that takes a few bytes at a time must not stretch it.
-        if (Clock::now() >= deadline)
-            return IoStatus::TimedOut;
-        // send takes an int length; a frame is far smaller, but a cap keeps the cast sound.
-        int chunk = static_cast<int>(std::min<size_t>(size, 1 << 20));
-        int n = send(static_cast<SOCKET>(s), reinterpret_cast<const char *>(data), chunk, 0);
-        if (n > 0) {
-            data += n;
-            size -= static_cast<size_t>(n);
-            continue;
-        }
-        int error = WSAGetLastError();
-        if (n == SOCKET_ERROR && error == WSAEWOULDBLOCK) {
-            IoStatus status = WaitFor(s, Ready::Write, deadline);
-            if (status != IoStatus::Ok)
-                return status;
-            continue;
-        }
-        return ConnectionLost(error) ? IoStatus::Closed : IoStatus::Failed;
-    }
-    return IoStatus::Ok;
-}
-
-IoStatus SocketReceiveSome(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
-                           Clock::time_point deadline) {
+IoStatus ReceiveOnce(SocketHandle s, uint8_t *data, size_t capacity, size_t &received,
+                     Clock::time_point deadline) {
     received = 0;
-    int chunk = static_cast<int>(std::min<size_t>(capacity, 1 << 20));
+    // Waiting first spares a receive that would only say "nothing yet".
+    IoStatus status = WaitFor(s, Ready::Read, deadline);
+    if (status != IoStatus::Ok)
+        return status;
+    int n = recv(static_cast<SOCKET>(s), reinterpret_cast<char *>(data), Chunk(capacity), 0);
+    if (n > 0) {
+        received = static_cast<size_t>(n);
+        return IoStatus::Ok;
+    }
+    if (n == 0)
+        return IoStatus::Closed;
+    int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK)
+        return IoStatus::Ok;
+    return ConnectionLost(error) ? IoStatus::Closed : IoStatus::Failed;
+}
+
+// The socket is non-blocking, so a receive returns at once when nothing has arrived.
+bool DiscardArrived(SocketHandle s) {
+    char sink[4096];
     for (;;) {
-        // Checked on every turn, also when bytes are waiting: a peer trickling bytes must
-        // not keep the caller past its deadline.
-        if (Clock::now() >= deadline)
-            return IoStatus::TimedOut;
-        // Waiting first spares a receive that would only say "nothing yet".
-        IoStatus status = WaitFor(s, Ready::Read, deadline);
-        if (status != IoStatus::Ok)
-            return status;
-        int n = recv(static_cast<SOCKET>(s), reinterpret_cast<char *>(data), chunk, 0);
-        if (n > 0) {
-            received = static_cast<size_t>(n);
-            return IoStatus::Ok;
-        }
-        if (n == 0)
-            return IoStatus::Closed;
-        int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK)
-            return ConnectionLost(error) ? IoStatus::Closed : IoStatus::Failed;
+        int n = recv(static_cast<SOCKET>(s), sink, sizeof sink, 0);
+        if (n > 0)
+            continue;
+        return n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK;
     }
 }
+
+} // namespace platform
 
 void SocketClose(SocketHandle s) {
     if (s != kNoSocket)

@@ -37,6 +37,11 @@ class TcpTransport : public Transport {
         std::vector<uint8_t> frame = wire::EncodeRequest(numbered);
         if (frame.empty())
             return DLN_RES_INVALID_ARGUMENT;
+        // Nothing that came before the request can answer it: a reply sent ahead of its
+        // request (or any other unasked-for bytes) is dropped, whatever number it carries.
+        start_ = end_ = 0;
+        if (!tcp::SocketDiscardArrived(socket_))
+            return DLN_RES_NOT_CONNECTED;
         tcp::IoStatus status = tcp::SocketSendAll(socket_, frame.data(), frame.size(), deadline);
         if (status != tcp::IoStatus::Ok)
             return Failure(status);
@@ -58,7 +63,7 @@ class TcpTransport : public Transport {
 
   private:
     // The body of the next whole frame from the server, receiving until it is complete. Bytes
-    // past it stay for the next call.
+    // past it stay for the next frame of this call; the next call drops them.
     DLN_RESULT nextFrame(std::span<const uint8_t> &body, Clock::time_point deadline) {
         for (;;) {
             size_t have = end_ - start_;

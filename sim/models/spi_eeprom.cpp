@@ -1,6 +1,7 @@
 #include "dlnsim/models/spi_eeprom.h"
 
 #include "options.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -28,9 +29,12 @@ SpiEeprom::SpiEeprom(SpiEepromConfig config)
         throw std::invalid_argument("SPI EEPROM: page size must be a power of two");
     programmed_.assign((uint64_t{config_.size} + config_.pageSize - 1) / config_.pageSize, false);
     if (!config_.dumpPath.empty()) {
-        dump_ = std::fopen(config_.dumpPath.c_str(), "wb");
+        // A FIFO nobody reads would hold the simulator's start for ever; it is refused.
+        std::string why;
+        dump_ = PlatformOpenRegularFile(config_.dumpPath.c_str(), "wb", why);
         if (dump_ == nullptr)
-            throw std::runtime_error("SPI EEPROM: cannot write the dump file " + config_.dumpPath);
+            throw std::runtime_error("SPI EEPROM: cannot write the dump file " + config_.dumpPath +
+                                     " (" + why + ")");
         mirror(0, config_.size);
     }
 }

@@ -1,5 +1,7 @@
 #include "adapter/connection.h"
 
+#include "adapter/method_bound.h"
+
 #include <cstdio>
 
 namespace {
@@ -46,7 +48,7 @@ bool End(AdapterConnection &c) {
 bool StepConnect(AdapterConnection &c, const FormRules &rules) {
     if (rules.banner)
         printf("Connecting to DLN Devices\n");
-    DLN_RESULT result = DlnConnect(kDlnHost, kDlnPort);
+    DLN_RESULT result = BoundedCall(DlnConnect, kDlnHost, kDlnPort);
     if (!DLN_SUCCEEDED(result)) {
         printf("Failed to connect to local DLN server\n");
         return false;
@@ -57,7 +59,7 @@ bool StepConnect(AdapterConnection &c, const FormRules &rules) {
 
 bool StepOpen(AdapterConnection &c, const FormRules &rules) {
     HDLN handle = 0;
-    if (!DLN_SUCCEEDED(DlnOpenDevice(0, &handle))) {
+    if (!DLN_SUCCEEDED(BoundedCall(DlnOpenDevice, 0, &handle))) {
         printf("Failed to open device\n");
         // Handle 0 is never issued, so the later calls of a form that goes on fail without
         // reaching an adapter.
@@ -73,7 +75,7 @@ bool StepVersion(AdapterConnection &c, const FormRules &rules) {
     if (!c.opened && !rules.openEnds)
         return true; // the SPI form skips identification after a failed open
     DLN_VERSION version{};
-    if (!DLN_SUCCEEDED(DlnGetVersion(c.handle, &version))) {
+    if (!DLN_SUCCEEDED(BoundedCall(DlnGetVersion, c.handle, &version))) {
         ReportFailure("DlnGetVersion");
         return rules.versionEnds ? End(c) : true;
     }
@@ -84,8 +86,8 @@ bool StepVersion(AdapterConnection &c, const FormRules &rules) {
 
 bool StepPortCount(AdapterConnection &c, const FormRules &rules) {
     uint8_t count = 0;
-    DLN_RESULT result = rules.spi ? DlnSpiMasterGetPortCount(c.handle, &count)
-                                  : DlnI2cMasterGetPortCount(c.handle, &count);
+    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterGetPortCount, c.handle, &count)
+                                  : BoundedCall(DlnI2cMasterGetPortCount, c.handle, &count);
     c.portCount = count;
     if (!DLN_SUCCEEDED(result)) {
         ReportCallFailure(rules.spi ? "DlnSpiMasterGetPortCount" : "DlnI2cMasterGetPortCount",
@@ -109,8 +111,8 @@ bool StepPortCount(AdapterConnection &c, const FormRules &rules) {
 
 bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
     uint32_t frequency = 0;
-    DLN_RESULT result = rules.spi ? DlnSpiMasterGetFrequency(c.handle, 0, &frequency)
-                                  : DlnI2cMasterGetFrequency(c.handle, 0, &frequency);
+    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterGetFrequency, c.handle, 0, &frequency)
+                                  : BoundedCall(DlnI2cMasterGetFrequency, c.handle, 0, &frequency);
     c.frequency = frequency;
     if (!DLN_SUCCEEDED(result)) {
         ReportCallFailure(rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
@@ -125,8 +127,8 @@ bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
 
 bool StepEnable(AdapterConnection &c, const FormRules &rules) {
     uint16_t conflict = 0;
-    DLN_RESULT result = rules.spi ? DlnSpiMasterEnable(c.handle, 0, &conflict)
-                                  : DlnI2cMasterEnable(c.handle, 0, &conflict);
+    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterEnable, c.handle, 0, &conflict)
+                                  : BoundedCall(DlnI2cMasterEnable, c.handle, 0, &conflict);
     if (!DLN_SUCCEEDED(result)) {
         ReportCallFailure(rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable", result);
         if (rules.enableEnds)

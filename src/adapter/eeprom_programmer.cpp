@@ -2,9 +2,13 @@
 
 #include "adapter/connection.h"
 #include "adapter/eeprom_image.h"
+#include "adapter/method_bound.h"
+#include "adapter/spi_port.h"
+
+#include "platform/regular_file.h"
 
 #include <cstdio>
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -55,45 +59,80 @@ void EraseChip(EepromSession &session) {
     fflush(stdout);
 }
 
-// "program.hex" and "zz.dat", open from before the erase until the image is loaded and dumped,
-// so that a chip is never erased for an image that cannot be programmed.
+constexpr const char *kHexName = "program.hex";
+
+// The image of "program.hex" and the open "zz.dat", both ready before the erase, so that a
+// chip is never erased for an image that cannot be programmed.
 struct ImageFiles {
-    FILE *hex = nullptr;
+    ProgramHexImage image;
     FILE *dump = nullptr;
     ImageFiles() = default;
     ImageFiles(const ImageFiles &) = delete;
     ImageFiles &operator=(const ImageFiles &) = delete;
     ~ImageFiles() {
-        if (hex != nullptr)
-            fclose(hex);
         if (dump != nullptr)
             fclose(dump);
     }
 };
 
-// Opens "program.hex", then creates "zz.dat". Returns false, after a line on standard error,
-// when either fails; a missing "program.hex" leaves "zz.dat" as it was.
-bool OpenImageFiles(ImageFiles &files) {
-    files.hex = fopen("program.hex", "r");
-    if (files.hex == nullptr) {
-        fprintf(stderr, "Could not open file program.hex to read.\n");
+// The whole text of "program.hex", at most kMaxProgramHexBytes. Returns false after one line
+// on standard error when it cannot be read.
+bool ReadProgramHexText(std::string &text) {
+    std::string why;
+    FILE *file = PlatformOpenRegularFile(kHexName, "r", why);
+    if (file == nullptr) {
+        if (why == kNotRegularFile)
+            fprintf(stderr, "Could not open file %s to read: %s.\n", kHexName, why.c_str());
+        else
+            fprintf(stderr, "Could not open file %s to read.\n", kHexName);
         return false;
     }
-    files.dump = fopen("zz.dat", "w");
-    if (files.dump == nullptr) {
-        fprintf(stderr, "Could not open file zz.dat to write.\n");
+    text.resize(kMaxProgramHexBytes + 1);
+    const size_t size = fread(text.data(), 1, text.size(), file);
+    const bool failed = ferror(file) != 0;
+    fclose(file);
+    text.resize(size);
+    if (failed) {
+        fprintf(stderr, "%s: read error; the chip is left as it was\n", kHexName);
+        return false;
+    }
+    if (size > kMaxProgramHexBytes) {
+        fprintf(stderr, "%s: larger than %zu bytes; the chip is left as it was\n", kHexName,
+                kMaxProgramHexBytes);
         return false;
     }
     return true;
 }
 
-// Loads "program.hex" into image and writes "zz.dat", closing both.
-void LoadAndDumpImage(ImageFiles &files, uint8_t *image) {
+// Reads and checks "program.hex", then creates "zz.dat". Returns false, after a line on
+// standard error, when either fails; "zz.dat" is then left as it was.
+bool PrepareImageFiles(ImageFiles &files) {
+    std::string text;
+    if (!ReadProgramHexText(text))
+        return false;
+    files.image = ParseProgramHex(text);
+    if (!files.image.error.empty()) {
+        fprintf(stderr, "%s: %s; the chip is left as it was\n", kHexName,
+                files.image.error.c_str());
+        return false;
+    }
+    std::string why;
+    files.dump = PlatformOpenRegularFile("zz.dat", "w", why);
+    if (files.dump == nullptr) {
+        if (why == kNotRegularFile)
+            fprintf(stderr, "Could not open file zz.dat to write: %s.\n", why.c_str());
+        else
+            fprintf(stderr, "Could not open file zz.dat to write.\n");
+        return false;
+    }
+    return true;
+}
+
+// Echoes the image's pairs and writes "zz.dat", closing it.
+void EchoAndDumpImage(ImageFiles &files) {
     printf("LOADING\n");
-    LoadProgramHex(files.hex, image);
-    fclose(files.hex);
-    files.hex = nullptr;
-    const bool written = WriteImageDump(files.dump, image);
+    PrintProgramHexEcho(files.image);
+    const bool written = WriteImageDump(files.dump, files.image.bytes.data());
     const bool closed = fclose(files.dump) == 0;
     files.dump = nullptr;
     if (!closed || !written)
@@ -103,6 +142,7 @@ void LoadAndDumpImage(ImageFiles &files, uint8_t *image) {
 } // namespace
 
 Outcome SpiEraseEEPROM() {
+    const auto port = HoldSpiPort();
     AdapterConnection connection;
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
@@ -112,19 +152,20 @@ Outcome SpiEraseEEPROM() {
 }
 
 Outcome SpiProgramEEPROM() {
+    const auto port = HoldSpiPort();
     AdapterConnection connection;
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
     ImageFiles files;
-    if (!OpenImageFiles(files))
+    if (!PrepareImageFiles(files))
         return End(connection, Outcome::Failed);
     EraseChip(session);
     for (int i = 0; i < 4; ++i)
         printf("BYTE (%d) = %x \n", i, session.reply[i]);
 
-    std::vector<uint8_t> image(kEepromImageSize, 0);
-    LoadAndDumpImage(files, image.data());
+    EchoAndDumpImage(files);
+    const uint8_t *image = files.image.bytes.data();
 
     printf("Write Enable Command\n");
     DLN_RESULT result = EepromCommand(session, kEepromWriteEnable, 1);
@@ -136,21 +177,28 @@ Outcome SpiProgramEEPROM() {
     printf("EEPROM STATUS REGISTER BEFORE PAGE WRITE =%x\n", session.reply[1]);
     printf("+++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n");
 
-    for (int block = 0; block < kEepromBlockCount; ++block)
-        ProgramEepromBlockAndWait(session, image.data(), block);
+    for (int block = 0; block < kEepromBlockCount; ++block) {
+        if (!ProgramEepromBlockAndWait(session, image, block))
+            return End(connection, Outcome::Failed);
+    }
     printf("INDEX= %d\n", kEepromImageSize);
     return End(connection, Outcome::Done);
 }
 
-void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block) {
+bool ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block) {
     const int page = block / 2;
     printf("Program 128 Bytes\n");
     DLN_RESULT result = EepromProgramBlock(session, image, block);
     printf("Result code Page=%d After Program =%d\n", page, result);
     ReportCallFailure(kTransferCall, result);
+    if (PastMethodBound(result))
+        return false;
 
     for (int polls = 1;; ++polls) {
-        ReportCallFailure(kTransferCall, EepromReadStatus(session));
+        result = EepromReadStatus(session);
+        ReportCallFailure(kTransferCall, result);
+        if (PastMethodBound(result))
+            return false;
         printf("*** EEPROM STATUS REGISTER  AFTER PAGE WRITE COMMAND=%x\n", session.reply[1]);
         if ((session.reply[1] & kEepromStatusBusy) == 0)
             break;
@@ -168,4 +216,5 @@ void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int
     result = EepromCommand(session, kEepromWriteEnable, 1);
     ReportCallFailure(kTransferCall, result);
     printf("Result code Write Enable Before PROGRAMMING =%d\n", result);
+    return !PastMethodBound(result);
 }

@@ -24,5 +24,6 @@ Outcome SpiProgramEEPROM();
 
 // Programs one block of image and waits on the status register until the chip is ready, at
 // most kMaxStatusPolls reads; then reads the status once more and sets the write enable latch
-// for the next block. Prints every step.
-void ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block);
+// for the next block. Prints every step. Returns false when the method's bound passed at a
+// transfer: that transfer's failure lines are the block's last.
+bool ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block);

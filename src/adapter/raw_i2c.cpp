@@ -1,6 +1,7 @@
 #include "adapter/raw_i2c.h"
 
 #include "adapter/connection.h"
+#include "adapter/method_bound.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,7 +45,7 @@ int PrintAdapterAndDevices() {
         return connection.connected ? connection.disconnectResult : kConnectFailedResult;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(connection.handle, 0, &count, devices)))
+    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices)))
         ReportFailure("DlnI2cMasterScanDevices");
     else
         PrintDevices(count, devices);
@@ -58,7 +59,7 @@ I2cScan ScanI2cBus() {
         return scan;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    DLN_RESULT result = DlnI2cMasterScanDevices(connection.handle, 0, &count, devices);
+    DLN_RESULT result = BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices);
     scan.listed = true;
     if (!DLN_SUCCEEDED(result)) {
         ReportFailure("DlnI2cMasterScanDevices");
@@ -79,7 +80,8 @@ I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     uint8_t buffer[256] = {};
-    if (!DLN_SUCCEEDED(DlnI2cMasterRead(connection.handle, 0, address, 0, 0, count, buffer)))
+    if (!DLN_SUCCEEDED(
+            BoundedCall(DlnI2cMasterRead, connection.handle, 0, address, 0, 0, count, buffer)))
         return FailTransfer(connection, kI2cReadName);
     return FinishTransfer(connection, buffer, count);
 }
@@ -90,7 +92,8 @@ I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     AdapterConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
-    if (!DLN_SUCCEEDED(DlnI2cMasterWrite(connection.handle, 0, address, 0, 0, count, buffer)))
+    if (!DLN_SUCCEEDED(
+            BoundedCall(DlnI2cMasterWrite, connection.handle, 0, address, 0, 0, count, buffer)))
         return FailTransfer(connection, kI2cWriteName);
     return FinishTransfer(connection, buffer, count);
 }

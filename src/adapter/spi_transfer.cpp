@@ -1,6 +1,8 @@
 #include "adapter/spi_transfer.h"
 
 #include "adapter/connection.h"
+#include "adapter/method_bound.h"
+#include "adapter/spi_port.h"
 
 #include <cstdio>
 
@@ -12,24 +14,24 @@ void ApplyPortSettings(AdapterConnection &connection, uint8_t mode, uint32_t req
                        uint8_t mask) {
     const HDLN handle = connection.handle;
     printf("SPI Mode To Set=%d\n", mode);
-    DLN_RESULT result = DlnSpiMasterSetMode(handle, 0, mode);
+    DLN_RESULT result = BoundedCall(DlnSpiMasterSetMode, handle, 0, mode);
     ReportCallFailure("DlnSpiMasterSetMode", result);
 
     connection.frequencyFormat = "SPI freq= %d\n";
     RunConnectionSteps(connection, 5, 6);
 
-    result = DlnSpiMasterGetMode(handle, 0, &mode);
+    result = BoundedCall(DlnSpiMasterGetMode, handle, 0, &mode);
     ReportCallFailure("DlnSpiMasterGetMode", result);
     printf("SPI Mode=%d\n", mode);
 
     uint32_t actual = 0;
-    result = DlnSpiMasterSetFrequency(handle, 0, requested, &actual);
+    result = BoundedCall(DlnSpiMasterSetFrequency, handle, 0, requested, &actual);
     ReportCallFailure("DlnSpiMasterSetFrequency", result);
     printf("\n******************\nSPI Requested Frequency: %ld  Actual Frequency=%ld "
            "\n****************\n",
            static_cast<long>(requested), static_cast<long>(actual));
 
-    result = DlnSpiMasterSetSS(handle, 0, mask);
+    result = BoundedCall(DlnSpiMasterSetSS, handle, 0, mask);
     ReportCallFailure("DlnSpiMasterSetSS", result);
 }
 
@@ -46,6 +48,7 @@ uint8_t SpiSlaveSelectMask(int32_t line) {
 }
 
 SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
+    const auto port = HoldSpiPort();
     SpiTransferResult result;
     printf("\n*******************\nSPI CPOL=%d CPHA=%d SS=%d freqReques=%ld\n********\n",
            request.cpol, request.cpha, request.slaveSelect, static_cast<long>(request.frequency));
@@ -58,8 +61,8 @@ SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
     result.connected = true;
     ApplyPortSettings(connection, SpiMode(request.cpol, request.cpha), request.frequency, mask);
 
-    const DLN_RESULT transfer =
-        DlnSpiMasterReadWrite(connection.handle, 0, request.count, request.bytes, result.received);
+    const DLN_RESULT transfer = BoundedCall(DlnSpiMasterReadWrite, connection.handle, 0,
+                                            request.count, request.bytes, result.received);
     ReportCallFailure("DlnSpiMasterReadWrite", transfer);
     if (DLN_SUCCEEDED(transfer))
         result.outcome = Outcome::Done;

@@ -20,8 +20,9 @@ struct ExchangeReply {
 };
 
 // Sends count bytes (1 or 2) to the board at address on port 0 without a register-address
-// phase and reads the reply. The first read only clocks out the board's previous answer, so
-// its result is not judged.
+// phase and reads the reply. The first read only clocks out the board's previous answer, but a
+// failure of either read is a read failure: after a failed first read the second read would
+// hand back the previous answer as if it were this one.
 ExchangeReply BoardExchange(HDLN handle, uint8_t address, const uint8_t *bytes, uint16_t count);
 
 // The one-byte form used by the servo boards.

@@ -17,7 +17,7 @@ jint BannerBody(ParamSlots &) {
     return fflush(stdout);
 }
 
-constexpr NativeMethod kTest{"test", ArrayNeed::None, false, false, 0, BannerBody};
+constexpr NativeMethod kTest{"test", ArrayNeed::None, false, false, 0, BannerBody, 0};
 
 } // namespace
 

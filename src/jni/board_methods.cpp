@@ -63,10 +63,11 @@ jint MotorSpeedsBody(ParamSlots &slots) {
     return 10;
 }
 
-constexpr NativeMethod kAdcDac{"adcsdac", ArrayNeed::Full, false, true, 10, AdcDacBody};
-constexpr NativeMethod kUltraSonic{"Ultra_Sonic", ArrayNeed::Full, false, true, 10, UltraSonicBody};
-constexpr NativeMethod kMotorSpeeds{"ReadMotorSpeeds", ArrayNeed::Full, false, true, 10,
-                                    MotorSpeedsBody};
+constexpr NativeMethod kAdcDac{"adcsdac", ArrayNeed::Full, false, true, 10, AdcDacBody, 1000};
+constexpr NativeMethod kUltraSonic{"Ultra_Sonic", ArrayNeed::Full, false, true, 10, UltraSonicBody,
+                                   1300};
+constexpr NativeMethod kMotorSpeeds{
+    "ReadMotorSpeeds", ArrayNeed::Full, false, true, 10, MotorSpeedsBody, 1210};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "jni/native_method.h"
 
+#include "adapter/method_bound.h"
 #include "jni/library_output.h"
 
 #include <algorithm>
@@ -41,6 +42,7 @@ jsize CopyBackCount(const NativeMethod &method, const ParamSlots &slots) {
 
 jint RunNativeMethod(JNIEnv *env, jintArray array, const NativeMethod &method) {
     ChooseLibraryOutputOnce(env);
+    const MethodBound bound{std::chrono::milliseconds(method.boundMs)};
     if (method.flushFirst)
         fflush(stdout);
     if (method.need == ArrayNeed::None) {

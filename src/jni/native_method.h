@@ -35,6 +35,9 @@ struct NativeMethod {
     jint refusedValue; // returned when the array is refused
     // Before prints, operation and echo; returns the method's fixed value.
     jint (*body)(ParamSlots &slots);
+    // The method's bound in milliseconds from its first adapter call: its fixed waits plus a
+    // margin for its adapter calls (adapter/method_bound.h). 0: no adapter call, no bound.
+    uint32_t boundMs;
 };
 
 // Runs one native method call end to end. Never leaves a Java exception pending.

@@ -83,10 +83,10 @@ jint WriteBody(ParamSlots &slots) {
     return 3;
 }
 
-constexpr NativeMethod kPrint{"print", ArrayNeed::None, false, false, 0, PrintBody};
-constexpr NativeMethod kScan{"i2cScan", ArrayNeed::OutputTen, false, false, 10, ScanBody};
-constexpr NativeMethod kRead{"read", ArrayNeed::Full, false, false, 0, ReadBody};
-constexpr NativeMethod kWrite{"write", ArrayNeed::Full, false, false, 3, WriteBody};
+constexpr NativeMethod kPrint{"print", ArrayNeed::None, false, false, 0, PrintBody, 1000};
+constexpr NativeMethod kScan{"i2cScan", ArrayNeed::OutputTen, false, false, 10, ScanBody, 1000};
+constexpr NativeMethod kRead{"read", ArrayNeed::Full, false, false, 0, ReadBody, 1000};
+constexpr NativeMethod kWrite{"write", ArrayNeed::Full, false, false, 3, WriteBody, 1000};
 
 } // namespace
 

@@ -97,12 +97,12 @@ jint DualServoCurrentBody(ParamSlots &slots) {
     return 3;
 }
 
-constexpr NativeMethod kDualServoPwm{"dualServo_1500_PWM", ArrayNeed::Full, true, true, 3,
-                                     DualServoPwmBody};
-constexpr NativeMethod kServoSequence{"I2C_Servo_PWM_Sequence", ArrayNeed::Full, true, true, 3,
-                                      ServoSequenceBody};
-constexpr NativeMethod kDualServoCurrent{"dualServo_1500_Current", ArrayNeed::Full, true, true, 3,
-                                         DualServoCurrentBody};
+constexpr NativeMethod kDualServoPwm{
+    "dualServo_1500_PWM", ArrayNeed::Full, true, true, 3, DualServoPwmBody, 1000};
+constexpr NativeMethod kServoSequence{
+    "I2C_Servo_PWM_Sequence", ArrayNeed::Full, true, true, 3, ServoSequenceBody, 2000};
+constexpr NativeMethod kDualServoCurrent{
+    "dualServo_1500_Current", ArrayNeed::Full, true, true, 3, DualServoCurrentBody, 1400};
 
 } // namespace
 

@@ -60,10 +60,11 @@ jint EraseBody(ParamSlots &slots) {
     return 3;
 }
 
-constexpr NativeMethod kWriteRead{"spiWriteRead", ArrayNeed::CountPlusEight, false, false, 3,
-                                  WriteReadBody};
-constexpr NativeMethod kProgram{"spiProgramEEPROM", ArrayNeed::Full, false, false, 3, ProgramBody};
-constexpr NativeMethod kErase{"spiEraseEEPROM", ArrayNeed::Full, false, false, 3, EraseBody};
+constexpr NativeMethod kWriteRead{
+    "spiWriteRead", ArrayNeed::CountPlusEight, false, false, 3, WriteReadBody, 1000};
+constexpr NativeMethod kProgram{
+    "spiProgramEEPROM", ArrayNeed::Full, false, false, 3, ProgramBody, 10000};
+constexpr NativeMethod kErase{"spiEraseEEPROM", ArrayNeed::Full, false, false, 3, EraseBody, 1000};
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "platform/standard_output.h"
 
+#include "platform/regular_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,12 +23,11 @@ constexpr const char *kNullDevice = "/dev/null";
 bool PlatformRouteStandardOutput(const std::string &target, std::string &error) {
     const bool discard = target == "discard";
     const char *path = discard ? kNullDevice : target.c_str();
-    // Opened first on its own, so that a path that cannot be opened leaves stdout untouched.
-    FILE *file = std::fopen(path, discard ? "w" : "a");
-    if (file == nullptr) {
-        error = std::strerror(errno);
+    // Opened first on its own, so that a path that cannot be opened (or is a FIFO or device)
+    // leaves stdout untouched.
+    FILE *file = PlatformOpenRegularFile(path, discard ? "w" : "a", error);
+    if (file == nullptr)
         return false;
-    }
     std::fflush(stdout);
 #ifdef _WIN32
     // The C runtime's stdout cannot be assigned; freopen points it at the file. It closes the

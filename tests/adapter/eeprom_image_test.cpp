@@ -10,14 +10,6 @@
 
 namespace {
 
-// A real file holding text, read from its start, as the loader sees "program.hex".
-FILE *FileWith(const std::string &text) {
-    FILE *file = tmpfile();
-    fwrite(text.data(), 1, text.size(), file);
-    rewind(file);
-    return file;
-}
-
 struct LoadCase {
     const char *name;
     std::string text;
@@ -28,10 +20,11 @@ struct LoadCase {
 const std::vector<LoadCase> kLoadCases = {
     // The end of the file is found only by a read that fails, which repeats the last pair.
     {"empty file", "", "Address=0  Data1=0 \n", {}},
+    {"only white space", " \n\t", "Address=0  Data1=0 \n", {}},
     {"one pair", "10 ab\n", "Address=16  Data1=ab \nAddress=16  Data1=ab \n", {{0x10, 0xAB}}},
     {"one pair without a line end", "10 ab", "Address=16  Data1=ab \n", {{0x10, 0xAB}}},
-    {"0x prefixes and upper case",
-     "0x10 0xAB\n0X11\t0Xcd\n",
+    {"0x prefixes, upper case and CRLF",
+     "0x10 0xAB\r\n0X11\t0Xcd\r\n",
      "Address=16  Data1=ab \nAddress=17  Data1=cd \nAddress=17  Data1=cd \n",
      {{0x10, 0xAB}, {0x11, 0xCD}}},
     {"data keeps its low byte",
@@ -46,35 +39,42 @@ const std::vector<LoadCase> kLoadCases = {
      "ffff 7e\n",
      "Address=65535  Data1=7e \nAddress=65535  Data1=7e \n",
      {{0xFFFF, 0x7E}}},
-    {"address 0x10000 ends the loading",
-     "5 1\n10000 2\n6 3\n",
+    {"address 0x10000 ends the loading, unread text after it too",
+     "5 1\n10000 2\n6 zz\n",
      "Address=5  Data1=1 \nAddress=65536  Data1=2 \n",
-     {{5, 1}}},
-    {"junk text ends the loading",
-     "5 1\nhello 7\n6 3\n",
-     "Address=5  Data1=1 \nprogram.hex: text that is not a hexadecimal address/data pair; "
-     "loading stops after 1 pairs\n",
-     {{5, 1}}},
-    {"an address without data ends the loading",
-     "5 1\n7\n",
-     "Address=5  Data1=1 \nprogram.hex: text that is not a hexadecimal address/data pair; "
-     "loading stops after 1 pairs\n",
      {{5, 1}}},
 };
 
-TEST(EepromImage, LoaderEchoesStoresAndStops) {
+TEST(EepromImage, GoodTextEchoesAndStoresAsTheReadingAlwaysDid) {
     for (const LoadCase &c : kLoadCases) {
-        FILE *file = FileWith(c.text);
-        std::vector<uint8_t> image(kEepromImageSize, 0);
-        std::string out = CaptureStdout([&] { LoadProgramHex(file, image.data()); });
-        fclose(file);
-        EXPECT_EQ(out, c.echo) << c.name;
+        const ProgramHexImage image = ParseProgramHex(c.text);
+        EXPECT_EQ(image.error, "") << c.name;
+        EXPECT_EQ(CaptureStdout([&] { PrintProgramHexEcho(image); }), c.echo) << c.name;
         std::map<uint32_t, uint8_t> stored;
-        for (uint32_t a = 0; a < image.size(); ++a)
-            if (image[a] != 0)
-                stored[a] = image[a];
+        for (uint32_t a = 0; a < image.bytes.size(); ++a)
+            if (image.bytes[a] != 0)
+                stored[a] = image.bytes[a];
         EXPECT_EQ(stored, c.bytes) << c.name;
     }
+}
+
+// Anything but pairs is refused whole, naming the first bad place, so that nothing of a
+// broken file reaches the chip.
+TEST(EepromImage, TextThatIsNotPairsNamesItsFirstBadPlace) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"5 1\nhello 7\n", "line 2, column 1: not a hexadecimal number of at most 32 bits"},
+        {"5 1\n7\n", "line 2, column 1: an address without its data"},
+        {"5 1 7", "line 1, column 5: an address without its data"},
+        {"5 1\n6 3x\n", "line 2, column 3: not a hexadecimal number of at most 32 bits"},
+        {"5,1\n", "line 1, column 1: not a hexadecimal number of at most 32 bits"},
+        {"-5 1\n", "line 1, column 1: not a hexadecimal number of at most 32 bits"},
+        {"0x 1\n", "line 1, column 1: not a hexadecimal number of at most 32 bits"},
+        {"5 100000000\n", "line 1, column 3: not a hexadecimal number of at most 32 bits"},
+        {std::string("5 1\n\x7f\x45LF\0\x01", 10),
+         "line 2, column 1: not a hexadecimal number of at most 32 bits"},
+    };
+    for (const auto &[text, error] : cases)
+        EXPECT_EQ(ParseProgramHex(text).error, error) << text;
 }
 
 TEST(EepromImage, DumpHasOneLinePerAddressWithoutLeadingZeros) {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -195,27 +196,55 @@ TEST(EepromProgrammer, FailedWriteEnableBeforeTheEraseEndsBothOperations) {
     }
 }
 
-// The files are checked before the erase: a chip is never erased for an image that cannot be
-// programmed. Only the identification and the write enable reach it.
-TEST(EepromProgrammer, MissingOrUnwritableFilesLeaveTheChipUntouched) {
+// The files are checked, and "program.hex" read whole, before the erase: a chip is never
+// erased for an image that cannot be programmed. Only the identification and the write enable
+// reach it, and a FIFO nobody writes or reads never blocks the operation.
+TEST(EepromProgrammer, FilesThatCannotGiveAnImageLeaveTheChipUntouched) {
+    enum class Hex { Missing, Good, Text, Fifo };
     struct Case {
         const char *name;
-        bool hexPresent;
+        Hex hex;
+        std::string hexText;
+        bool dumpIsFifo;
         std::string stderrLine;
     };
+    const std::string binary("\x7f\x45LF\x02\x01\x01\0\0\0", 10);
     const Case cases[] = {
-        {"program.hex missing", false, "Could not open file program.hex to read.\n"},
-        {"zz.dat not creatable", true, "Could not open file zz.dat to write.\n"},
+        {"program.hex missing", Hex::Missing, "", false,
+         "Could not open file program.hex to read.\n"},
+        {"program.hex a FIFO", Hex::Fifo, "", false,
+         "Could not open file program.hex to read: not a regular file.\n"},
+        {"zz.dat not creatable", Hex::Good, "", false, "Could not open file zz.dat to write.\n"},
+        {"zz.dat a FIFO nobody reads", Hex::Good, "", true,
+         "Could not open file zz.dat to write: not a regular file.\n"},
+        {"binary garbage", Hex::Text, binary, false,
+         "program.hex: line 1, column 1: not a hexadecimal number of at most 32 bits; the chip "
+         "is left as it was\n"},
+        {"a pair, then junk", Hex::Text, "10 ab\n11 cd ef\n", false,
+         "program.hex: line 2, column 7: an address without its data; the chip is left as it "
+         "was\n"},
+        {"one 2 MB line", Hex::Text, std::string(2000000, '1') + " 2\n", false,
+         "program.hex: larger than 1048576 bytes; the chip is left as it was\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TempWorkingDir dir;
-        if (c.hexPresent)
+        dir.write("zz.dat", "an earlier dump\n");
+        if (c.hex == Hex::Good)
             dir.write("program.hex", "10 ab\n");
-        else
-            dir.write("zz.dat", "an earlier dump\n");
-        if (c.hexPresent)
-            std::filesystem::create_directory("zz.dat");
+        if (c.hex == Hex::Text)
+            dir.write("program.hex", c.hexText);
+        if (c.hex == Hex::Fifo) {
+            ASSERT_EQ(mkfifo("program.hex", 0600), 0);
+        }
+        if (c.hex == Hex::Good) {
+            std::filesystem::remove("zz.dat");
+            if (c.dumpIsFifo) {
+                ASSERT_EQ(mkfifo("zz.dat", 0600), 0);
+            } else {
+                std::filesystem::create_directory("zz.dat");
+            }
+        }
         Rig rig;
         rig.fill(0x5A);
         Outcome outcome = Outcome::Done;
@@ -229,7 +258,7 @@ TEST(EepromProgrammer, MissingOrUnwritableFilesLeaveTheChipUntouched) {
                                 [](uint8_t b) { return b == 0x5A; }))
             << "the chip lost its contents";
         EXPECT_TRUE(rig.releasedLast());
-        if (!c.hexPresent) {
+        if (c.hex != Hex::Good) {
             EXPECT_EQ(dir.read("zz.dat"), "an earlier dump\n");
         }
         // The next operation works as usual.

@@ -1,5 +1,6 @@
 // The SPI transfer through its native method against the simulator: exact output, the slots
 // handed back, and what reached the bus.
+#include "adapter/spi_transfer.h"
 #include "dlnsim/models/spi_eeprom.h"
 #include "dlnsim/models/spi_loopback.h"
 #include "support/captured_stdout.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -165,6 +169,38 @@ TEST(SpiTransfer, WithoutAServerOnlyTheConnectFailureFollowsTheSettings) {
                    "Connecting to DLN Devices\nFailed to connect to local DLN server\n"
                    "Passing Write Data =3\n");
     EXPECT_EQ(jni.values(array), slots);
+}
+
+// Two threads on two lines: the line, mode and frequency are the adapter's state between
+// calls, so without one owner of the SPI port a transfer would go out on the line the other
+// thread just selected. Every transfer must reach its own device: the loopback echoes, the
+// EEPROM answers its identification.
+TEST(SpiTransfer, ConcurrentTransfersOnTwoLinesReachTheirOwnDevice) {
+    SimSession session(Robot());
+    const char *variable = std::getenv("SPI_RACE_TRANSFERS"); // a longer soak when set
+    const int transfers = variable != nullptr ? std::atoi(variable) : 500;
+    std::atomic<int> misdelivered{0};
+    auto run = [&](int32_t line, std::vector<uint8_t> sent, std::vector<uint8_t> expected) {
+        for (int i = 0; i < transfers; ++i) {
+            SpiTransferRequest request;
+            request.slaveSelect = line;
+            request.cpha = line == 2 ? 1 : 0;
+            request.frequency = line == 2 ? 2000000 : 1000000;
+            request.count = static_cast<uint16_t>(sent.size());
+            std::copy(sent.begin(), sent.end(), request.bytes);
+            const SpiTransferResult result = SpiWriteRead(request);
+            if (!std::equal(expected.begin(), expected.end(), result.received))
+                ++misdelivered;
+        }
+    };
+    CapturedStdout discarded;
+    std::thread loopback(run, 2, std::vector<uint8_t>{0x9F, 0x11, 0x22, 0x33},
+                         std::vector<uint8_t>{0x9F, 0x11, 0x22, 0x33});
+    std::thread eeprom(run, 0, std::vector<uint8_t>{0x9F, 0, 0, 0},
+                       std::vector<uint8_t>{0xFF, 0x20, 0x20, 0x10});
+    loopback.join();
+    eeprom.join();
+    EXPECT_EQ(misdelivered.load(), 0) << "of " << 2 * transfers << " transfers";
 }
 
 } // namespace

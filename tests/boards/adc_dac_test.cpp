@@ -4,6 +4,9 @@
 #include "boards/board_rig.h"
 #include "dlnsim/models/adc_dac_board.h"
 #include "support/board_exports.h"
+#include "support/captured_stdout.h"
+#include "support/fake_jni.h"
+#include "support/sim_session.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +26,8 @@ struct AdcRobot {
     BoardRig rig() const { return BoardRig().board(kBoard, board); }
 };
 
-// The first read after a channel command clocks out the previous conversion, which the
-// operation does not look at.
+// The first read after a channel command clocks out the previous conversion, whose byte the
+// operation does not use.
 // clang-format off
 const Lines kAdcDacBus = {"W 48: 40 ff", "R 48: 80", "R 48: 10",
                     "W 48: 41 ff", "R 48: 10", "R 48: 20",
@@ -61,17 +64,20 @@ TEST(AdcDac, ReadsFourChannelsSendingTheOutputValueLowByteEachTime) {
 }
 
 // Through the method: the slots of the channels read before a failure hold them, the rest
-// come back as they went in.
+// come back as they went in. A failed first read counts like a failed second one: the second
+// read would otherwise hand out the previous channel's conversion as this channel's.
 TEST(AdcDac, AFailureKeepsTheChannelsReadBeforeIt) {
+    enum Step { kWrite, kFirstRead, kSecondRead };
     for (int channel = 0; channel < 4; ++channel) {
-        for (bool atWrite : {true, false}) {
-            SCOPED_TRACE("channel " + std::to_string(channel + 1) + (atWrite ? " write" : " read"));
+        for (Step step : {kWrite, kFirstRead, kSecondRead}) {
+            SCOPED_TRACE("channel " + std::to_string(channel + 1) + " step " +
+                         std::to_string(step));
             AdcRobot robot;
             const dlnsim::Fault fault =
-                atWrite
+                step == kWrite
                     ? dlnsim::Fault{"DlnI2cMasterWrite", 0x4F, static_cast<uint32_t>(channel + 1)}
                     : dlnsim::Fault{"DlnI2cMasterRead", 0x4F,
-                                    static_cast<uint32_t>(2 * channel + 2)};
+                                    static_cast<uint32_t>(2 * channel + step)};
             const Slots in = SlotsOf({kBoard, 0x1FF, -1, -2, -3, -4, 6, 7, 8, 9});
             MethodCall call = robot.rig().fault(fault).call(Java_I2C_1DLN_adcsdac, in);
             Slots expected = in;
@@ -81,28 +87,13 @@ TEST(AdcDac, AFailureKeepsTheChannelsReadBeforeIt) {
             EXPECT_EQ(call.result, 10);
             EXPECT_EQ(AfterEnabled(call.run.out),
                       Joined(channel) +
-                          (atWrite ? "DlnI2cMasterWriteDevices() failed\n"
-                                   : "DlnI2cMasterReadDevices() failed\n") +
+                          (step == kWrite ? "DlnI2cMasterWriteDevices() failed\n"
+                                          : "DlnI2cMasterReadDevices() failed\n") +
                           Echo(expected));
-            EXPECT_EQ(call.run.bus.size(), 3u * channel + (atWrite ? 1 : 3));
+            EXPECT_EQ(call.run.bus.size(), 3u * channel + 1 + step);
             EXPECT_EQ(call.run.trace.back().call, "DlnDisconnect");
         }
     }
-}
-
-TEST(AdcDac, AFailedFirstReadGoesUnnoticed) {
-    AdcRobot robot;
-    AdcDacReading reading;
-    BusRun run = robot.rig().fault({"DlnI2cMasterRead", 0x4F, 5}).run([&] {
-        reading = ADCs_DAC_Exchange(kBoard, 0x1FF);
-    });
-    EXPECT_EQ(run.bus[7], "R 48: -> 0x4f (failed)");
-    EXPECT_EQ(run.bus[8], "R 48: 20");
-    // The failed read clocked nothing out, so channel 3 gets the conversion before it.
-    EXPECT_EQ(std::vector<uint8_t>(reading.channels, reading.channels + 4),
-              (std::vector<uint8_t>{0x10, 0x20, 0x20, 0x40}));
-    EXPECT_EQ(AfterEnabled(run.out), "ADC 1 =10 \nADC 2 =20 \nADC 3 =20 \nADC 4 =40 \n");
-    EXPECT_EQ(reading.outcome, Outcome::Done);
 }
 
 TEST(AdcDacMethod, EchoesTenSlotsAndReturnsTen) {
@@ -116,6 +107,37 @@ TEST(AdcDacMethod, EchoesTenSlotsAndReturnsTen) {
     EXPECT_EQ(call.array, expected);
     EXPECT_EQ(AfterEnabled(call.run.out), Joined(4) + Echo(expected));
     EXPECT_EQ(robot.board->output(), 0x80);
+}
+
+// Under random NACKs and failed calls, a channel slot the method changed holds that channel's
+// own conversion: a failure anywhere shows as a slot left as it went in, never as another
+// channel's value.
+TEST(AdcDacMethod, UnderRandomFaultsEveryChangedSlotHoldsItsOwnChannel) {
+    AdcRobot robot;
+    SimSession session(dlnsim::SimBuilder()
+                           .i2c(kBoard, robot.board)
+                           .randomFaults({.seed = 23,
+                                          .rate = 0.05,
+                                          .calls = {},
+                                          .nack = true,
+                                          .fail = true,
+                                          .flip = false}));
+    int wrong = 0;
+    int failed = 0;
+    for (int call = 0; call < 500; ++call) {
+        FakeJni jni;
+        jintArray array = jni.array(SlotsOf({kBoard, 0x80, -1, -1, -1, -1}));
+        CaptureStdout([&] { Java_I2C_1DLN_adcsdac(jni.env(), nullptr, array); });
+        const std::vector<jint> &slots = jni.values(array);
+        for (int n = 0; n < 4; ++n) {
+            if (slots[2 + n] == -1)
+                ++failed;
+            else if (slots[2 + n] != 0x10 * (n + 1))
+                ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(failed, 0) << "no fault reached a channel";
 }
 
 } // namespace

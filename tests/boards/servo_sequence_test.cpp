@@ -112,6 +112,8 @@ TEST(ServoSequence, AFailedExchangeStopsBothPasses) {
         {{"DlnI2cMasterWrite", 0x4F, 3}, 7, "SERVO  1 =7 \nServo Read 1 =7 \n", 1500},
         // The second read of the second board's parameter byte.
         {{"DlnI2cMasterRead", 0x4F, 8}, 12, "SERVO  1 =7 \nServo Read 1 =7 \nSERVO  1 =8 \n", 1500},
+        // Its first read: the same end, one read sooner.
+        {{"DlnI2cMasterRead", 0x4F, 7}, 11, "SERVO  1 =7 \nServo Read 1 =7 \nSERVO  1 =8 \n", 1500},
         // The second read of the first board's low byte: it has its pulse width, the second
         // board gets nothing of the second pass.
         {{"DlnI2cMasterRead", 0x4F, 14},

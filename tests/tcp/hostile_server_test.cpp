@@ -49,6 +49,10 @@ const Hostile kHostile[] = {
     // Only replies to other requests: the caller gets no data, only the time-out.
     {"wrong sequence", 2, Then::WrongSequence, DLN_RES_SUCCESS, DLN_RES_TIMEOUT,
      DLN_RES_NOT_CONNECTED, 1.5},
+    // A reply that came before its request was sent answers nothing: the next read sends its
+    // request and takes only the reply that follows it.
+    {"reply ahead of its request", 2, Then::AheadOfRequest, DLN_RES_SUCCESS, DLN_RES_SUCCESS,
+     DLN_RES_SUCCESS, 0},
 };
 
 TEST(HostileServer, EveryCallEndsWithinItsBoundAndGetsOnlyItsOwnReply) {

@@ -127,6 +127,14 @@ bool ScriptedServer::misbehave(int fd, const dln::wire::Request &request, uint8_
         reply.sequence += 1;
         return SendBytes(fd, dln::wire::EncodeReply(reply));
     }
+    case Then::AheadOfRequest: {
+        auto ahead = ProperAnswer(request, 0xAB);
+        ahead.sequence += 1;
+        auto both = frame;
+        auto second = dln::wire::EncodeReply(ahead);
+        both.insert(both.end(), second.begin(), second.end());
+        return SendBytes(fd, both);
+    }
     }
     return false;
 }
@@ -170,4 +178,64 @@ uint16_t UnusedPort() {
     int fd = ListenOnLoopback(port);
     close(fd);
     return port;
+}
+
+DelayingProxy::DelayingProxy(uint16_t target, std::chrono::milliseconds delay)
+    : target_(target), delayMs_(delay.count()) {
+    listenFd_ = ListenOnLoopback(port_);
+    thread_ = std::thread([this] { run(); });
+}
+
+DelayingProxy::~DelayingProxy() {
+    stop_ = true;
+    thread_.join();
+    close(listenFd_);
+}
+
+void DelayingProxy::run() {
+    std::vector<std::thread> connections;
+    while (!stop_) {
+        if (!Readable(listenFd_))
+            continue;
+        int client = accept(listenFd_, nullptr, nullptr);
+        if (client >= 0)
+            connections.emplace_back([this, client] { serve(client); });
+    }
+    for (std::thread &connection : connections)
+        connection.join();
+}
+
+// Forwards both ways on one thread: what the client sends waits `delay` (the calls are one
+// request at a time, so each request waits its own delay), what the server sends goes at once.
+void DelayingProxy::serve(int client) {
+    int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(target_);
+    bool up = connect(server, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    while (up && !stop_) {
+        pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        if (poll(p, 2, 50) <= 0)
+            continue;
+        uint8_t buffer[65536];
+        for (int side = 0; side < 2 && up; ++side) {
+            if ((p[side].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+                continue;
+            ssize_t n = recv(p[side].fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                up = false;
+                break;
+            }
+            if (side == 0) {
+                for (auto until = std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(delayMs_.load());
+                     !stop_ && std::chrono::steady_clock::now() < until;)
+                    Pause(10);
+            }
+            up = SendBytes(side == 0 ? server : client, std::vector<uint8_t>(buffer, buffer + n));
+        }
+    }
+    close(server);
+    close(client);
 }

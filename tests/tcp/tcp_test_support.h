@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
 #include "wire.h"
 
@@ -19,13 +20,15 @@ constexpr const char *kLoopback = "127.0.0.1";
 class ScriptedServer {
   public:
     enum class Then {
-        StaySilent,    // never answers, keeps the connection open
-        Close,         // closes the connection
-        Trickle,       // announces the largest reply, then sends one byte every 50 ms
-        SingleBytes,   // the proper answer, one byte per send
-        Duplicate,     // the proper answer twice at once
-        LateDuplicate, // the proper answer, and the same again 20 ms later
-        WrongSequence, // the proper answer numbered for another request
+        StaySilent,     // never answers, keeps the connection open
+        Close,          // closes the connection
+        Trickle,        // announces the largest reply, then sends one byte every 50 ms
+        SingleBytes,    // the proper answer, one byte per send
+        Duplicate,      // the proper answer twice at once
+        LateDuplicate,  // the proper answer, and the same again 20 ms later
+        WrongSequence,  // the proper answer numbered for another request
+        AheadOfRequest, // the proper answer, and in the same send one numbered for the next
+                        // request, holding other bytes
     };
     ScriptedServer(int answers, Then then);
     ~ScriptedServer();
@@ -38,6 +41,26 @@ class ScriptedServer {
     uint16_t port_ = 0;
     int answers_;
     Then then_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A proxy on a free loopback port in front of a server on target: each request reaches the
+// server only `delay` after it came, so every call takes that long; replies go back at once.
+class DelayingProxy {
+  public:
+    DelayingProxy(uint16_t target, std::chrono::milliseconds delay);
+    ~DelayingProxy();
+    uint16_t port() const { return port_; }
+    void setDelay(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
+
+  private:
+    void run();
+    void serve(int client);
+    int listenFd_ = -1;
+    uint16_t port_ = 0;
+    uint16_t target_;
+    std::atomic<int64_t> delayMs_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -1,5 +1,6 @@
 #include "ranging/bus/registers.h"
 
+#include "adapter/method_bound.h"
 #include "ranging/bus/register_map.h"
 
 #include <cstdio>
@@ -18,8 +19,8 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
     buffer[0] = index;
     if (count > 0)
         std::memcpy(buffer + 1, bytes, count);
-    DLN_RESULT result = DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0,
-                                          static_cast<uint16_t>(count + 1), buffer);
+    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
+                                    0, 0, static_cast<uint16_t>(count + 1), buffer);
     return DLN_SUCCEEDED(result) ? kSensorOk : kSensorControlInterface;
 }
 
@@ -28,11 +29,12 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
 SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *bytes,
                          uint8_t count) {
     std::memset(bytes, 0, count);
-    DLN_RESULT result =
-        DlnI2cMasterWrite(device.adapterHandle, 0, BusAddress(device), 0, 0, 1, &index);
+    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
+                                    0, 0, 1, &index);
     if (!DLN_SUCCEEDED(result))
         return kSensorControlInterface;
-    result = DlnI2cMasterRead(device.adapterHandle, 0, BusAddress(device), 0, 0, count, bytes);
+    result = BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, BusAddress(device), 0, 0, count,
+                         bytes);
     if (!DLN_SUCCEEDED(result)) {
         std::memset(bytes, 0, count);
         return kSensorControlInterface;

@@ -1,21 +1,31 @@
 #include "ranging/bus/waits.h"
 
+#include "adapter/method_bound.h"
 #include "platform/wait.h"
 #include "ranging/bus/register_map.h"
 #include "ranging/bus/registers.h"
+
+#include <chrono>
 
 namespace {
 
 // Every poll of the driver gives up after this many reads.
 constexpr int kPollLimit = 2000;
+// The sensor enters and leaves its reset within a few milliseconds; the reset polls, which
+// make no delay of their own, give up after this time too, whatever a read costs.
+constexpr auto kResetPollTime = std::chrono::milliseconds(100);
 
-// Reads register 0xC0 until it is zero (inReset) or non-zero; false after kPollLimit reads.
+// Reads register 0xC0 until it is zero (inReset) or non-zero; false after kPollLimit reads,
+// kResetPollTime, or once the method's bound has passed.
 bool PollIdentification(RangingDevice &device, bool inReset) {
+    const auto deadline = std::chrono::steady_clock::now() + kResetPollTime;
     for (int reads = 0; reads < kPollLimit; ++reads) {
         uint8_t value = 0;
         VL53L0X_ReadReg8(device, kRegIdentification, &value);
         if ((value == 0) == inReset)
             return true;
+        if (std::chrono::steady_clock::now() >= deadline || MethodBoundPassed())
+            return false;
     }
     return false;
 }
@@ -57,7 +67,7 @@ SensorStatus VL53L0X_WaitDataReady(RangingDevice &device) {
     if (status != kSensorOk)
         return status;
     for (int checks = 1; ready != 1; ++checks) {
-        if (checks >= kPollLimit)
+        if (checks >= kPollLimit || MethodBoundPassed())
             return kSensorTimeOut;
         PollingDelay();
         status = VL53L0X_CheckDataReady(device, &ready);

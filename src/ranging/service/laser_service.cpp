@@ -1,5 +1,6 @@
 #include "ranging/service/laser_service.h"
 
+#include "adapter/method_bound.h"
 #include "ranging/bus/register_map.h"
 #include "ranging/bus/registers.h"
 #include "ranging/bus/waits.h"
@@ -22,7 +23,7 @@ void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &dev
 void ScanBus(HDLN handle) {
     uint8_t count = 0;
     uint8_t list[256] = {};
-    if (!DLN_SUCCEEDED(DlnI2cMasterScanDevices(handle, 0, &count, list))) {
+    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, 0, &count, list))) {
         printf("DlnI2cMasterScanDevices() failed\n");
         return;
     }
@@ -37,8 +38,8 @@ void ReadIdentification(RangingDevice &device) {
     constexpr uint8_t kAddress = kSensorBusAddress >> 1;
     uint8_t id[4] = {};
     id[0] = kRegIdentification;
-    DlnI2cMasterWrite(device.adapterHandle, 0, kAddress, 0, 0, 1, id);
-    DlnI2cMasterRead(device.adapterHandle, 0, kAddress, 0, 0, 4, id);
+    BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, kAddress, 0, 0, 1, id);
+    BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, kAddress, 0, 0, 4, id);
     printf("IDs\n");
     for (uint8_t byte : id)
         printf("%2x", byte);

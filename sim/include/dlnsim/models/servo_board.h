@@ -6,6 +6,9 @@
 //                   answered with itself; the board keeps the pulse width
 //   0xA2            answer {id, current, pulse width MSB, pulse width LSB}
 //   any other byte  answer 0xFF (not a command)
+// A board keeps its place in a command however long the next byte takes: a master that gave
+// up part-way (a failed exchange) has the first bytes of its next command taken as the rest
+// of the old one, as nothing in the protocol marks where a command starts.
 #pragma once
 
 #include "dlnsim/device.h"

@@ -70,5 +70,6 @@ run(${JAR} --create --file ${kit_jar} --manifest ${stage}/KIT.MF -C ${KIT_CLASSE
 set(kit_sources_jar ${OUT_DIR}/i2cdln-sim-${VERSION}-sources.jar)
 file(REMOVE ${kit_sources_jar})
 run(${JAR} --create --file ${kit_sources_jar} -C ${SOURCE_DIR}/kit i2cdln)
-javadoc_jar(${SOURCE_DIR}/kit ${JUNIT} i2cdln-sim-${VERSION}-javadoc.jar)
+# The kit uses the API (its server address), so the API classes go on its class path.
+javadoc_jar(${SOURCE_DIR}/kit "${JUNIT}:${API_CLASSES}" i2cdln-sim-${VERSION}-javadoc.jar)
 file(REMOVE_RECURSE ${stage})

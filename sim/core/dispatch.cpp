@@ -43,7 +43,7 @@ bool NeedsHandle(Call call) {
 
 } // namespace
 
-Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
+Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64_t *heldUs) {
     std::lock_guard lock(mutex);
     TraceEntry entry;
     entry.timeUs = clock();
@@ -73,6 +73,10 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
         entry.in.clear();
     }
     entry.result = reply.result;
+    if (!latency.model().none())
+        entry.heldUs = latency.draw(request, adapter.config().i2cFrequency, adapter.spiFrequency());
+    if (heldUs != nullptr)
+        *heldUs = entry.heldUs;
     trace.record(std::move(entry));
     return reply;
 }

@@ -2,6 +2,7 @@
 
 #include "dlnsim/models/registry.h"
 #include "fault_json.h"
+#include "latency_json.h"
 #include "options.h"
 #include "timeline.h"
 #include "wire.h"
@@ -104,7 +105,7 @@ AdapterConfig LoadAdapter(const Context &context, const json &adapter) {
     ObjectAt(context, "adapter", adapter);
     CheckKeys(context, "adapter", adapter,
               {"type", "hardwareVersion", "firmwareVersion", "serverVersion", "libraryVersion",
-               "i2cPorts", "spiPorts", "i2cFrequency", "spiFrequency", "comment"});
+               "i2cPorts", "spiPorts", "i2cFrequency", "spiFrequency", "latency", "comment"});
     AdapterConfig config;
     if (adapter.contains("type"))
         config.hardwareType = HardwareTypeOf(context, adapter["type"]);
@@ -124,6 +125,9 @@ AdapterConfig LoadAdapter(const Context &context, const json &adapter) {
             static_cast<uint8_t>(UnsignedOption(adapter, "spiPorts", 0xFF, config.spiPortCount));
         return 0;
     });
+    if (adapter.contains("latency"))
+        config.latency =
+            context.at("adapter.latency", [&] { return LatencyFromJson(adapter["latency"]); });
     return config;
 }
 

@@ -11,7 +11,8 @@
 namespace dlnsim::replay {
 
 // Throws std::runtime_error naming the file, the line and the problem.
-std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode);
+std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode,
+                                   Timing timing = Timing::None);
 
 // Sessions for the server: every connection answered from the one replay, so calls that a
 // program spreads over several connections still meet the recording in order.

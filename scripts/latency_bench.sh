@@ -155,8 +155,14 @@ for latency in none robot; do
     (cd "$work" && DLN_SERVER=$port "$java" -Djava.library.path="$build/lib" \
         -cp "$build/java/classes" examples.Patrol 20 >"$work/patrol-$latency.txt" 2>&1) || true
     stop_sim
-    grep -o '^PATROL t=[0-9]* range=' "$work/patrol-$latency.txt" | sed 's/[^0-9]//g' |
-        awk -v l="$latency" 'NR > 1 { p[n++] = $1 - last } { last = $1 }
-            END { asort(p); printf "--latency %s: %d periods, median %d ms, p90 %d ms, max %d ms\n",
-                  l, n, p[int(n / 2) + 1], p[int(n * 0.9) + 1], p[n] }' | tee -a "$results/patrol.txt"
+    # The times between turns of the 100 ms loop, and between ultrasonic readings.
+    for what in range ultrasonic; do
+        grep -o "PATROL t=[0-9]* $what=" "$work/patrol-$latency.txt" | sed 's/[^0-9]//g' |
+            awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n |
+            awk -v l="$latency" -v w="$what" '{ p[n++] = $1 }
+                END { printf "--latency %s, %s: %d periods, min %d ms, median %d ms, p90 %d ms, max %d ms\n",
+                      l, w, n, p[0], p[int(n / 2)], p[int(n * 0.9)], p[n - 1] }'
+    done | tee -a "$results/patrol.txt"
+    echo "--latency $latency: first range at $(grep -o 'PATROL t=[0-9]* range=' "$work/patrol-$latency.txt" |
+        head -1 | sed 's/[^0-9]//g') ms (connect and calibrate first)" | tee -a "$results/patrol.txt"
 done

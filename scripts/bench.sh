@@ -84,9 +84,10 @@ cat "$results/typed.tsv"
 # adapter would make them (dln-sim --latency robot).
 echo "== The typed calls on loopback and under --latency robot (median ms)"
 for latency in none robot; do
+    rm -f "$work/sim.log" # so that the last run's ready line is not taken for this one's
     "$sim_program" --latency "$latency" >"$work/sim.log" 2>&1 &
     sim=$!
-    for _ in $(seq 100); do grep -q listening "$work/sim.log" && break; sleep 0.1; done
+    for _ in $(seq 100); do grep -qs listening "$work/sim.log" && break; sleep 0.1; done
     (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$lib_dir" \
         -cp "$root/$build/java/classes" TypedCallTimes 5 2>"$results/typed-$latency.tsv" >/dev/null)
     stop_sim

@@ -35,6 +35,7 @@ public final class TypedCallTimes {
                 new Row("Dln.servoSequence (2 boards)", () -> dln.servoSequence(0,
                         List.of(new ServoPulse(0x51, 1500), new ServoPulse(0x52, 1500)))),
                 new Row("ServoBoard.current", () -> dln.servo(0x51).current()),
+                new Row("ServoPair.currents", () -> dln.servos(0x51, 0x52).currents()),
                 new Row("AdcDacBoard.exchange", () -> dln.adcDac(0x48).exchange(100)),
                 new Row("UltrasonicRanger.rangeCm", () -> dln.ultrasonic(0x70).rangeCm()),
                 new Row("MotorBoard.speed", () -> dln.motor(0x30).speed(0)),

@@ -18,19 +18,9 @@ using Draw = FaultInjection::Draw;
 
 namespace {
 
+// The calls without a port are those the DLN server answers without the adapter.
 bool HasPort(Call call) {
-    switch (call) {
-    case Call::Connect:
-    case Call::Disconnect:
-    case Call::OpenDevice:
-    case Call::CloseHandle:
-    case Call::GetVersion:
-    case Call::I2cGetPortCount:
-    case Call::SpiGetPortCount:
-        return false;
-    default:
-        return true;
-    }
+    return !AnsweredByServer(call);
 }
 
 bool IsSpi(Call call) {

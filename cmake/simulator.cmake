@@ -1,8 +1,8 @@
 # The simulator: dln-sim for Linux and Windows, and the in-process backend for the build
 # machine's tests.
 
-# The core: virtual adapter, buses, device models, scenarios, trace.
-file(GLOB DLNSIM_CORE_SOURCES CONFIGURE_DEPENDS sim/core/*.cpp sim/models/*.cpp sim/live/*.cpp)
+# The core: virtual adapter, buses, device models, scenarios and their timelines, trace.
+file(GLOB DLNSIM_CORE_SOURCES CONFIGURE_DEPENDS sim/core/*.cpp sim/models/*.cpp)
 # The default scenario is compiled in, so that dln-sim runs the robot from any directory.
 set(DLNSIM_DEFAULT_SCENARIO ${CMAKE_SOURCE_DIR}/sim/scenarios/robot.json)
 set(DLNSIM_DEFAULT_SCENARIO_CPP ${CMAKE_BINARY_DIR}/generated/default_scenario.cpp)
@@ -13,8 +13,8 @@ add_custom_command(
   DEPENDS ${DLNSIM_DEFAULT_SCENARIO} ${CMAKE_SOURCE_DIR}/sim/scenarios/embed.cmake
   COMMENT "Embedding the default scenario")
 add_library(dlnsim_core STATIC ${DLNSIM_CORE_SOURCES} ${DLNSIM_DEFAULT_SCENARIO_CPP})
-# Only sim/include is the simulator's face; its core, models and live state stay private.
-target_include_directories(dlnsim_core PUBLIC sim/include PRIVATE sim/core sim/models sim/live)
+# Only sim/include is the simulator's face; its core and models stay private.
+target_include_directories(dlnsim_core PUBLIC sim/include PRIVATE sim/core sim/models)
 target_link_libraries(dlnsim_core PUBLIC dln_protocol nlohmann_json::nlohmann_json Threads::Threads)
 # The server's networking: standalone asio, header-only.
 target_include_directories(dlnsim_core PRIVATE ${ASIO_INCLUDE_DIR})
@@ -39,7 +39,7 @@ endif()
 
 file(GLOB DLNSIM_SERVER_SOURCES CONFIGURE_DEPENDS sim/server/*.cpp)
 add_executable(dln-sim ${DLNSIM_SERVER_SOURCES})
-target_include_directories(dln-sim PRIVATE sim/server sim/live ${ASIO_INCLUDE_DIR})
+target_include_directories(dln-sim PRIVATE sim/server ${ASIO_INCLUDE_DIR})
 target_link_libraries(dln-sim PRIVATE dlnsim_core)
 
 # The live page (dln-sim --http): cpp-httplib serves it; the page and chart.js are built in.
@@ -59,9 +59,10 @@ if(NOT WIN32)
             -P ${CMAKE_SOURCE_DIR}/sim/web/embed.cmake
     DEPENDS ${DLNSIM_WEB_FILES} ${CHART_JS} ${CMAKE_SOURCE_DIR}/sim/web/embed.cmake
     COMMENT "Embedding the live page" VERBATIM)
-  file(GLOB DLNSIM_HTTP_SOURCES CONFIGURE_DEPENDS sim/http/*.cpp)
+  # The live state sees the simulator's public face only, so it builds with the page.
+  file(GLOB DLNSIM_HTTP_SOURCES CONFIGURE_DEPENDS sim/http/*.cpp sim/live/*.cpp)
   add_library(dlnsim_http STATIC ${DLNSIM_HTTP_SOURCES} ${DLNSIM_WEB_ASSETS_CPP})
-  target_include_directories(dlnsim_http PUBLIC sim/http PRIVATE sim/live)
+  target_include_directories(dlnsim_http PUBLIC sim/http sim/live)
   target_link_libraries(dlnsim_http PUBLIC dlnsim_core PRIVATE PkgConfig::CPP_HTTPLIB)
   target_link_libraries(dln-sim PRIVATE dlnsim_http)
   target_compile_definitions(dln-sim PRIVATE DLNSIM_LIVE_PAGE=1)

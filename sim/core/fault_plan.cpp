@@ -3,6 +3,7 @@
 #include "dln_api.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace dlnsim {
 
@@ -76,6 +77,15 @@ std::optional<uint16_t> FaultCodeByName(const std::string &name) {
         if (name == named.name)
             return named.code;
     return std::nullopt;
+}
+
+std::string FaultCodeName(uint16_t code) {
+    for (const NamedCode &named : kFaultCodes)
+        if (code == named.code)
+            return named.name;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02x", code);
+    return hex;
 }
 
 std::string FaultCodeNames() {

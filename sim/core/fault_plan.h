@@ -34,6 +34,8 @@ class FaultPlan {
 
 // The failure codes a fault may name ("nack", "fail", "timeout", ...).
 std::optional<uint16_t> FaultCodeByName(const std::string &name);
+// The name of a failure code ("nack"), or its number in hex ("0x4f").
+std::string FaultCodeName(uint16_t code);
 // Their names, for an error message listing them.
 std::string FaultCodeNames();
 // Whether a fault on call can be aimed at an I2C address or at a slave-select line.

@@ -1,6 +1,6 @@
 // The simulator as the live page sees it: one snapshot of every device, the bus and the
-// faults, and the world changes the page asks for. Snapshots are taken under the simulator's
-// lock in one short step; the trace lines are formatted after it is released.
+// faults, and the world changes the page asks for. It sees the simulator's public face only
+// (observation.h); the trace lines are formatted after the simulator's lock is released.
 #pragma once
 
 #include "dlnsim/simulator.h"
@@ -22,14 +22,12 @@ class LiveState {
 
     // {"timeS", "adapter", "devices": [{"bus", "address", "model", "state", "settings"}],
     //  "bus": {"calls", "callsPerSecond", "clients", "faultsInjected", "pendingFaults",
-    //          "trace"}, "changes": [...]}. Thread-safe.
+    //          "pendingFaultCount", "trace"}, "changes": [...]}; lists newest first, pending
+    //          faults as readable lines, at most 20. Thread-safe.
     nlohmann::json snapshot();
-    // Applies a world change (see world_change.h) now; returns what it did. Throws
+    // Applies a world change (see Simulator::changeWorld) now; returns what it did. Throws
     // OptionError naming the key when the change is refused (nothing is changed then).
     std::string change(const nlohmann::json &request);
-    // The devices loaded, for the ready line: "i2c 0x29 vl53l0x, 0x30 motor-board; spi 0
-    // eeprom".
-    static std::string DescribeDevices(const Simulator &simulator);
 
   private:
     double callsPerSecond(uint64_t nowUs, uint64_t calls);

@@ -8,9 +8,9 @@
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
 // also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
 // has no live page and refuses --http.
+#include "dlnsim/observation.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
-#include "live_state.h"
 #include "replay_sessions.h"
 #ifdef DLNSIM_LIVE_PAGE
 #include "live_page.h"
@@ -243,7 +243,7 @@ int main(int argc, char **argv) {
     };
     // Scripts wait for "listening"; tests read the port after the last colon.
     std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
-                dlnsim::LiveState::DescribeDevices(*sim).c_str());
+                dlnsim::DescribeDevices(*sim).c_str());
 #ifdef DLNSIM_LIVE_PAGE
     if (options.http >= 0)
         std::printf("dln-sim: live page on http://%s:%u/\n", shown(pageAddress).c_str(),

@@ -2,6 +2,9 @@
 # Holds the layering of the tree by its #include "..." lines, resolved the way the compiler does
 # (the including file's folder first, then the include folders the build names):
 #   - outside sim/, nothing includes the simulator's private headers (sim/core, sim/models);
+#   - the live page's state (sim/live) sees the simulator's public face (sim/include) only;
+#   - the simulator's core, models and face include nothing of the layers above them (sim/live,
+#     sim/http, sim/replay, sim/server);
 #   - src/ reaches the adapter library only through dln/include, and the simulator not at all;
 #   - the headers and sources of src/, dln/ and sim/ include each other without a cycle.
 # Usage: include_structure_test.sh SOURCE_DIR
@@ -55,6 +58,15 @@ private=$(echo "$edges" | awk '$1 !~ /^sim\// && $2 ~ /^sim\/(core|models)\//')
 [ -z "$private" ] || Fail "private simulator headers included from outside sim/:
 $private"
 
+live=$(echo "$edges" | awk '$1 ~ /^sim\/live\// && $2 ~ /^sim\/(core|models)\//')
+[ -z "$live" ] || Fail "the live state reaches past the simulator's public headers:
+$live"
+
+upward=$(echo "$edges" |
+         awk '$1 ~ /^sim\/(core|models|include)\// && $2 ~ /^sim\/(live|http|replay|server)\//')
+[ -z "$upward" ] || Fail "the simulator's core includes a layer above it:
+$upward"
+
 reaching=$(echo "$edges" | awk '$1 ~ /^src\// && ($2 ~ /^sim\// || ($2 ~ /^dln\// && $2 !~ /^dln\/include\//))')
 [ -z "$reaching" ] || Fail "src/ reaches past the adapter library's public headers:
 $reaching"
@@ -71,4 +83,5 @@ if [ "$failures" -ne 0 ]; then
     exit 1
 fi
 echo "$(echo "$edges" | wc -l) includes of $(echo "$sources" | wc -l) files checked:" \
-     "no private simulator header reached from outside sim/, src/ uses only dln/include, no cycle."
+     "no private simulator header reached from outside sim/ or from sim/live, none of sim/core" \
+     "reaching up, src/ uses only dln/include, no cycle."

@@ -126,9 +126,25 @@ TEST(LiveState, TimelineChangesTheWorldAndAimsFaultsAtTheirTimes) {
     EXPECT_EQ(state["timeline"]["pending"], 2);
     state = at(6);
     ASSERT_EQ(state["bus"]["pendingFaults"].size(), 1u);
-    EXPECT_EQ(state["bus"]["pendingFaults"][0]["address"], 0x70);
+    EXPECT_EQ(state["bus"]["pendingFaults"][0], "DlnI2cMasterRead at 0x70: nack, at most 1 call");
     EXPECT_TRUE(at(7)["bus"]["pendingFaults"].empty());
-    EXPECT_EQ(at(8)["timeline"]["applied"].size(), 4u);
+    state = at(8);
+    ASSERT_EQ(state["timeline"]["applied"].size(), 4u);
+    // Newest first, so that the page shows the latest without scrolling.
+    EXPECT_EQ(state["timeline"]["applied"][0].get<std::string>().rfind("7.000 s: ", 0), 0u);
+}
+
+TEST(LiveState, PendingFaultsAreCappedAndCounted) {
+    auto sim = Robot();
+    LiveState live(sim);
+    for (int i = 0; i < 50; ++i)
+        live.change(json::parse(R"({"fault": {"call": "DlnSpiMasterReadWrite", "ss": 1,
+                                              "code": "0x99", "nth": 4}})"));
+    json bus = live.snapshot()["bus"];
+    EXPECT_EQ(bus["pendingFaultCount"], 50);
+    ASSERT_EQ(bus["pendingFaults"].size(), 20u);
+    EXPECT_EQ(bus["pendingFaults"][0], "DlnSpiMasterReadWrite on ss 1: 0x99, call 4");
+    EXPECT_EQ(live.snapshot()["changes"].size(), 20u);
 }
 
 TEST(LiveState, TimelineErrorsNameTheEvent) {

@@ -5,6 +5,8 @@
 #include "dlnsim/device.h"
 #include "dlnsim/latency.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -69,7 +71,7 @@ struct TraceEntry {
 
 class Simulator;
 class Timeline;
-class LiveState;
+struct Observation;
 
 class SimBuilder {
   public:
@@ -120,10 +122,19 @@ class Simulator {
     void finish(); // calls finish() of every device once
     // How many calls an injected fault has failed so far.
     uint64_t injectedFaults() const;
+    // The devices on each bus by address or slave-select line; fixed once built.
+    std::vector<uint8_t> i2cAddresses() const;
+    std::vector<uint8_t> spiLines() const;
+
+    // What an onlooker sees now (observation.h): at most traceLines trace entries and
+    // maxFaults pending faults, taken under the lock after applying due timeline events.
+    Observation observe(size_t traceLines, size_t maxFaults);
+    // Applies a world change now; returns what it did and sets *atUs to when. Throws
+    // OptionError naming the key when the change is refused (nothing is changed then).
+    std::string changeWorld(const nlohmann::json &request, uint64_t *atUs);
 
   private:
     friend class Session;
-    friend class LiveState; // the live page's snapshots and world changes, under the lock
     std::unique_ptr<Impl> impl_;
 };
 

@@ -10,7 +10,6 @@
 # Usage: scripts/latency_bench.sh [BUILD_DIR] (default build/release, built with the Java side).
 # Results land in BUILD_DIR/latency-results.
 set -euo pipefail
-[ -n "${LATENCY_BENCH_DEBUG:-}" ] && set -x
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh python3 jq
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}

@@ -5,7 +5,8 @@
 # costs under Google Benchmark. Usage: scripts/bench.sh [SCALE] [RUNS]: SCALE multiplies the
 # repetitions (default 1); the Java calls are timed in RUNS runs (default 5) and the table
 # takes, per call, the run with the lowest median, as other programs share the machine.
-# Results land in build/release/bench-results. To time another build of the libraries and
+# Then the README's typed calls, on loopback and under dln-sim --latency robot. Results land
+# in build/release/bench-results. To time another build of the libraries and
 # dln-sim (an older commit, say) with the same benchmark, set BENCH_LIB_DIR (the folder of
 # libI2C_DLN.so and libdln.so) and BENCH_SIM (the dln-sim program).
 set -euo pipefail
@@ -78,6 +79,22 @@ done
 "$build/bin/dln-bench-floor" table "$results" | tee "$results/table.md"
 echo "== The typed API's read against the raw read, alternating call for call (one row per run)"
 cat "$results/typed.tsv"
+
+# The README's typed calls against the default robot: on loopback, and as slow as the robot's
+# adapter would make them (dln-sim --latency robot).
+echo "== The typed calls on loopback and under --latency robot (median ms)"
+for latency in none robot; do
+    rm -f "$work/sim.log" # so that the last run's ready line is not taken for this one's
+    "$sim_program" --latency "$latency" >"$work/sim.log" 2>&1 &
+    sim=$!
+    for _ in $(seq 100); do grep -qs listening "$work/sim.log" && break; sleep 0.1; done
+    (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$lib_dir" \
+        -cp "$root/$build/java/classes" TypedCallTimes 5 2>"$results/typed-$latency.tsv" >/dev/null)
+    stop_sim
+done
+paste "$results/typed-none.tsv" "$results/typed-robot.tsv" |
+    awk -F'\t' 'BEGIN { print "| Typed call | loopback | --latency robot |"; print "|---|---:|---:|" }
+        { printf "| %s | %s ms | %s ms |\n", $1, $2, $4 }' | tee "$results/typed-robot.md"
 
 echo "== One exchange over TCP, and in process (Google Benchmark)"
 "$build/bin/dln-bench-tcp" --benchmark_min_time=0.5 --benchmark_color=false 2>&1 | tee "$results/tcp.txt"

@@ -19,8 +19,14 @@ class KitTraceTest {
                 "12.000400 DlnI2cMasterRead port=0 addr=0x51 in=[61 2c] result=0x00",
                 "12.000500 DlnI2cMasterWrite port=0 addr=0x68 out=[01] result=0x44 (I2C NACK)",
                 "13.100000 DlnSpiMasterReadWrite port=0 ss=0x01 out=[9f] in=[20 20 10] result=0x00 ; id (a; b)",
-                "13.200000 DlnI2cMasterWrite port=0 addr=0x51 out=[a1] result=0x00 ; servo pulse width 1500 us"));
-        assertEquals(6, trace.calls().size());
+                "13.200000 DlnI2cMasterWrite port=0 addr=0x51 out=[a1] result=0x00 ; servo pulse width 1500 us",
+                "13.300000 DlnI2cMasterRead port=0 addr=0x53 in=[2a] result=0x00 held=1523us ; reg 0x00",
+                "13.400000 DlnOpenDevice result=0x00 held=101us"));
+        assertEquals(8, trace.calls().size());
+        assertEquals(1523, trace.calls().get(6).heldMicros());
+        assertEquals("reg 0x00", trace.calls().get(6).note());
+        assertEquals(0, trace.calls().get(1).heldMicros());
+        assertEquals(java.time.Duration.ofNanos(1_624_000), trace.modelledTime());
         assertEquals(new SimTrace.Call(120, "DlnConnect", -1, -1, false, List.of(), List.of(), 0,
                 "", ""), trace.calls().get(0));
         assertEquals(new SimTrace.Call(12_000_345, "DlnI2cMasterWrite", 0, 0x50, false,

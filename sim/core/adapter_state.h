@@ -22,6 +22,7 @@ class AdapterState {
                  const std::function<uint64_t()> &clock);
 
     const AdapterConfig &config() const { return config_; }
+    uint32_t spiFrequency() const { return spiFrequency_; }      // as last set
     std::shared_ptr<I2cDevice> i2cDevice(uint8_t address) const; // null if none
     std::shared_ptr<SpiDevice> spiDevice(uint8_t ssLine) const;  // null if none
     const I2cDevices &i2cDevices() const { return i2c_; }

@@ -18,19 +18,9 @@ using Draw = FaultInjection::Draw;
 
 namespace {
 
+// The calls without a port are those the DLN server answers without the adapter.
 bool HasPort(Call call) {
-    switch (call) {
-    case Call::Connect:
-    case Call::Disconnect:
-    case Call::OpenDevice:
-    case Call::CloseHandle:
-    case Call::GetVersion:
-    case Call::I2cGetPortCount:
-    case Call::SpiGetPortCount:
-        return false;
-    default:
-        return true;
-    }
+    return !AnsweredByServer(call);
 }
 
 bool IsSpi(Call call) {
@@ -43,7 +33,7 @@ bool NeedsHandle(Call call) {
 
 } // namespace
 
-Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
+Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64_t *heldUs) {
     std::lock_guard lock(mutex);
     TraceEntry entry;
     entry.timeUs = clock();
@@ -73,6 +63,10 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
         entry.in.clear();
     }
     entry.result = reply.result;
+    if (!latency.model().none())
+        entry.heldUs = latency.draw(request, adapter.config().i2cFrequency, adapter.spiFrequency());
+    if (heldUs != nullptr)
+        *heldUs = entry.heldUs;
     trace.record(std::move(entry));
     return reply;
 }

@@ -1,4 +1,5 @@
 // A scenario's "adapter": its type by name or number, versions, ports and frequencies.
+#include "latency_json.h"
 #include "options.h"
 #include "scenario_parts.h"
 
@@ -43,7 +44,7 @@ AdapterConfig LoadAdapter(const Context &context, const nlohmann::json &adapter)
     ObjectAt(context, "adapter", adapter);
     CheckKeys(context, "adapter", adapter,
               {"type", "hardwareVersion", "firmwareVersion", "serverVersion", "libraryVersion",
-               "i2cPorts", "spiPorts", "i2cFrequency", "spiFrequency", "comment"});
+               "i2cPorts", "spiPorts", "i2cFrequency", "spiFrequency", "latency", "comment"});
     AdapterConfig config;
     if (adapter.contains("type"))
         config.hardwareType = HardwareTypeOf(context, adapter["type"]);
@@ -63,6 +64,9 @@ AdapterConfig LoadAdapter(const Context &context, const nlohmann::json &adapter)
             static_cast<uint8_t>(UnsignedOption(adapter, "spiPorts", 0xFF, config.spiPortCount));
         return 0;
     });
+    if (adapter.contains("latency"))
+        config.latency =
+            context.at("adapter.latency", [&] { return LatencyFromJson(adapter["latency"]); });
     return config;
 }
 

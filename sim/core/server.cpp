@@ -85,13 +85,15 @@ struct Server::Impl {
 };
 
 // One connection: whatever has arrived is taken in one receive and handed out as whole
-// frames, each answered before the next is read. It stays alive while an operation of its
-// own is pending, and ends once, logging why.
+// frames, each answered before the next is read. A reply the session holds back (its
+// latency model) waits on the connection's timer, so the one serving thread goes on serving
+// the others meanwhile and this client's replies still leave in order. It stays alive while an
+// operation of its own is pending, and ends once, logging why.
 class Client : public std::enable_shared_from_this<Client> {
   public:
     Client(Server::Impl &server, tcp::socket socket, std::string peer)
         : server_(server), socket_(std::move(socket)), peer_(std::move(peer)),
-          session_(server.newSession()) {}
+          session_(server.newSession()), hold_(server.io) {}
 
     void start() { readMore(); }
 
@@ -102,7 +104,8 @@ class Client : public std::enable_shared_from_this<Client> {
         ended_ = true;
         asio::error_code ignored;
         socket_.close(ignored); // pending operations finish with operation_aborted
-        session_.reset();       // closes the handles it opened
+        hold_.cancel();
+        session_.reset(); // closes the handles it opened
         server_.log("dln-sim: client " + peer_ + " " +
                     (server_.stopping ? std::string("closed: the server stops") : why));
         server_.clients.remove(shared_from_this());
@@ -146,6 +149,7 @@ class Client : public std::enable_shared_from_this<Client> {
         if (unread() < dln::wire::kLengthPrefix + *length)
             return readMore();
         std::span<const uint8_t> body(bytes_.data() + start_ + dln::wire::kLengthPrefix, *length);
+        auto taken = std::chrono::steady_clock::now();
         Session::FrameStatus status = session_->handleFrame(body, reply_);
         if (status == Session::FrameStatus::Malformed)
             return end("dropped: malformed request");
@@ -156,6 +160,16 @@ class Client : public std::enable_shared_from_this<Client> {
             bytes_.clear();
             start_ = 0;
         }
+        if (session_->heldUs() == 0)
+            return sendReply();
+        hold_.expires_at(taken + std::chrono::microseconds(session_->heldUs()));
+        hold_.async_wait([self = shared_from_this()](asio::error_code) {
+            if (!self->ended_)
+                self->sendReply();
+        });
+    }
+
+    void sendReply() {
         asio::async_write(socket_, asio::buffer(reply_),
                           [self = shared_from_this()](asio::error_code error, size_t) {
                               if (self->ended_)
@@ -182,6 +196,7 @@ class Client : public std::enable_shared_from_this<Client> {
     size_t start_ = 0; // bytes before it are answered already
     std::array<uint8_t, 16384> chunk_;
     std::vector<uint8_t> reply_;
+    asio::steady_timer hold_;
 };
 
 void Server::Impl::accept() {

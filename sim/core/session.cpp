@@ -15,7 +15,9 @@ Session::~Session() {
 }
 
 dln::wire::Reply Session::handle(const dln::wire::Request &request) {
-    dln::wire::Reply reply = answer_ ? answer_(request) : simulator_->impl_->dispatch(id_, request);
+    heldUs_ = 0;
+    dln::wire::Reply reply =
+        answer_ ? answer_(request, heldUs_) : simulator_->impl_->dispatch(id_, request, &heldUs_);
     // Every reply, also one answered from a recording, ties itself to its request.
     reply.sequence = request.sequence;
     return reply;

@@ -14,6 +14,11 @@ SimBuilder &SimBuilder::adapter(const AdapterConfig &config) {
     return *this;
 }
 
+SimBuilder &SimBuilder::latency(const LatencyModel &model) {
+    latency_ = model;
+    return *this;
+}
+
 SimBuilder &SimBuilder::i2c(uint8_t address, std::shared_ptr<I2cDevice> device) {
     i2c_[address] = std::move(device);
     return *this;
@@ -80,8 +85,11 @@ std::shared_ptr<Simulator> SimBuilder::build() {
     for (auto &[line, device] : spi_)
         if (device && line < 8)
             spi[line] = device;
+    AdapterConfig config = config_;
+    if (latency_)
+        config.latency = *latency_;
     auto impl =
-        std::make_unique<Simulator::Impl>(config_, std::move(i2c), std::move(spi), faults_,
+        std::make_unique<Simulator::Impl>(config, std::move(i2c), std::move(spi), faults_,
                                           randomFaults_, std::move(clock), file, traceLimit_);
     impl->timeline = timeline_;
     return std::make_shared<Simulator>(std::move(impl));
@@ -92,7 +100,8 @@ Simulator::Impl::Impl(const AdapterConfig &config, AdapterState::I2cDevices i2c,
                       const RandomFaults &randomFaults, std::function<uint64_t()> clock,
                       std::FILE *traceFile, size_t traceLimit)
     : clock(std::move(clock)), faults(std::move(faults), randomFaults),
-      trace(traceFile, traceLimit), adapter(config, std::move(i2c), std::move(spi), this->clock) {}
+      trace(traceFile, traceLimit), adapter(config, std::move(i2c), std::move(spi), this->clock),
+      latency(config.latency) {}
 
 uint32_t Simulator::Impl::openSession() {
     std::lock_guard lock(mutex);

@@ -23,8 +23,10 @@ struct Simulator::Impl {
 
     uint32_t openSession();
     void closeSession(uint32_t session);
-    // Runs one request of session and gives its reply. Every request is traced.
-    dln::wire::Reply dispatch(uint32_t session, const dln::wire::Request &request);
+    // Runs one request of session and gives its reply. Every request is traced. heldUs, when
+    // given, receives how long the latency model holds the reply back.
+    dln::wire::Reply dispatch(uint32_t session, const dln::wire::Request &request,
+                              uint64_t *heldUs = nullptr);
     void finish();
 
     mutable std::mutex mutex; // every request runs under it
@@ -33,6 +35,7 @@ struct Simulator::Impl {
     FaultInjection faults;
     TraceRecorder trace;
     AdapterState adapter;
+    LatencyClock latency;
     std::shared_ptr<Timeline> timeline; // set before the first client; may be null
     bool finished = false;
 

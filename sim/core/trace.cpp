@@ -85,6 +85,8 @@ std::string FormatTraceLine(const TraceEntry &entry) {
     AppendBytes(line, "out", entry.out);
     AppendBytes(line, "in", entry.in);
     line += " result=" + FormatResult(entry.result);
+    if (entry.heldUs > 0)
+        line += " held=" + std::to_string(entry.heldUs) + "us";
     if (!entry.note.empty())
         line += " ; " + entry.note;
     return line;

@@ -75,13 +75,34 @@ std::string BytesSideBySide(const std::string &what, const std::vector<uint8_t> 
     return recordedLabel + Hex(recorded) + "\n" + cameLabel + Hex(came) + "\n" + marks;
 }
 
-Replay::Replay(const std::vector<CallRecord> &recording, Mode mode, Report report)
+Replay::Replay(const std::vector<CallRecord> &recording, Mode mode, Report report, Timing timing)
     : mode_(mode), report_(std::move(report)), calls_(CallsThatReachTheServer(recording)),
-      used_(calls_.size(), false) {
+      used_(calls_.size(), false), timing_(timing) {
     std::set<uint32_t> threads;
     for (const CallRecord &call : calls_)
         threads.insert(call.thread);
     threads_ = threads.size();
+}
+
+uint64_t Replay::holdFor(const CallRecord &recorded) {
+    if (timing_ == Timing::None)
+        return 0;
+    uint64_t held = recorded.durationUs;
+    if (timing_ == Timing::RecordedGaps) {
+        auto now = std::chrono::steady_clock::now();
+        auto pace = paces_.find(recorded.thread);
+        if (pace != paces_.end() && recorded.timeUs >= pace->second.recordedEndUs) {
+            auto gap = std::chrono::microseconds(recorded.timeUs - pace->second.recordedEndUs);
+            auto earliest = pace->second.replied + gap + std::chrono::microseconds(held);
+            if (earliest > now)
+                held = std::max<uint64_t>(
+                    held,
+                    std::chrono::duration_cast<std::chrono::microseconds>(earliest - now).count());
+        }
+        paces_[recorded.thread] = {now + std::chrono::microseconds(held),
+                                   recorded.timeUs + recorded.durationUs};
+    }
+    return held;
 }
 
 const CallRecord *Replay::takeInOrder(const Request &request, const CallRecord *&expected) {
@@ -113,7 +134,7 @@ const CallRecord *Replay::takeLeniently(const Request &request, const CallRecord
     return lastUsed;
 }
 
-Reply Replay::answer(const Request &request) {
+Reply Replay::answer(const Request &request, uint64_t *heldUs) {
     std::unique_lock lock(mutex_);
     ++requests_;
     const CallRecord *other = nullptr;
@@ -122,6 +143,8 @@ Reply Replay::answer(const Request &request) {
     Reply reply;
     if (recorded != nullptr) {
         reply = recorded->reply;
+        if (heldUs != nullptr)
+            *heldUs = holdFor(*recorded);
         ++matched_;
         if (mismatches_ == 0)
             ++matchedInOrder_;
@@ -167,6 +190,7 @@ void Replay::restart() {
     usedCount_ = next_ = 0;
     requests_ = matched_ = matchedInOrder_ = reused_ = mismatches_ = firstMismatchSeq_ = 0;
     reportedEnd_ = false;
+    paces_.clear();
 }
 
 std::string Replay::describeDevices() const {

@@ -19,7 +19,9 @@
 
 #include "call_record.h"
 
+#include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +30,11 @@ namespace dlnsim::replay {
 
 enum class Mode { Strict, Lenient };
 
+// When a replayed call is answered. None: at once. Recorded: after the call's recorded
+// duration. RecordedGaps: also no sooner after the previous call of the same recorded thread
+// than it came on the robot, for a program that runs faster here between its calls.
+enum class Timing { None, Recorded, RecordedGaps };
+
 class Replay {
   public:
     static constexpr uint64_t kMaxReported = 10;
@@ -35,9 +42,11 @@ class Replay {
     // recording: every call of the file (those our dln answers itself are left out here).
     // report receives each mismatch (several lines, no final newline) and the line saying
     // that the recording has been played to its end.
-    Replay(const std::vector<dln::record::CallRecord> &recording, Mode mode, Report report);
+    Replay(const std::vector<dln::record::CallRecord> &recording, Mode mode, Report report,
+           Timing timing = Timing::None);
 
-    dln::wire::Reply answer(const dln::wire::Request &request);
+    // heldUs, when given, receives how long to hold the reply back, as timing says.
+    dln::wire::Reply answer(const dln::wire::Request &request, uint64_t *heldUs = nullptr);
 
     // One line: how many recorded calls were answered, how far the run matched, how many
     // mismatched and how many recorded calls were never asked for.
@@ -58,6 +67,7 @@ class Replay {
     const dln::record::CallRecord *takeLeniently(const dln::wire::Request &request,
                                                  const dln::record::CallRecord *&nearest);
     void markUsed(size_t index);
+    uint64_t holdFor(const dln::record::CallRecord &recorded);
     std::string summaryLocked() const;
     void reportMismatch(const dln::wire::Request &request, const dln::record::CallRecord *recorded);
 
@@ -78,6 +88,14 @@ class Replay {
     uint64_t mismatches_ = 0;
     uint64_t firstMismatchSeq_ = 0; // the recorded call it met; 0 when none or past the end
     bool reportedEnd_ = false;
+    const Timing timing_;
+    // RecordedGaps: per recorded thread, when its last reply left and when its call ended on
+    // the robot.
+    struct ThreadPace {
+        std::chrono::steady_clock::time_point replied;
+        uint64_t recordedEndUs = 0;
+    };
+    std::map<uint32_t, ThreadPace> paces_;
 };
 
 // A request as a replay report shows it: the call and its arguments named as in the

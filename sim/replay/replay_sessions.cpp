@@ -21,7 +21,8 @@ struct Clients {
 
 } // namespace
 
-std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode, const ReadOptions &options) {
+std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode, const ReadOptions &options,
+                                   Timing timing) {
     std::vector<std::string> warnings;
     ReadOptions reading = options;
     reading.warnings = &warnings;
@@ -31,7 +32,7 @@ std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode, const Rea
         if (options.warnings != nullptr)
             options.warnings->push_back(warning);
     }
-    return std::make_shared<Replay>(calls, mode, ToStandardError);
+    return std::make_shared<Replay>(calls, mode, ToStandardError, timing);
 }
 
 Server::NewSession ReplaySessions(std::shared_ptr<Replay> replay, bool loop) {
@@ -49,9 +50,10 @@ Server::NewSession ReplaySessions(std::shared_ptr<Replay> replay, bool loop) {
             std::lock_guard lock(clients->mutex);
             --clients->open;
         });
-        return std::make_unique<Session>([replay, closer](const dln::wire::Request &request) {
-            return replay->answer(request);
-        });
+        return std::make_unique<Session>(
+            [replay, closer](const dln::wire::Request &request, uint64_t &heldUs) {
+                return replay->answer(request, &heldUs);
+            });
     };
 }
 

@@ -1,5 +1,7 @@
 #include "scenario_seed.h"
 
+#include "latency_seed.h"
+
 #include <array>
 #include <cstdio>
 #include <map>
@@ -163,6 +165,8 @@ SeededScenario SeedScenario(const std::vector<CallRecord> &recording,
     json &scenario = seeded.scenario;
     scenario["comment"] = "Seeded from the recording " + recordingName +
                           ": register devices holding the values that were read";
+    if (json latency = MeasuredLatency(recording); !latency.is_null())
+        adapter["latency"] = latency;
     if (!adapter.empty())
         scenario["adapter"] = adapter;
     scenario["i2c"] = json::array();

@@ -1,7 +1,7 @@
-// A scenario seeded from a recording: the adapter as it described itself, and each I2C
-// device of port 0 as a register device ("the first byte written sets the pointer") holding
-// the values that were read from it, where its answers allow that model. What cannot be
-// modelled is said in notes, one line each.
+// A scenario seeded from a recording: the adapter as it described itself and the time its
+// calls took (latency_seed.h), and each I2C device of port 0 as a register device ("the first
+// byte written sets the pointer") holding the values that were read from it, where its
+// answers allow that model. What cannot be modelled is said in notes, one line each.
 #pragma once
 
 #include "call_record.h"

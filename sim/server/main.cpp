@@ -1,9 +1,9 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
-//           [--http PORT] [--http-public]
+//           [--latency robot|none] [--http PORT] [--http-public]
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
-//           [--replay-stop] [--replay-loop]
+//           [--replay-stop] [--replay-loop] [--replay-timing none|recorded|recorded-gaps]
 //
 // A replay exits with 1 when any request mismatched the recording.
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct Options {
     bool replayStop = false; // stop at the first mismatch
     bool replayLoop = false; // a new first client starts the recording again
     bool verbose = false;
+    std::optional<dlnsim::LatencyModel> latency; // replaces the scenario's
+    dlnsim::replay::Timing replayTiming = dlnsim::replay::Timing::None;
+    bool replayTimingGiven = false;
     int http = -1; // the live page's port; -1: no page
     bool httpPublic = false;
     size_t maxClients = dlnsim::Server::kDefaultMaxClients;
@@ -58,20 +62,27 @@ struct Options {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
-                 "               [--trace FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
+                 "               [--trace FILE] [--latency robot|none]" DLNSIM_HTTP_SYNOPSIS "\n"
                  "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
                  "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
+                 "               [--replay-timing none|recorded|recorded-gaps]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n" DLNSIM_HTTP_HELP
+                 "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --latency PRESET  hold each reply as long as the robot's adapter takes\n"
+                 "                    (robot) or not at all (none, the default); replaces\n"
+                 "                    the scenario's adapter.latency\n" DLNSIM_HTTP_HELP
                  "  --verbose         also say when each client disconnects\n"
                  "  --replay FILE     answer from a recording of the recording dln, in order;\n"
                  "                    exits with 1 when a request mismatched\n"
                  "  --replay-lenient  answer by call and arguments, whatever the order\n"
                  "  --replay-stop     stop at the first mismatch\n"
-                 "  --replay-loop     start the recording again for each new first client\n",
+                 "  --replay-loop     start the recording again for each new first client\n"
+                 "  --replay-timing T answer at once (none, the default), after each call's\n"
+                 "                    recorded duration (recorded), and also no sooner after\n"
+                 "                    a thread's last call than recorded (recorded-gaps)\n",
                  problem);
     std::exit(status);
 }
@@ -119,12 +130,30 @@ Options Parse(int argc, char **argv) {
             options.maxClients = clients;
         } else if (option == "--replay") {
             options.replay = value;
+        } else if (option == "--latency") {
+            options.latency = dlnsim::LatencyPreset(value);
+            if (!options.latency)
+                Usage(("bad latency " + std::string(value) + " (robot or none)").c_str());
+        } else if (option == "--replay-timing") {
+            using dlnsim::replay::Timing;
+            std::string timing = value;
+            if (timing != "none" && timing != "recorded" && timing != "recorded-gaps")
+                Usage(
+                    ("bad replay timing " + timing + " (none, recorded or recorded-gaps)").c_str());
+            options.replayTiming = timing == "none"       ? Timing::None
+                                   : timing == "recorded" ? Timing::Recorded
+                                                          : Timing::RecordedGaps;
+            options.replayTimingGiven = true;
         } else {
             Usage(("unknown option " + option).c_str());
         }
     }
     if ((options.lenient || options.replayStop || options.replayLoop) && options.replay.empty())
         Usage("--replay-lenient, --replay-stop and --replay-loop need --replay FILE");
+    if (options.replayTimingGiven && options.replay.empty())
+        Usage("--replay-timing needs --replay FILE");
+    if (options.latency && !options.replay.empty())
+        Usage("a replay takes its timing from the recording: --replay-timing, not --latency");
     if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
         Usage("a replay answers from its recording: no --scenario or --trace with --replay");
     if (!options.replay.empty() && options.http >= 0)
@@ -190,7 +219,7 @@ int main(int argc, char **argv) {
             replay = dlnsim::replay::OpenReplay(options.replay,
                                                 options.lenient ? dlnsim::replay::Mode::Lenient
                                                                 : dlnsim::replay::Mode::Strict,
-                                                reading);
+                                                reading, options.replayTiming);
         }
         dlnsim::SimBuilder builder =
             options.scenario.empty() ? dlnsim::LoadScenario(dlnsim::DefaultScenarioText(),
@@ -198,6 +227,8 @@ int main(int argc, char **argv) {
                                      : dlnsim::LoadScenarioFile(options.scenario, &notices);
         if (!options.trace.empty())
             builder.traceFile(options.trace);
+        if (options.latency)
+            builder.latency(*options.latency);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
         builder.traceLimit(1000);
         sim = builder.build();

@@ -275,3 +275,39 @@ TEST(Replay, ReportsAreCappedHooksCalledAndARestartPlaysAgain) {
     // The earlier pass's mismatches still count for the exit status.
     EXPECT_TRUE(run.replay.anyMismatch());
 }
+
+TEST(Replay, TimingHoldsEachReplyForItsRecordedDurationAndGapsOfItsThread) {
+    // Three reads of one thread on the robot: 2 ms each, 50 ms apart; another thread's
+    // connect and open before them, and its read between them, with no gap.
+    RecordingBuilder b;
+    b.connect().open(7).read(7, 0x50, {1}).read(7, 0x51, {2}).read(7, 0x50, {3});
+    for (size_t i = 0; i < 3; ++i) {
+        b.calls[2 + i].thread = 1;
+        b.calls[2 + i].timeUs = 52000 * i;
+        b.calls[2 + i].durationUs = 2000;
+    }
+    b.calls[0].thread = b.calls[1].thread = b.calls[3].thread = 2;
+    b.calls[0].timeUs = b.calls[1].timeUs = 52000; // thread 2 opens just before its read
+    auto heldOf = [&](dlnsim::replay::Timing timing) {
+        Replay replay(
+            b.calls, Mode::Strict, [](const std::string &) {}, timing);
+        std::vector<uint64_t> held;
+        for (const CallRecord &call : b.calls) {
+            held.push_back(0);
+            replay.answer(AsRequest(call), &held.back());
+        }
+        EXPECT_TRUE(replay.allMatched()) << replay.summary();
+        return std::vector<uint64_t>(held.begin() + 2, held.end());
+    };
+    using dlnsim::replay::Timing;
+    EXPECT_EQ(heldOf(Timing::None), (std::vector<uint64_t>{0, 0, 0}));
+    EXPECT_EQ(heldOf(Timing::Recorded), (std::vector<uint64_t>{2000, 2000, 2000}));
+    // Asked at once, the third call waits for thread 1's recorded gap of 102 ms after its
+    // first call's end, less the time this test took in between (never more).
+    std::vector<uint64_t> gaps = heldOf(Timing::RecordedGaps);
+    EXPECT_EQ(gaps[0], 2000u);
+    EXPECT_EQ(gaps[1], 2000u); // thread 2's, after its open
+    EXPECT_LE(gaps[2], 2000u + 102000u + 2000u);
+    // Longer than its duration alone unless this test stalled for 104 ms in between.
+    EXPECT_GT(gaps[2], 2000u);
+}

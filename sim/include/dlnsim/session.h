@@ -17,7 +17,8 @@ namespace dlnsim {
 class Session {
   public:
     explicit Session(std::shared_ptr<Simulator> simulator);
-    using Answer = std::function<dln::wire::Reply(const dln::wire::Request &)>;
+    // An answer also sets how long the reply is to be held back (it starts at 0).
+    using Answer = std::function<dln::wire::Reply(const dln::wire::Request &, uint64_t &heldUs)>;
     explicit Session(Answer answer);
     ~Session();
     Session(const Session &) = delete;
@@ -32,10 +33,15 @@ class Session {
     // request and nothing ran; ReplyTooLarge: the call ran but its reply fits in no frame.
     FrameStatus handleFrame(std::span<const uint8_t> body, std::vector<uint8_t> &reply);
 
+    // How long the reply to the last call is to be held back, in microseconds: the
+    // simulator's latency model, or the recorded time of a replayed call.
+    uint64_t heldUs() const { return heldUs_; }
+
   private:
     std::shared_ptr<Simulator> simulator_; // null when answer_ answers
     Answer answer_;
     uint32_t id_ = 0;
+    uint64_t heldUs_ = 0;
 };
 
 } // namespace dlnsim

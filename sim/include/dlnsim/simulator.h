@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/latency.h"
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -11,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ struct AdapterConfig {
     uint8_t spiPortCount = 1;
     uint32_t i2cFrequency = 100000;
     uint32_t spiFrequency = 1000000;
+    LatencyModel latency; // how long its calls take; by default none
 };
 
 // A named adapter call fails with code: on every call (nth == 0) or only on its nth call (1-based).
@@ -62,7 +65,8 @@ struct TraceEntry {
     std::vector<uint8_t> out; // bytes sent to the bus
     std::vector<uint8_t> in;  // bytes received from the bus
     uint16_t result = 0;
-    std::string note; // the device model's decoding, if any
+    std::string note;    // the device model's decoding, if any
+    uint64_t heldUs = 0; // how long the latency model holds the reply back
 };
 
 class Simulator;
@@ -72,6 +76,8 @@ struct Observation;
 class SimBuilder {
   public:
     SimBuilder &adapter(const AdapterConfig &config);
+    // Replaces the latency model of the adapter (set before or after adapter()).
+    SimBuilder &latency(const LatencyModel &model);
     SimBuilder &i2c(uint8_t address, std::shared_ptr<I2cDevice> device);
     SimBuilder &spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device);
     SimBuilder &fault(const Fault &fault);
@@ -89,6 +95,7 @@ class SimBuilder {
 
   private:
     AdapterConfig config_;
+    std::optional<LatencyModel> latency_;
     std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c_;
     std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
     std::vector<Fault> faults_;

@@ -7,6 +7,7 @@ import java.io.InputStreamReader;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.time.Duration;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.TimeUnit;
@@ -21,15 +22,17 @@ public final class SimRobot implements AutoCloseable {
 
     private final Path program;
     private final Path scenario;
+    private final String latency;
     private final Address address;
     private final Path trace;
     private final List<String> output = new ArrayList<>();
     private final Thread shutdownHook;
     private Process process;
 
-    private SimRobot(Path program, Path scenario, Address address, Path trace) {
+    private SimRobot(Path program, Path scenario, String latency, Address address, Path trace) {
         this.program = program;
         this.scenario = scenario;
+        this.latency = latency;
         this.address = address;
         this.trace = trace;
         this.shutdownHook = new Thread(this::kill, "dln-sim stopper");
@@ -46,8 +49,25 @@ public final class SimRobot implements AutoCloseable {
      *     message holds what it printed (a port in use, a bad scenario)
      */
     public static SimRobot start(Path program, Path scenario, Address address) throws IOException {
+        return start(program, scenario, "", address);
+    }
+
+    /**
+     * Starts {@code dln-sim} with a latency preset and waits until it listens.
+     *
+     * @param program the {@code dln-sim} executable
+     * @param scenario the scenario file, or null for the default robot
+     * @param latency {@code "robot"} or {@code "none"} ({@code dln-sim --latency}), or "" for
+     *     the scenario's own {@code adapter.latency}
+     * @param address where it listens
+     * @return the running simulator, tracing into a temporary file
+     * @throws IOException when it cannot be started or does not get ready within 10 s; the
+     *     message holds what it printed (a port in use, a bad scenario, a bad preset)
+     */
+    public static SimRobot start(Path program, Path scenario, String latency, Address address)
+            throws IOException {
         Path trace = Files.createTempFile("dln-sim-trace-", ".txt");
-        SimRobot robot = new SimRobot(program, scenario, address, trace);
+        SimRobot robot = new SimRobot(program, scenario, latency, address, trace);
         try {
             robot.launch();
         } catch (IOException | RuntimeException e) {
@@ -79,6 +99,10 @@ public final class SimRobot implements AutoCloseable {
         if (scenario != null) {
             command.add("--scenario");
             command.add(scenario.toString());
+        }
+        if (!latency.isEmpty()) {
+            command.add("--latency");
+            command.add(latency);
         }
         Process started = new ProcessBuilder(command).redirectErrorStream(true).start();
         BufferedReader reader = new BufferedReader(
@@ -175,6 +199,17 @@ public final class SimRobot implements AutoCloseable {
      */
     public SimTrace trace() throws IOException {
         return SimTrace.read(trace);
+    }
+
+    /**
+     * The time the latency model (see {@link SimulatedRobot#latency()}) added to the adapter
+     * calls answered so far: how much slower than on loopback they ran, as on the robot.
+     *
+     * @return the held time of every call in the trace; zero without a model
+     * @throws IOException when the trace file cannot be read
+     */
+    public Duration modelledTime() throws IOException {
+        return trace().modelledTime();
     }
 
     /**

@@ -4,6 +4,7 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.time.Duration;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
@@ -21,10 +22,12 @@ import java.util.regex.Pattern;
  * }</pre>
  */
 public final class SimTrace {
-    // "12.000345 DlnI2cMasterWrite port=0 addr=0x50 out=[00 11] in=[..] result=0x00 (name) ; note"
+    // "12.000345 DlnI2cMasterWrite port=0 addr=0x50 out=[00 11] in=[..] result=0x00 (name)
+    // held=1523us ; note", held only under a latency model
     private static final Pattern LINE = Pattern.compile("(\\d+)\\.(\\d{6}) (\\S+)"
             + "(?: port=(\\d+))?(?: (addr|ss)=0x([0-9a-f]+))?(?: out=\\[([0-9a-f ]*)\\])?"
-            + "(?: in=\\[([0-9a-f ]*)\\])? result=0x([0-9a-f]+)(?: \\(([^)]*)\\))?(?: ; (.*))?");
+            + "(?: in=\\[([0-9a-f ]*)\\])? result=0x([0-9a-f]+)(?: \\(([^)]*)\\))?"
+            + "(?: held=(\\d+)us)?(?: ; (.*))?");
     private static final Pattern PULSE_WIDTH = Pattern.compile("servo pulse width (\\d+) us");
 
     private final List<Call> calls;
@@ -46,9 +49,31 @@ public final class SimTrace {
      * @param result the result code (below 0x40: success)
      * @param resultName the result's name for a failure, such as "I2C NACK", or ""
      * @param note the device model's decoding, or ""
+     * @param heldMicros how long the simulator's latency model held the reply back, in
+     *     microseconds (0 without a model)
      */
     public record Call(long timeMicros, String name, int port, int address, boolean spi,
-            List<Integer> out, List<Integer> in, int result, String resultName, String note) {
+            List<Integer> out, List<Integer> in, int result, String resultName, String note,
+            long heldMicros) {
+        /**
+         * A call answered at once, without a latency model.
+         *
+         * @param timeMicros when it was answered
+         * @param name the C call
+         * @param port the port, or -1
+         * @param address the address or slave-select mask, or -1
+         * @param spi true when {@code address} is a slave-select mask
+         * @param out the bytes sent
+         * @param in the bytes received
+         * @param result the result code
+         * @param resultName the result's name for a failure, or ""
+         * @param note the device model's decoding, or ""
+         */
+        public Call(long timeMicros, String name, int port, int address, boolean spi,
+                List<Integer> out, List<Integer> in, int result, String resultName, String note) {
+            this(timeMicros, name, port, address, spi, out, in, result, resultName, note, 0);
+        }
+
         /**
          * Whether the call succeeded.
          *
@@ -94,7 +119,8 @@ public final class SimTrace {
                     m.group(6) == null ? -1 : Integer.parseInt(m.group(6), 16),
                     "ss".equals(m.group(5)), bytes(m.group(7)), bytes(m.group(8)),
                     Integer.parseInt(m.group(9), 16), m.group(10) == null ? "" : m.group(10),
-                    m.group(11) == null ? "" : m.group(11)));
+                    m.group(12) == null ? "" : m.group(12),
+                    m.group(11) == null ? 0 : Long.parseLong(m.group(11))));
         }
         return new SimTrace(calls);
     }
@@ -116,6 +142,16 @@ public final class SimTrace {
      */
     public List<Call> calls() {
         return calls;
+    }
+
+    /**
+     * The time the simulator's latency model held the replies of these calls back: what the
+     * robot's adapter would have added to them.
+     *
+     * @return the sum of every call's {@link Call#heldMicros()}; zero without a model
+     */
+    public Duration modelledTime() {
+        return Duration.ofNanos(calls.stream().mapToLong(Call::heldMicros).sum() * 1000);
     }
 
     /**

@@ -41,4 +41,15 @@ public @interface SimulatedRobot {
      * @return the scenario's path or resource name
      */
     String scenario() default "";
+
+    /**
+     * How long the simulated adapter takes per call: {@code "robot"} holds each reply as long
+     * as the robot's USB adapter would take (about 1.5 ms per call that reaches the adapter,
+     * see the README), {@code "none"} answers at once. Empty: as the scenario's
+     * {@code adapter.latency} says, by default at once. {@link SimRobot#modelledTime()} tells
+     * how much time the model added.
+     *
+     * @return a preset's name, or "" for the scenario's own
+     */
+    String latency() default "";
 }

@@ -58,8 +58,8 @@ public final class SimulatedRobotExtension implements BeforeAllCallback, Paramet
                 : scenarioFile(testClass, settings.scenario());
         ADDRESS.acquire();
         try {
-            context.getStore(NAMESPACE).put(Held.class,
-                    new Held(SimRobot.start(SimRobot.program(), scenario, address)));
+            context.getStore(NAMESPACE).put(Held.class, new Held(SimRobot.start(
+                    SimRobot.program(), scenario, settings.latency(), address)));
         } catch (IOException | RuntimeException e) {
             ADDRESS.release();
             throw e;

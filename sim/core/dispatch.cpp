@@ -71,6 +71,7 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request) {
         reply.words.clear();
         reply.data.clear();
         entry.in.clear();
+        entry.setting = -1;
     }
     entry.result = reply.result;
     trace.record(std::move(entry));

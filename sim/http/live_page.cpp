@@ -1,6 +1,7 @@
 #include "live_page.h"
 
 #include "dlnsim/models/option_error.h"
+#include "dlnsim/recent_calls.h"
 #include "live_state.h"
 #include "web_assets.h"
 
@@ -57,9 +58,10 @@ struct LivePage::Streams {
     bool stopping = false;
 };
 
-LivePage::LivePage(std::shared_ptr<Simulator> simulator)
-    : simulator_(simulator), state_(std::make_unique<LiveState>(simulator)),
-      server_(std::make_unique<httplib::Server>()), streams_(std::make_shared<Streams>()) {
+LivePage::LivePage(std::shared_ptr<Simulator> simulator, std::shared_ptr<RecentCalls> recent)
+    : simulator_(simulator), recent_(std::move(recent)),
+      state_(std::make_unique<LiveState>(simulator)), server_(std::make_unique<httplib::Server>()),
+      streams_(std::make_shared<Streams>()) {
     route();
 }
 
@@ -78,6 +80,10 @@ void LivePage::route() {
             response.set_content(asset.content.data(), asset.content.size(), type.c_str());
         });
     }
+    server_->Get("/bus.vcd", [this](const httplib::Request &, httplib::Response &response) {
+        response.set_header("Content-Disposition", "attachment; filename=\"dln-bus.vcd\"");
+        response.set_content(recent_->waveform(simulator_->config()), "text/plain");
+    });
     server_->Get("/api/state", [this](const httplib::Request &, httplib::Response &response) {
         ReplyJson(response, 200, state_->snapshot());
     });

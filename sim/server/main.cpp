@@ -1,12 +1,14 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
-//           [--http PORT] [--http-public]
+//           [--vcd FILE] [--http PORT] [--http-public]
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
 //
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
 // also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
 // has no live page and refuses --http.
+#include "dlnsim/bus_waveform.h"
+#include "dlnsim/recent_calls.h"
 #include "dlnsim/observation.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
@@ -30,6 +32,7 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    std::string vcd;
     std::string replay;
     bool lenient = false;
     int http = -1; // the live page's port; -1: no page
@@ -53,14 +56,16 @@ struct Options {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
-                 "               [--trace FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
+                 "               [--trace FILE] [--vcd FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
                  "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
                  "               [--replay-lenient]\n"
                  "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
                  "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
                  "  --max-clients N   clients served at once, more are refused (default 64)\n"
                  "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n" DLNSIM_HTTP_HELP
+                 "  --trace FILE      write one line per adapter call to FILE\n"
+                 "  --vcd FILE        write the bus as a waveform (Value Change Dump) to "
+                 "FILE\n" DLNSIM_HTTP_HELP
                  "  --replay FILE     answer from a recording of the recording dln, in order\n"
                  "  --replay-lenient  answer by call and arguments, whatever the order\n",
                  problem);
@@ -99,6 +104,8 @@ Options Parse(int argc, char **argv) {
             options.scenario = value;
         } else if (option == "--trace") {
             options.trace = value;
+        } else if (option == "--vcd") {
+            options.vcd = value;
         } else if (option == "--max-clients") {
             char *end = nullptr;
             unsigned long clients = std::strtoul(value, &end, 10);
@@ -115,6 +122,9 @@ Options Parse(int argc, char **argv) {
         Usage("--replay-lenient needs --replay FILE");
     if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
         Usage("a replay answers from its recording: no --scenario or --trace with --replay");
+    if (!options.replay.empty() && !options.vcd.empty())
+        Usage("a replay has no simulated bus to draw: no --vcd with --replay (dln-vcd draws the "
+              "recording)");
     if (!options.replay.empty() && options.http >= 0)
         Usage("a replay has no simulated robot to show: no --http with --replay");
     if (options.httpPublic && options.http < 0)
@@ -158,6 +168,9 @@ int main(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
+    // The waveforms are made once the adapter is known; no call comes before that.
+    std::shared_ptr<dlnsim::BusWaveform> waveform;
+    auto recent = std::make_shared<dlnsim::RecentCalls>(60000000, 200000); // the page's minute
     std::shared_ptr<dlnsim::Simulator> sim;
     std::shared_ptr<dlnsim::replay::Replay> replay;
     std::vector<std::string> notices;
@@ -174,7 +187,14 @@ int main(int argc, char **argv) {
             builder.traceFile(options.trace);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
         builder.traceLimit(1000);
+        if (!options.vcd.empty())
+            builder.traceSink([&waveform](const dlnsim::TraceEntry &call) { waveform->add(call); });
+        if (options.http >= 0)
+            builder.traceSink([recent](const dlnsim::TraceEntry &call) { recent->add(call); });
         sim = builder.build();
+        if (!options.vcd.empty())
+            waveform = dlnsim::BusWaveform::ToFile(
+                options.vcd, dlnsim::BusWaveform::OptionsFor(sim->config(), "dln-sim"));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
         return 1;
@@ -195,7 +215,7 @@ int main(int argc, char **argv) {
     }
 #ifdef DLNSIM_LIVE_PAGE
     // The page changes the world and shows the bus: on loopback unless asked for explicitly.
-    dlnsim::LivePage page(sim);
+    dlnsim::LivePage page(sim, recent);
     std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
     if (options.http >= 0) {
         try {

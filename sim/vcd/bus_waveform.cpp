@@ -215,7 +215,11 @@ void BusWaveform::Impl::add(const TraceEntry &call) {
 BusWaveform::BusWaveform(const WaveformOptions &options, Sink sink)
     : impl_(std::make_unique<Impl>(options, std::move(sink))) {}
 
-BusWaveform::~BusWaveform() = default;
+BusWaveform::~BusWaveform() {
+    // A bit time of idle bus after the last call, so that its stop or chip select shows.
+    impl_->vcd.end(static_cast<uint64_t>(std::llround(impl_->freeNs + 10000)));
+    impl_->vcd.flush();
+}
 
 void BusWaveform::add(const TraceEntry &call) {
     impl_->add(call);

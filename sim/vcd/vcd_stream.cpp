@@ -89,6 +89,12 @@ void VcdStream::set(uint64_t ns, int variable, std::string_view value) {
     text_ += ' ' + wires_[static_cast<size_t>(variable)].id + '\n';
 }
 
+void VcdStream::end(uint64_t ns) {
+    if (ns > now_)
+        timeWritten_ = false;
+    at(ns);
+}
+
 void VcdStream::flush() {
     if (text_.empty())
         return;

@@ -30,6 +30,9 @@ class VcdStream {
     // Sets a string variable at ns; blanks become '_', as a value holds no blank. (Not a
     // $comment: sigrok's VCD input stops reading at the first one after the header.)
     void set(uint64_t ns, int variable, std::string_view value);
+    // Writes a last time, at which every value still holds: readers take the values up to
+    // the last time written only.
+    void end(uint64_t ns);
     // Hands what was written so far to the sink.
     void flush();
 

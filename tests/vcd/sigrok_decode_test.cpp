@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -203,6 +204,109 @@ TEST_F(SigrokDecodeTest, DecodersAgreeWithTheTraceOnEveryByte) {
                 EXPECT_EQ(misoRead[static_cast<size_t>(m)], miso[line][m].at(0));
             }
     }
+}
+
+dln::record::CallRecord Recorded(uint64_t timeUs, dln::wire::Call call, uint16_t result = 0) {
+    static uint64_t seq = 0;
+    dln::record::CallRecord record;
+    record.seq = ++seq;
+    record.timeUs = timeUs;
+    record.thread = 1;
+    record.request.call = call;
+    record.request.handle = 1;
+    record.reply.call = call;
+    record.reply.result = result;
+    return record;
+}
+
+// A recording as the recording dln writes it on the robot, at 400 kHz, with seconds between
+// calls: dln-vcd draws it, and the decoders read exactly these bytes.
+TEST_F(SigrokDecodeTest, ARecordingDecodesAsRecorded) {
+    using dln::wire::Call;
+    std::vector<dln::record::CallRecord> calls;
+    calls.push_back(Recorded(10, Call::Connect));
+    calls.back().host = "localhost";
+    calls.back().tcpPort = 9656;
+    calls.push_back(Recorded(200, Call::OpenDevice));
+    calls.back().reply.words = {1};
+    calls.push_back(Recorded(300, Call::I2cGetFrequency));
+    calls.back().reply.words = {400000};
+    auto &write = calls.emplace_back(Recorded(1000, Call::I2cWrite));
+    write.request.address = 0x29;
+    write.request.memoryAddressLength = 1;
+    write.request.memoryAddress = 0x0a;
+    write.request.length = 2;
+    write.request.data = {0x01, 0x02};
+    auto &read = calls.emplace_back(Recorded(2000000, Call::I2cRead));
+    read.request.address = 0x29;
+    read.request.memoryAddressLength = 1;
+    read.request.memoryAddress = 0x13;
+    read.request.length = 2;
+    read.reply.data = {0x44, 0x07};
+    auto &nack = calls.emplace_back(Recorded(2001000, Call::I2cRead, DLN_RES_I2C_NACK));
+    nack.request.address = 0x30;
+    nack.request.length = 1;
+    calls.push_back(Recorded(2002000, Call::SpiSetMode));
+    calls.back().request.address = 3;
+    calls.push_back(Recorded(2003000, Call::SpiSetFrequency));
+    calls.back().request.value = 2000000;
+    calls.back().reply.words = {2000000};
+    calls.push_back(Recorded(2004000, Call::SpiSetSS));
+    calls.back().request.address = 0xfd;
+    auto &transfer = calls.emplace_back(Recorded(2005000, Call::SpiReadWrite));
+    transfer.request.length = 2;
+    transfer.request.data = {0x9f, 0x00};
+    transfer.reply.data = {0xff, 0x20};
+    std::string text = dln::record::HeaderLine("dln-real.dll") + "\n";
+    for (const auto &call : calls)
+        dln::record::AppendLine(call, text);
+    std::ofstream(dir_ / "run.jsonl") << text;
+
+    fs::path vcd = dir_ / "recording.vcd";
+    std::string converted = RunCommand(std::string(DLN_VCD_PROGRAM) + " '" +
+                                       (dir_ / "run.jsonl").string() + "' '" + vcd.string() + "'");
+    ASSERT_NE(converted.find("10 calls"), std::string::npos) << converted;
+    EXPECT_EQ(DecodeI2c(vcd), (Lines{"start",
+                                     "write",
+                                     "address write: 29",
+                                     "ack",
+                                     "data write: 0a",
+                                     "ack",
+                                     "data write: 01",
+                                     "ack",
+                                     "data write: 02",
+                                     "ack",
+                                     "stop",
+                                     "start",
+                                     "write",
+                                     "address write: 29",
+                                     "ack",
+                                     "data write: 13",
+                                     "ack",
+                                     "start repeat",
+                                     "read",
+                                     "address read: 29",
+                                     "ack",
+                                     "data read: 44",
+                                     "ack",
+                                     "data read: 07",
+                                     "nack",
+                                     "stop",
+                                     "start",
+                                     "read",
+                                     "address read: 30",
+                                     "nack",
+                                     "stop"}));
+    EXPECT_EQ(DecodeSpi(vcd, 1, 3, "mosi"), Lines{"9f 00"});
+    EXPECT_EQ(DecodeSpi(vcd, 1, 3, "miso"), Lines{"ff 20"});
+    EXPECT_EQ(DecodeSpi(vcd, 0, 3, "mosi"), Lines{});
+    // Bits at the reported 400 kHz: SCL high 1.25 us after its fall.
+    std::ifstream in(vcd);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("#1001250\n0!\n#1002500\n1!"), std::string::npos);
+    // The read two seconds later starts then, and the calls off the bus are marked.
+    EXPECT_NE(all.find("#2000000000\n0\""), std::string::npos);
+    EXPECT_NE(all.find("sDlnConnect_result=0x00 "), std::string::npos);
 }
 
 } // namespace

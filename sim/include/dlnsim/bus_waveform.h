@@ -37,7 +37,7 @@ class BusWaveform {
     using Sink = std::function<void(std::string_view)>;
     // Writes the header to sink at once.
     BusWaveform(const WaveformOptions &options, Sink sink);
-    ~BusWaveform();
+    ~BusWaveform(); // ends the waveform 10 us after the last call
     BusWaveform(const BusWaveform &) = delete;
     BusWaveform &operator=(const BusWaveform &) = delete;
 

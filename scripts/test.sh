@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 
 scripts/setup.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DI2C_DLN_SANITIZE=ON -DI2C_DLN_JAVA=OFF
+# The bus waveforms' test decodes them with sigrok-cli.
+scripts/install-packages.sh sigrok-cli
 ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
 
 # Fuzzing: each libFuzzer target of fuzz/ for 20 s from its seed corpus (clang build in build/fuzz).

@@ -25,16 +25,22 @@ int Convert(const std::string &input, const std::string &output) {
     std::getline(in, line);
     bool recording = line.rfind("{", 0) == 0;
     options.source += recording ? " (a recording)" : " (a trace)";
-    auto waveform = dlnsim::BusWaveform::ToFile(output, options);
+    // Time 0 is the first call, so that an excerpt of a long trace starts at once.
     size_t calls = 0;
     if (recording) {
         in.clear();
         in.seekg(0);
-        for (const auto &call : dlnsim::replay::ReadRecording(in, input)) {
+        auto recorded = dlnsim::replay::ReadRecording(in, input);
+        options.originUs = recorded.empty() ? 0 : recorded.front().timeUs;
+        auto waveform = dlnsim::BusWaveform::ToFile(output, options);
+        for (const auto &call : recorded) {
             waveform->add(dlnsim::vcd::FromRecordedCall(call));
             ++calls;
         }
     } else {
+        auto first = dlnsim::vcd::ParseTraceLine(line);
+        options.originUs = first ? first->timeUs : 0;
+        auto waveform = dlnsim::BusWaveform::ToFile(output, options);
         size_t number = 1;
         do {
             if (!line.empty() && line.back() == '\r')

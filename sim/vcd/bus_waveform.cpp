@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -115,8 +116,8 @@ struct BusWaveform::Impl {
     uint32_t i2cHz;
     uint32_t spiHz;
     int spiMode = 0;
-    int ssMask = 0xFE; // line 0, as the adapter starts
-    double freeNs = 0;
+    int ssMask = 0xFE;     // line 0, as the adapter starts
+    double freeNs = 10000; // idle bus first, so that a call at time 0 shows its start
 };
 
 void BusWaveform::Impl::i2cTransfer(const I2cWires &w, const TraceEntry &call, bool read) {
@@ -244,9 +245,17 @@ std::shared_ptr<BusWaveform> BusWaveform::ToFile(const std::string &path,
     if (!file)
         throw std::runtime_error("cannot create waveform file " + path + ": " +
                                  std::strerror(errno));
-    return std::make_shared<BusWaveform>(options, [file](std::string_view text) {
+    // Written through a large buffer, flushed when 0.2 s have passed since the last flush
+    // (and at the end): a system call per call would cost more than drawing it.
+    std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
+    auto flushed = std::chrono::steady_clock::now();
+    return std::make_shared<BusWaveform>(options, [file, flushed](std::string_view text) mutable {
         std::fwrite(text.data(), 1, text.size(), file.get());
-        std::fflush(file.get());
+        auto now = std::chrono::steady_clock::now();
+        if (now - flushed >= std::chrono::milliseconds(200)) {
+            std::fflush(file.get());
+            flushed = now;
+        }
     });
 }
 

@@ -1,7 +1,6 @@
 #include "vcd_stream.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
 
 namespace dlnsim::vcd {
 
@@ -60,9 +59,10 @@ void VcdStream::at(uint64_t ns) {
         return;
     if (ns > now_)
         now_ = ns;
-    char stamp[24];
-    std::snprintf(stamp, sizeof stamp, "#%" PRIu64 "\n", now_);
-    text_ += stamp;
+    char stamp[24] = "#";
+    char *end = std::to_chars(stamp + 1, stamp + sizeof stamp - 1, now_).ptr;
+    *end++ = '\n';
+    text_.append(stamp, end);
     timeWritten_ = true;
 }
 

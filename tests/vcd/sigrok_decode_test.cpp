@@ -224,7 +224,7 @@ dln::record::CallRecord Recorded(uint64_t timeUs, dln::wire::Call call, uint16_t
 TEST_F(SigrokDecodeTest, ARecordingDecodesAsRecorded) {
     using dln::wire::Call;
     std::vector<dln::record::CallRecord> calls;
-    calls.push_back(Recorded(10, Call::Connect));
+    calls.push_back(Recorded(0, Call::Connect));
     calls.back().host = "localhost";
     calls.back().tcpPort = 9656;
     calls.push_back(Recorded(200, Call::OpenDevice));

@@ -47,9 +47,9 @@ class BusWaveform {
     // The options for a simulated adapter: its frequencies and port counts.
     static WaveformOptions OptionsFor(const AdapterConfig &adapter, std::string source);
 
-    // A waveform written to a file (created or truncated), each call's text flushed as it
-    // comes so a reader (or a stopped run) sees whole calls. Throws std::runtime_error naming
-    // the file when it cannot be created.
+    // A waveform written to a file (created or truncated); what was drawn reaches the file
+    // within 0.2 s of the next call, and all of it when the waveform is destroyed. Throws
+    // std::runtime_error naming the file when it cannot be created.
     static std::shared_ptr<BusWaveform> ToFile(const std::string &path,
                                                const WaveformOptions &options);
 

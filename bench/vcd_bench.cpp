@@ -9,13 +9,9 @@
 //
 // CALLS (default 20000) of each kind to each server; LONG_CALLS (default 1000000) in the run.
 #include "dln_api.h"
+#include "sim_process.h"
 
-#include <dlfcn.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,61 +22,7 @@
 #include <string>
 #include <vector>
 
-extern char **environ;
-
 namespace {
-
-#define FUNCTION(lib, name) reinterpret_cast<decltype(&name)>(dlsym(lib, #name))
-
-[[noreturn]] void Fail(const std::string &why) {
-    std::fprintf(stderr, "dln-bench-vcd: %s\n", why.c_str());
-    std::exit(1);
-}
-
-// dln-sim on a free port with extra arguments; the port is read from its ready line.
-struct Simulator {
-    Simulator(const char *program, std::vector<std::string> extra) {
-        int out[2];
-        if (pipe(out) != 0)
-            Fail("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {program, "--port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) != 0)
-            Fail(std::string("cannot start ") + program);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        std::FILE *lines = fdopen(out[0], "r");
-        char line[256] = "";
-        if (std::fgets(line, sizeof line, lines) == nullptr)
-            Fail("dln-sim printed no ready line");
-        std::string text = line;
-        port = static_cast<uint16_t>(std::atoi(text.substr(text.rfind(':') + 1).c_str()));
-        if (port == 0)
-            Fail("no port in dln-sim's line: " + text);
-    }
-    ~Simulator() {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    // Resident memory in KiB, from /proc.
-    long residentKiB() const {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0)
-                return std::atol(line.c_str() + 6);
-        return -1;
-    }
-    pid_t pid = -1;
-    uint16_t port = 0;
-};
 
 // A copy of libdln of its own (a second dlopen of the same file would share its one
 // connection table), connected to one server with the adapter open.
@@ -90,11 +32,8 @@ struct Session {
         std::ofstream(copy, std::ios::binary) << from.rdbuf();
         lib = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (lib == nullptr)
-            Fail(dlerror());
-        if (FUNCTION(lib, DlnConnect)("127.0.0.1", port) != 0 ||
-            FUNCTION(lib, DlnOpenDevice)(0, &handle) != 0 ||
-            FUNCTION(lib, DlnSpiMasterSetSS)(handle, 0, 0xFD) != 0)
-            Fail("cannot open the adapter");
+            BenchFail(dlerror());
+        handle = OpenAdapter(lib, port);
         std::remove(copy.c_str());
     }
     void *lib = nullptr;
@@ -128,13 +67,13 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char **argv) {
     if (argc < 3)
-        Fail("usage: dln-bench-vcd DLN_SIM LIBDLN [CALLS] [LONG_CALLS]");
+        BenchFail("usage: dln-bench-vcd DLN_SIM LIBDLN [CALLS] [LONG_CALLS]");
     long calls = argc > 3 ? std::atol(argv[3]) : 20000;
     long longCalls = argc > 4 ? std::atol(argv[4]) : 1000000;
     std::string base = "/tmp/dln-bench-vcd-" + std::to_string(getpid());
     std::string vcd = base + ".vcd";
-    Simulator plainSim(argv[1], {});
-    Simulator drawingSim(argv[1], {"--vcd", vcd});
+    SimProcess plainSim(argv[1], {});
+    SimProcess drawingSim(argv[1], {"--vcd", vcd});
     Session plain(argv[2], base + "-a.so", plainSim.port);
     Session drawing(argv[2], base + "-b.so", drawingSim.port);
 
@@ -147,7 +86,7 @@ int main(int argc, char **argv) {
                 bool draws = (which == 1) == (i % 2 == 0);
                 auto start = std::chrono::steady_clock::now();
                 if (kind.call(draws ? drawing : plain) != 0)
-                    Fail(std::string(kind.name) + " failed");
+                    BenchFail(std::string(kind.name) + " failed");
                 (draws ? drawingUs : plainUs)
                     .push_back(std::chrono::duration<double, std::micro>(
                                    std::chrono::steady_clock::now() - start)
@@ -166,7 +105,7 @@ int main(int argc, char **argv) {
     stat(vcd.c_str(), &before);
     for (long i = 1; i <= longCalls; ++i) {
         if (kKinds[static_cast<size_t>(i % 2)].call(drawing) != 0)
-            Fail("a call of the long run failed");
+            BenchFail("a call of the long run failed");
         if (i % (longCalls / 10) == 0) {
             struct stat now {};
             stat(vcd.c_str(), &now);

@@ -8,8 +8,8 @@
 // also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
 // has no live page and refuses --http.
 #include "dlnsim/bus_waveform.h"
-#include "dlnsim/recent_calls.h"
 #include "dlnsim/observation.h"
+#include "dlnsim/recent_calls.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
 #include "replay_sessions.h"

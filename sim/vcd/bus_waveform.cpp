@@ -217,7 +217,7 @@ BusWaveform::BusWaveform(const WaveformOptions &options, Sink sink)
     : impl_(std::make_unique<Impl>(options, std::move(sink))) {}
 
 BusWaveform::~BusWaveform() {
-    // A bit time of idle bus after the last call, so that its stop or chip select shows.
+    // 10 us of idle bus after the last call, so that its stop or chip select shows.
     impl_->vcd.end(static_cast<uint64_t>(std::llround(impl_->freeNs + 10000)));
     impl_->vcd.flush();
 }

@@ -219,6 +219,19 @@ dln::record::CallRecord Recorded(uint64_t timeUs, dln::wire::Call call, uint16_t
     return record;
 }
 
+// An I2C transfer of a recording: the bytes written, or those read when it succeeded.
+dln::record::CallRecord RecordedI2c(uint64_t timeUs, dln::wire::Call call, uint8_t address,
+                                    uint8_t memoryAddressLength, uint32_t memoryAddress,
+                                    std::vector<uint8_t> bytes, uint16_t result = 0) {
+    dln::record::CallRecord record = Recorded(timeUs, call, result);
+    record.request.address = address;
+    record.request.memoryAddressLength = memoryAddressLength;
+    record.request.memoryAddress = memoryAddress;
+    record.request.length = static_cast<uint16_t>(bytes.size());
+    (call == dln::wire::Call::I2cWrite ? record.request.data : record.reply.data) = bytes;
+    return record;
+}
+
 // A recording as the recording dln writes it on the robot, at 400 kHz, with seconds between
 // calls: dln-vcd draws it, and the decoders read exactly these bytes.
 TEST_F(SigrokDecodeTest, ARecordingDecodesAsRecorded) {
@@ -231,21 +244,10 @@ TEST_F(SigrokDecodeTest, ARecordingDecodesAsRecorded) {
     calls.back().reply.words = {1};
     calls.push_back(Recorded(300, Call::I2cGetFrequency));
     calls.back().reply.words = {400000};
-    auto &write = calls.emplace_back(Recorded(1000, Call::I2cWrite));
-    write.request.address = 0x29;
-    write.request.memoryAddressLength = 1;
-    write.request.memoryAddress = 0x0a;
-    write.request.length = 2;
-    write.request.data = {0x01, 0x02};
-    auto &read = calls.emplace_back(Recorded(2000000, Call::I2cRead));
-    read.request.address = 0x29;
-    read.request.memoryAddressLength = 1;
-    read.request.memoryAddress = 0x13;
-    read.request.length = 2;
-    read.reply.data = {0x44, 0x07};
-    auto &nack = calls.emplace_back(Recorded(2001000, Call::I2cRead, DLN_RES_I2C_NACK));
-    nack.request.address = 0x30;
-    nack.request.length = 1;
+    calls.push_back(RecordedI2c(1000, Call::I2cWrite, 0x29, 1, 0x0a, {0x01, 0x02}));
+    calls.push_back(RecordedI2c(2000000, Call::I2cRead, 0x29, 1, 0x13, {0x44, 0x07}));
+    calls.push_back(RecordedI2c(2001000, Call::I2cRead, 0x30, 0, 0, {}, DLN_RES_I2C_NACK));
+    calls.back().request.length = 1;
     calls.push_back(Recorded(2002000, Call::SpiSetMode));
     calls.back().request.address = 3;
     calls.push_back(Recorded(2003000, Call::SpiSetFrequency));

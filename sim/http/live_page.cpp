@@ -82,7 +82,17 @@ void LivePage::route() {
     }
     server_->Get("/bus.vcd", [this](const httplib::Request &, httplib::Response &response) {
         response.set_header("Content-Disposition", "attachment; filename=\"dln-bus.vcd\"");
-        response.set_content(recent_->waveform(simulator_->config()), "text/plain");
+        // Sent as it is drawn: a busy minute draws to hundreds of megabytes.
+        auto recent = recent_;
+        AdapterConfig adapter = simulator_->config();
+        response.set_chunked_content_provider(
+            "text/plain", [recent, adapter](size_t, httplib::DataSink &sink) {
+                recent->draw(adapter, [&sink](std::string_view text) {
+                    sink.write(text.data(), text.size());
+                });
+                sink.done();
+                return true;
+            });
     });
     server_->Get("/api/state", [this](const httplib::Request &, httplib::Response &response) {
         ReplyJson(response, 200, state_->snapshot());

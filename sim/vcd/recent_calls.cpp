@@ -17,15 +17,14 @@ std::vector<TraceEntry> RecentCalls::calls() const {
     return {calls_.begin(), calls_.end()};
 }
 
-std::string RecentCalls::waveform(const AdapterConfig &adapter) const {
+void RecentCalls::draw(const AdapterConfig &adapter,
+                       const std::function<void(std::string_view)> &sink) const {
     std::vector<TraceEntry> recent = calls();
     WaveformOptions options = BusWaveform::OptionsFor(adapter, "dln-sim's last calls");
     options.originUs = recent.empty() ? 0 : recent.front().timeUs;
-    std::string text;
-    BusWaveform waveform(options, [&text](std::string_view piece) { text += piece; });
+    BusWaveform waveform(options, sink);
     for (const TraceEntry &call : recent)
         waveform.add(call);
-    return text;
 }
 
 } // namespace dlnsim

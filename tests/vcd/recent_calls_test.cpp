@@ -30,7 +30,8 @@ TEST(RecentCallsTest, KeepsTheWindowBeforeTheNewestCallAndAtMostTheCount) {
     recent.add(Connect(1400));
     EXPECT_EQ(Times(recent), (std::vector<uint64_t>{1200, 1300, 1400})); // three at most
 
-    std::string vcd = recent.waveform(dlnsim::AdapterConfig{});
+    std::string vcd;
+    recent.draw(dlnsim::AdapterConfig{}, [&vcd](std::string_view text) { vcd += text; });
     EXPECT_NE(vcd.find("time 0 is 1200 us into it"), std::string::npos);
     EXPECT_NE(vcd.find("#10000\nsDlnConnect_result=0x00 "), std::string::npos);
     EXPECT_NE(vcd.find("#200000\nsDlnConnect_result=0x00 "), std::string::npos);

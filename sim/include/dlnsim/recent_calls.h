@@ -7,8 +7,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace dlnsim {
@@ -20,8 +21,10 @@ class RecentCalls {
     void add(const TraceEntry &call);
     // The calls kept, oldest first: those of the window before the newest one.
     std::vector<TraceEntry> calls() const;
-    // Those calls as a Value Change Dump, time 0 at the first of them.
-    std::string waveform(const AdapterConfig &adapter) const;
+    // Those calls drawn as a Value Change Dump into sink, piece by piece, time 0 at the first
+    // of them.
+    void draw(const AdapterConfig &adapter,
+              const std::function<void(std::string_view)> &sink) const;
 
   private:
     uint64_t windowUs_;

@@ -81,6 +81,10 @@ void LivePage::route() {
         });
     }
     server_->Get("/bus.vcd", [this](const httplib::Request &, httplib::Response &response) {
+        if (!recent_) {
+            ReplyJson(response, 404, {{"error", "this page keeps no calls to draw"}});
+            return;
+        }
         response.set_header("Content-Disposition", "attachment; filename=\"dln-bus.vcd\"");
         // Sent as it is drawn: a busy minute draws to hundreds of megabytes.
         auto recent = recent_;

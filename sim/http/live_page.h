@@ -31,8 +31,10 @@ class RecentCalls;
 
 class LivePage {
   public:
-    // recent: the calls the waveform download draws (the simulator must feed it).
-    LivePage(std::shared_ptr<Simulator> simulator, std::shared_ptr<RecentCalls> recent);
+    // recent: the calls the waveform download draws (the simulator must feed it); without
+    // them the page has no download.
+    explicit LivePage(std::shared_ptr<Simulator> simulator,
+                      std::shared_ptr<RecentCalls> recent = nullptr);
     ~LivePage(); // stops
     LivePage(const LivePage &) = delete;
     LivePage &operator=(const LivePage &) = delete;

@@ -7,12 +7,7 @@
 //
 // Each kind of call is made ROUNDS x CALLS times (default 10 x 2000) through each library.
 #include "dln_api.h"
-
-#include <dlfcn.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "sim_process.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,58 +17,11 @@
 #include <string>
 #include <vector>
 
-extern char **environ;
-
 namespace {
-
-#define FUNCTION(lib, name) reinterpret_cast<decltype(&name)>(dlsym(lib, #name))
-
-[[noreturn]] void Fail(const std::string &why) {
-    std::fprintf(stderr, "dln-bench-record: %s\n", why.c_str());
-    std::exit(1);
-}
-
-// dln-sim on a free port; the port is read from its ready line.
-struct Simulator {
-    explicit Simulator(const char *program) {
-        int out[2];
-        if (pipe(out) != 0)
-            Fail("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        char *argv[] = {const_cast<char *>(program), const_cast<char *>("--port"),
-                        const_cast<char *>("0"), nullptr};
-        if (posix_spawn(&pid, program, &actions, nullptr, argv, environ) != 0)
-            Fail(std::string("cannot start ") + program);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        std::FILE *lines = fdopen(out[0], "r");
-        char line[256] = "";
-        if (std::fgets(line, sizeof line, lines) == nullptr)
-            Fail("dln-sim printed no ready line");
-        std::string text = line;
-        port = static_cast<uint16_t>(std::atoi(text.substr(text.rfind(':') + 1).c_str()));
-        if (port == 0)
-            Fail("no port in dln-sim's line: " + text);
-    }
-    ~Simulator() {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    pid_t pid = -1;
-    uint16_t port = 0;
-};
 
 // One library's session: connected, an adapter open, the loopback line selected.
 struct Session {
-    Session(void *lib, uint16_t port) : lib(lib) {
-        if (FUNCTION(lib, DlnConnect)("127.0.0.1", port) != 0 ||
-            FUNCTION(lib, DlnOpenDevice)(0, &handle) != 0 ||
-            FUNCTION(lib, DlnSpiMasterSetSS)(handle, 0, 0xFD) != 0)
-            Fail("cannot open the adapter");
-    }
+    Session(void *lib, uint16_t port) : lib(lib), handle(OpenAdapter(lib, port)) {}
     void *lib;
     HDLN handle = 0;
 };
@@ -92,17 +40,17 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char **argv) {
     if (argc < 4)
-        Fail("usage: dln-bench-record DLN_SIM LIBDLN RECORDING_LIBDLN [ROUNDS] [CALLS]");
+        BenchFail("usage: dln-bench-record DLN_SIM LIBDLN RECORDING_LIBDLN [ROUNDS] [CALLS]");
     int rounds = argc > 4 ? std::atoi(argv[4]) : 10;
     int calls = argc > 5 ? std::atoi(argv[5]) : 2000;
     std::string file = "/tmp/dln-bench-record-" + std::to_string(getpid()) + ".jsonl";
     setenv("DLN_RECORD_TARGET", argv[2], 1);
     setenv("DLN_RECORD_FILE", file.c_str(), 1);
-    Simulator sim(argv[1]);
+    SimProcess sim(argv[1]);
     void *plainLib = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
     void *recordLib = dlopen(argv[3], RTLD_NOW | RTLD_LOCAL);
     if (plainLib == nullptr || recordLib == nullptr)
-        Fail(dlerror());
+        BenchFail(dlerror());
     Session plain(plainLib, sim.port);
     Session recorded(recordLib, sim.port);
 
@@ -133,7 +81,7 @@ int main(int argc, char **argv) {
                 Session &session = throughRecorder ? recorded : plain;
                 auto start = std::chrono::steady_clock::now();
                 if (kind.call(session) != 0)
-                    Fail(std::string(kind.name) + " failed");
+                    BenchFail(std::string(kind.name) + " failed");
                 double us = std::chrono::duration<double, std::micro>(
                                 std::chrono::steady_clock::now() - start)
                                 .count();

@@ -9,11 +9,12 @@ export JAVA_HOME=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 
 # What the tests beyond the build need, installed before any runs so that none has to skip:
 # Chromium driven through chromedriver (the live page), Maven's install plugin (the jar in a
-# local repository), mingw-w64 and wine (the Windows build and its runs).
+# local repository), mingw-w64 and wine (the Windows build and its runs), sigrok-cli (the bus
+# waveforms decoded).
 packages_installed=1
 scripts/install-packages.sh chromium chromium-driver python3-selenium maven \
     libmaven-install-plugin-java g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-    wine wine64 || packages_installed=0
+    wine wine64 sigrok-cli || packages_installed=0
 
 mkdir -p build
 ctest_log=build/ctest.log

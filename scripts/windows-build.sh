@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds I2C_DLN.dll, our dln.dll and dln-sim.exe for 64-bit Windows with Debian's
-# mingw-w64, which it installs when missing.
+# Cross-builds I2C_DLN.dll, our dln.dll, dln-sim.exe and dln-vcd.exe for 64-bit Windows
+# with Debian's mingw-w64, which it installs when missing.
 # Usage: scripts/windows-build.sh BUILD_DIR [extra cmake options...]
 # With -DDLN_VENDOR_LIBRARY=path/to/dln.lib it builds I2C_DLN.dll against the adapter maker's
 # library instead. Everything lands in BUILD_DIR/bin. Exits 77 when mingw-w64 cannot be installed.

@@ -104,6 +104,8 @@ uint16_t AdapterState::answer(const Request &request, Reply &reply, TraceEntry &
         return DLN_RES_SUCCESS;
     case Call::I2cGetFrequency:
         reply.words = {config_.i2cFrequency};
+        entry.setting = config_.i2cFrequency;
+        entry.note = Format("%lu Hz", config_.i2cFrequency);
         return DLN_RES_SUCCESS;
     case Call::I2cEnable:
     case Call::SpiEnable:
@@ -124,20 +126,25 @@ uint16_t AdapterState::answer(const Request &request, Reply &reply, TraceEntry &
         return DLN_RES_SUCCESS;
     case Call::SpiGetFrequency:
         reply.words = {spiFrequency_};
+        entry.setting = spiFrequency_;
+        entry.note = Format("%lu Hz", spiFrequency_);
         return DLN_RES_SUCCESS;
     case Call::SpiSetMode:
         if (request.address > 3)
             return DLN_RES_INVALID_ARGUMENT; // CPOL and CPHA are the only mode bits
         spiMode_ = request.address;
+        entry.setting = spiMode_;
         entry.note = Format("mode %lu", spiMode_);
         return DLN_RES_SUCCESS;
     case Call::SpiGetMode:
         reply.words = {spiMode_};
+        entry.setting = spiMode_;
         entry.note = Format("mode %lu", spiMode_);
         return DLN_RES_SUCCESS;
     case Call::SpiSetFrequency:
         spiFrequency_ = ActualSpiFrequency(request.value);
         reply.words = {spiFrequency_};
+        entry.setting = spiFrequency_;
         entry.note =
             Format("requested %lu Hz", request.value) + Format(", actual %lu Hz", spiFrequency_);
         return DLN_RES_SUCCESS;

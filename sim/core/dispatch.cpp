@@ -61,6 +61,7 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64
         reply.words.clear();
         reply.data.clear();
         entry.in.clear();
+        entry.setting = -1;
     }
     entry.result = reply.result;
     if (!latency.model().none())

@@ -59,6 +59,11 @@ SimBuilder &SimBuilder::traceLimit(size_t count) {
     return *this;
 }
 
+SimBuilder &SimBuilder::traceSink(std::function<void(const TraceEntry &)> sink) {
+    traceSinks_.push_back(std::move(sink));
+    return *this;
+}
+
 std::shared_ptr<Simulator> SimBuilder::build() {
     std::FILE *file = nullptr;
     if (!traceFile_.empty()) {
@@ -92,6 +97,8 @@ std::shared_ptr<Simulator> SimBuilder::build() {
         std::make_unique<Simulator::Impl>(config, std::move(i2c), std::move(spi), faults_,
                                           randomFaults_, std::move(clock), file, traceLimit_);
     impl->timeline = timeline_;
+    for (auto &sink : traceSinks_)
+        impl->trace.addSink(sink);
     return std::make_shared<Simulator>(std::move(impl));
 }
 

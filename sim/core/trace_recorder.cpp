@@ -11,7 +11,13 @@ TraceRecorder::~TraceRecorder() {
         std::fclose(file_);
 }
 
+void TraceRecorder::addSink(std::function<void(const TraceEntry &)> sink) {
+    sinks_.push_back(std::move(sink));
+}
+
 void TraceRecorder::record(TraceEntry entry) {
+    for (auto &sink : sinks_)
+        sink(entry);
     if (file_ != nullptr) {
         std::string line = FormatTraceLine(entry);
         line += '\n';

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace dlnsim {
@@ -19,6 +20,8 @@ class TraceRecorder {
     TraceRecorder(const TraceRecorder &) = delete;
     TraceRecorder &operator=(const TraceRecorder &) = delete;
 
+    // Each entry recorded from now on is also handed to sink, before it is kept.
+    void addSink(std::function<void(const TraceEntry &)> sink);
     void record(TraceEntry entry);
     std::vector<TraceEntry> entries() const; // oldest first
     std::vector<TraceEntry> last(size_t count) const;
@@ -30,6 +33,7 @@ class TraceRecorder {
     std::FILE *file_;
     size_t limit_;
     std::deque<TraceEntry> entries_;
+    std::vector<std::function<void(const TraceEntry &)>> sinks_;
     uint64_t recorded_ = 0;
 };
 

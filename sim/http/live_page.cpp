@@ -2,6 +2,7 @@
 
 #include "connection_threads.h"
 #include "dlnsim/models/option_error.h"
+#include "dlnsim/recent_calls.h"
 #include "live_state.h"
 #include "request_guard.h"
 #include "web_assets.h"
@@ -70,9 +71,10 @@ struct LivePage::Streams {
     std::chrono::steady_clock::time_point eventTime;
 };
 
-LivePage::LivePage(std::shared_ptr<Simulator> simulator)
-    : simulator_(simulator), state_(std::make_unique<LiveState>(simulator)),
-      server_(std::make_unique<httplib::Server>()), streams_(std::make_shared<Streams>()) {
+LivePage::LivePage(std::shared_ptr<Simulator> simulator, std::shared_ptr<RecentCalls> recent)
+    : simulator_(simulator), recent_(std::move(recent)),
+      state_(std::make_unique<LiveState>(simulator)), server_(std::make_unique<httplib::Server>()),
+      streams_(std::make_shared<Streams>()) {
     route();
 }
 
@@ -120,6 +122,24 @@ void LivePage::route() {
             response.set_content(asset.content.data(), asset.content.size(), type.c_str());
         });
     }
+    server_->Get("/bus.vcd", [this](const httplib::Request &, httplib::Response &response) {
+        if (!recent_) {
+            ReplyJson(response, 404, {{"error", "this page keeps no calls to draw"}});
+            return;
+        }
+        response.set_header("Content-Disposition", "attachment; filename=\"dln-bus.vcd\"");
+        // Sent as it is drawn: a busy minute draws to hundreds of megabytes.
+        auto recent = recent_;
+        AdapterConfig adapter = simulator_->config();
+        response.set_chunked_content_provider(
+            "text/plain", [recent, adapter](size_t, httplib::DataSink &sink) {
+                recent->draw(adapter, [&sink](std::string_view text) {
+                    sink.write(text.data(), text.size());
+                });
+                sink.done();
+                return true;
+            });
+    });
     server_->Get("/api/state", [this](const httplib::Request &, httplib::Response &response) {
         ReplyJson(response, 200, state_->snapshot());
     });

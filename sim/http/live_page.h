@@ -7,6 +7,7 @@
 //   POST   /api/world        a world change (see world_change.h), JSON
 //   POST   /api/faults       a fault to inject now (see fault_json.h), JSON
 //   DELETE /api/faults       clears the pending faults
+//   GET    /bus.vcd          the calls of the last minute as a waveform (see bus_waveform.h)
 //
 // POST bodies must be sent as application/json, which a browser does not send to another
 // origin without asking first (and this server never agrees), so other web pages cannot
@@ -31,10 +32,14 @@ namespace dlnsim {
 
 class LiveState;
 class RequestGuard;
+class RecentCalls;
 
 class LivePage {
   public:
-    explicit LivePage(std::shared_ptr<Simulator> simulator);
+    // recent: the calls the waveform download draws (the simulator must feed it); without
+    // them the page has no download.
+    explicit LivePage(std::shared_ptr<Simulator> simulator,
+                      std::shared_ptr<RecentCalls> recent = nullptr);
     ~LivePage(); // stops
     LivePage(const LivePage &) = delete;
     LivePage &operator=(const LivePage &) = delete;
@@ -49,6 +54,7 @@ class LivePage {
     void route();
 
     std::shared_ptr<Simulator> simulator_;
+    std::shared_ptr<RecentCalls> recent_;
     std::unique_ptr<LiveState> state_;
     std::unique_ptr<httplib::Server> server_;
     std::unique_ptr<RequestGuard> guard_; // set by start(), before the first request

@@ -1,7 +1,7 @@
 // dln-sim: a DLN server simulating adapter 0 and the robot's devices.
 //
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
-//           [--latency robot|none] [--http PORT] [--http-public]
+//           [--latency robot|none] [--vcd FILE] [--http PORT] [--http-public]
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
 //           [--replay-stop] [--replay-loop] [--replay-timing none|recorded|recorded-gaps]
 //
@@ -9,7 +9,9 @@
 // Prints one line when it accepts connections; stops cleanly on SIGINT or SIGTERM (on Windows
 // also on Ctrl-C and Ctrl-Break in its console). A build without cpp-httplib (dln-sim.exe)
 // has no live page and refuses --http.
+#include "dlnsim/bus_waveform.h"
 #include "dlnsim/observation.h"
+#include "dlnsim/recent_calls.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
 #include "replay_sessions.h"
@@ -33,6 +35,7 @@ struct Options {
     std::string bind = "127.0.0.1";
     std::string scenario;
     std::string trace;
+    std::string vcd;
     std::string replay;
     bool lenient = false;
     bool replayStop = false; // stop at the first mismatch
@@ -62,7 +65,7 @@ struct Options {
     std::fprintf(status == 0 ? stdout : stderr,
                  "dln-sim: %s\n"
                  "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
-                 "               [--trace FILE] [--latency robot|none]" DLNSIM_HTTP_SYNOPSIS "\n"
+                 "               [--trace FILE] [--latency robot|none] [--vcd FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
                  "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
                  "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
                  "               [--replay-timing none|recorded|recorded-gaps]\n"
@@ -73,7 +76,9 @@ struct Options {
                  "  --trace FILE      write one line per adapter call to FILE\n"
                  "  --latency PRESET  hold each reply as long as the robot's adapter takes\n"
                  "                    (robot) or not at all (none, the default); replaces\n"
-                 "                    the scenario's adapter.latency\n" DLNSIM_HTTP_HELP
+                 "                    the scenario's adapter.latency\n"
+                 "  --vcd FILE        write the bus as a waveform (Value Change Dump) to "
+                 "FILE\n" DLNSIM_HTTP_HELP
                  "  --verbose         also say when each client disconnects\n"
                  "  --replay FILE     answer from a recording of the recording dln, in order;\n"
                  "                    exits with 1 when a request mismatched\n"
@@ -122,6 +127,8 @@ Options Parse(int argc, char **argv) {
             options.scenario = value;
         } else if (option == "--trace") {
             options.trace = value;
+        } else if (option == "--vcd") {
+            options.vcd = value;
         } else if (option == "--max-clients") {
             char *end = nullptr;
             unsigned long clients = std::strtoul(value, &end, 10);
@@ -156,6 +163,9 @@ Options Parse(int argc, char **argv) {
         Usage("a replay takes its timing from the recording: --replay-timing, not --latency");
     if (!options.replay.empty() && !(options.scenario.empty() && options.trace.empty()))
         Usage("a replay answers from its recording: no --scenario or --trace with --replay");
+    if (!options.replay.empty() && !options.vcd.empty())
+        Usage("a replay has no simulated bus to draw: no --vcd with --replay (dln-vcd draws the "
+              "recording)");
     if (!options.replay.empty() && options.http >= 0)
         Usage("a replay has no simulated robot to show: no --http with --replay");
     if (options.httpPublic && options.http < 0)
@@ -205,6 +215,9 @@ int main(int argc, char **argv) {
             signal = number;
     });
 
+    // The waveforms are made once the adapter is known; no call comes before that.
+    std::shared_ptr<dlnsim::BusWaveform> waveform;
+    auto recent = std::make_shared<dlnsim::RecentCalls>(60000000, 200000); // the page's minute
     std::shared_ptr<dlnsim::Simulator> sim;
     std::shared_ptr<dlnsim::replay::Replay> replay;
     std::vector<std::string> notices;
@@ -231,7 +244,14 @@ int main(int argc, char **argv) {
             builder.latency(*options.latency);
         // Nobody reads the in-memory trace of a server; keep it from growing without end.
         builder.traceLimit(1000);
+        if (!options.vcd.empty())
+            builder.traceSink([&waveform](const dlnsim::TraceEntry &call) { waveform->add(call); });
+        if (options.http >= 0)
+            builder.traceSink([recent](const dlnsim::TraceEntry &call) { recent->add(call); });
         sim = builder.build();
+        if (!options.vcd.empty())
+            waveform = dlnsim::BusWaveform::ToFile(
+                options.vcd, dlnsim::BusWaveform::OptionsFor(sim->config(), "dln-sim"));
     } catch (const dlnsim::replay::ReadCancelled &e) {
         std::fprintf(stderr, "dln-sim: stopped on %s while loading %s\n", SignalName(signal),
                      options.replay.c_str());
@@ -272,7 +292,7 @@ int main(int argc, char **argv) {
     }
 #ifdef DLNSIM_LIVE_PAGE
     // The page changes the world and shows the bus: on loopback unless asked for explicitly.
-    dlnsim::LivePage page(sim);
+    dlnsim::LivePage page(sim, recent);
     std::string pageAddress = options.httpPublic ? options.bind : "127.0.0.1";
     if (options.http >= 0) {
         try {

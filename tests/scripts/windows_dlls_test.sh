@@ -94,6 +94,11 @@ if [ -f "$work_dir/ours/bin/dln-sim.exe" ]; then
 else
     Fail "dln-sim.exe was not built"
 fi
+if [ -f "$work_dir/ours/bin/dln-vcd.exe" ]; then
+    ExpectOnlyWindowsAndDln "$work_dir/ours/bin/dln-vcd.exe"
+else
+    Fail "dln-vcd.exe was not built"
+fi
 
 "$source_dir/scripts/windows-build.sh" "$work_dir/vendor" \
     -DI2C_DLN_JNI_INCLUDE_DIR="$jni_include" \

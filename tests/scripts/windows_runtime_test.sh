@@ -135,10 +135,22 @@ for windows in "$runs/windows-library" "$runs/windows"; do
     cmp "$linux/eeprom.bin" "$windows/eeprom.bin" || Fail "$name: the EEPROM's memory differs"
 done
 
+echo "--- dln-vcd.exe under wine draws a trace as dln-vcd does"
+# Written in binary mode on both sides, so the files must be equal byte for byte.
+printf '%s\n' '0.000100 DlnI2cMasterGetFrequency port=0 result=0x00 ; 400000 Hz' \
+    '0.000200 DlnI2cMasterRead port=0 addr=0x29 out=[13] in=[44 07] result=0x00' \
+    '0.000300 DlnI2cMasterWrite port=0 addr=0x30 out=[01] result=0x44 (I2C NACK)' \
+    '0.000400 DlnSpiMasterSetMode port=0 result=0x00 ; mode 3' \
+    '0.000500 DlnSpiMasterReadWrite port=0 ss=0xfd out=[9f 00] in=[ff 20] result=0x00' \
+    >"$work_dir/vcd.trace"
+(cd "$work_dir" && "$linux_bin/dln-vcd" vcd.trace linux.vcd >/dev/null &&
+    wine "$windows_bin/dln-vcd.exe" vcd.trace windows.vcd >/dev/null &&
+    cmp linux.vcd windows.vcd) || Fail "dln-vcd.exe drew the trace otherwise than dln-vcd"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) of the Windows library under wine failed"
     exit 1
 fi
 echo "I2C_DLN.dll under wine, against the Linux dln-sim and against dln-sim.exe, printed what" \
      "libI2C_DLN.so printed ($(wc -l <"$linux/out.txt") lines, CR LF for LF) and left the same" \
-     "zz.dat and EEPROM image."
+     "zz.dat and EEPROM image; dln-vcd.exe drew a trace as dln-vcd did."

@@ -1,6 +1,7 @@
 // The live state: world changes through the page's API and scenario timelines reach the
 // models, refusals name the key, and every scenario of the tree gives a state over HTTP.
 #include "dlnsim/models/option_error.h"
+#include "dlnsim/recent_calls.h"
 #include "dlnsim/scenario.h"
 #include "live_page.h"
 #include "live_state.h"
@@ -216,6 +217,35 @@ TEST(LivePage, EveryScenarioGivesItsStateOverHttp) {
         ASSERT_TRUE(plain);
         EXPECT_EQ(plain->status, 415) << name;
     }
+}
+
+// The calls kept for the page come as a waveform file; a page that keeps none says so.
+TEST(LivePage, OffersTheLastCallsAsAWaveform) {
+    auto sim = LoadScenario(DefaultScenarioText(), "robot").build();
+    auto recent = std::make_shared<RecentCalls>(60000000, 1000);
+    TraceEntry write;
+    write.timeUs = 5;
+    write.call = "DlnI2cMasterWrite";
+    write.port = 0;
+    write.address = 0x50;
+    write.out = {0x10};
+    recent->add(write);
+    LivePage page(sim, recent);
+    page.start(0, "127.0.0.1");
+    httplib::Client client("127.0.0.1", page.port());
+    auto reply = client.Get("/bus.vcd");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 200);
+    EXPECT_EQ(reply->get_header_value("Content-Disposition"),
+              "attachment; filename=\"dln-bus.vcd\"");
+    EXPECT_NE(reply->body.find("$var wire 1 ! i2c0_scl $end"), std::string::npos);
+    EXPECT_NE(reply->body.find("#10000\n0\"\n"), std::string::npos); // the start, at once
+
+    LivePage bare(sim);
+    bare.start(0, "127.0.0.1");
+    auto none = httplib::Client("127.0.0.1", bare.port()).Get("/bus.vcd");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->status, 404);
 }
 
 } // namespace

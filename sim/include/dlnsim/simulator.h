@@ -67,6 +67,9 @@ struct TraceEntry {
     uint16_t result = 0;
     std::string note;    // the device model's decoding, if any
     uint64_t heldUs = 0; // how long the latency model holds the reply back
+    // What a mode or frequency call set or reported: the SPI mode, or a frequency in Hz
+    // (the actual one of DlnSpiMasterSetFrequency); -1 for other calls and failures.
+    int64_t setting = -1;
 };
 
 class Simulator;
@@ -90,6 +93,9 @@ class SimBuilder {
     SimBuilder &traceFile(const std::string &path);
     // Keep only the last count entries in memory (0, the default: keep all). For long runs.
     SimBuilder &traceLimit(size_t count);
+    // Also hand each trace entry to sink, in call order, under the simulator's lock (so a
+    // sink must be quick and must not call the simulator). For waveform files and the like.
+    SimBuilder &traceSink(std::function<void(const TraceEntry &)> sink);
     // Throws std::runtime_error when the trace file cannot be created.
     std::shared_ptr<Simulator> build();
 
@@ -104,6 +110,7 @@ class SimBuilder {
     std::function<uint64_t()> clock_;
     std::string traceFile_;
     size_t traceLimit_ = 0;
+    std::vector<std::function<void(const TraceEntry &)>> traceSinks_;
 };
 
 // The simulated adapter: what it holds and what it saw. Its clients reach it through a

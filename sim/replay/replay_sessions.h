@@ -12,10 +12,10 @@
 namespace dlnsim::replay {
 
 // Throws std::runtime_error naming the file, the line and the problem (ReadCancelled when
-// options.cancelled stopped the reading). With a timing, replies are held as recorded. Warnings go to standard error, one line each.
+// options.cancelled stopped the reading). With a timing, replies are held as recorded. Warnings go
+// to standard error, one line each.
 std::shared_ptr<Replay> OpenReplay(const std::string &path, Mode mode,
-                                   const ReadOptions &options = {},
-                                   Timing timing = Timing::None);
+                                   const ReadOptions &options = {}, Timing timing = Timing::None);
 
 // Sessions for the server: every connection answered from the one replay, so calls that a
 // program spreads over several connections still meet the recording in order. With loop, a

@@ -62,33 +62,34 @@ struct Options {
 #endif
 
 [[noreturn]] void Usage(const char *problem, int status = 2) {
-    std::fprintf(status == 0 ? stdout : stderr,
-                 "dln-sim: %s\n"
-                 "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
-                 "               [--trace FILE] [--latency robot|none] [--vcd FILE]" DLNSIM_HTTP_SYNOPSIS "\n"
-                 "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
-                 "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
-                 "               [--replay-timing none|recorded|recorded-gaps]\n"
-                 "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
-                 "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
-                 "  --max-clients N   clients served at once, more are refused (default 64)\n"
-                 "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
-                 "  --trace FILE      write one line per adapter call to FILE\n"
-                 "  --latency PRESET  hold each reply as long as the robot's adapter takes\n"
-                 "                    (robot) or not at all (none, the default); replaces\n"
-                 "                    the scenario's adapter.latency\n"
-                 "  --vcd FILE        write the bus as a waveform (Value Change Dump) to "
-                 "FILE\n" DLNSIM_HTTP_HELP
-                 "  --verbose         also say when each client disconnects\n"
-                 "  --replay FILE     answer from a recording of the recording dln, in order;\n"
-                 "                    exits with 1 when a request mismatched\n"
-                 "  --replay-lenient  answer by call and arguments, whatever the order\n"
-                 "  --replay-stop     stop at the first mismatch\n"
-                 "  --replay-loop     start the recording again for each new first client\n"
-                 "  --replay-timing T answer at once (none, the default), after each call's\n"
-                 "                    recorded duration (recorded), and also no sooner after\n"
-                 "                    a thread's last call than recorded (recorded-gaps)\n",
-                 problem);
+    std::fprintf(
+        status == 0 ? stdout : stderr,
+        "dln-sim: %s\n"
+        "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
+        "               [--trace FILE] [--latency robot|none] [--vcd FILE]" DLNSIM_HTTP_SYNOPSIS
+        "\n"
+        "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
+        "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
+        "               [--replay-timing none|recorded|recorded-gaps]\n"
+        "  --port N          TCP port to listen on (default 9656, 0 picks a free one)\n"
+        "  --bind ADDRESS    address to listen on (default 127.0.0.1)\n"
+        "  --max-clients N   clients served at once, more are refused (default 64)\n"
+        "  --scenario FILE   adapter, devices and faults in JSON (default: the robot)\n"
+        "  --trace FILE      write one line per adapter call to FILE\n"
+        "  --latency PRESET  hold each reply as long as the robot's adapter takes\n"
+        "                    (robot) or not at all (none, the default); replaces\n"
+        "                    the scenario's adapter.latency\n"
+        "  --vcd FILE        write the bus as a waveform (Value Change Dump) to "
+        "FILE\n" DLNSIM_HTTP_HELP "  --verbose         also say when each client disconnects\n"
+        "  --replay FILE     answer from a recording of the recording dln, in order;\n"
+        "                    exits with 1 when a request mismatched\n"
+        "  --replay-lenient  answer by call and arguments, whatever the order\n"
+        "  --replay-stop     stop at the first mismatch\n"
+        "  --replay-loop     start the recording again for each new first client\n"
+        "  --replay-timing T answer at once (none, the default), after each call's\n"
+        "                    recorded duration (recorded), and also no sooner after\n"
+        "                    a thread's last call than recorded (recorded-gaps)\n",
+        problem);
     std::exit(status);
 }
 

@@ -9,7 +9,8 @@
 void PollingDelay();
 
 // Software reset through register 0xBF; waits for 0xC0 to read 0 in reset and non-zero after
-// release, each wait giving up after 2000 reads or 100 ms (or the method's bound) with -7. Sets deviceState to 0 on success.
+// release, each wait giving up after 2000 reads or 100 ms (or the method's bound) with -7. Sets
+// deviceState to 0 on success.
 SensorStatus VL53L0X_SoftReset(RangingDevice &device);
 
 // Sets *ready to 1 when a result waits. With gpioInterruptMode 4 it tests register 0x13

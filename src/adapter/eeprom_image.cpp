@@ -1,5 +1,7 @@
 #include "adapter/eeprom_image.h"
 
+#include <cstdio>
+
 namespace {
 
 bool IsSpace(char c) {
@@ -34,8 +36,12 @@ struct HexReader {
         }
     }
     bool atEnd() const { return at == text.size(); }
+    // snprintf, not std::to_string: a debug build would export to_string's template helpers
+    // from the library, which must export the JNI methods only.
     std::string place() const {
-        return "line " + std::to_string(line) + ", column " + std::to_string(column);
+        char where[40];
+        std::snprintf(where, sizeof where, "line %d, column %d", line, column);
+        return where;
     }
     // Reads one number ending at white space or the end; false with error set otherwise.
     bool number(uint32_t &value, std::string &error) {

@@ -63,9 +63,10 @@ public class LaserAndEepromTest {
         }
         assertEquals(0, run.exitCode, run.stderr);
         // 412 mm +- 3 of noise, with no recovery before the restart and one after it: the kept
-        // connection died with the first server, so the retry fails and the ranger reconnects.
+        // connection died with the first server, so the measurement and its three repeats fail
+        // and the ranger reconnects.
         assertReading(run.reported("before").get(0), 0, 0);
-        assertReading(run.reported("after").get(0), 2, 1);
+        assertReading(run.reported("after").get(0), 4, 1);
         assertEquals("[1 I2C_LaserMeasurement at I2C 0x29: measurement failed (0 mm)]",
                 run.reported("told").get(0));
     }

@@ -16,8 +16,8 @@ import java.util.concurrent.locks.ReentrantLock;
  * ("i2cdln laser", a daemon thread).
  *
  * <p>{@link #range()} connects and calibrates on first use. A failed measurement (the library
- * hands back 0 mm) is repeated once; if it fails again the ranger reconnects and recalibrates,
- * at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time and counting the
+ * hands back 0 mm) is repeated up to {@link #PLAIN_RETRIES} times; if they all fail the ranger
+ * reconnects and recalibrates, at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time and counting the
  * recoveries in the {@link Reading}. After a server restart this brings the sensor back.
  *
  * <p>For a control loop, {@link #range()} ends within its deadline ({@link #setDeadline},
@@ -39,6 +39,13 @@ public final class LaserRanger {
     public static final int ADDRESS = 0x29;
     /** The most reconnect-and-recalibrate rounds one {@link #range()} makes. */
     public static final int MAX_RECOVERIES = 3;
+    /**
+     * Plain repeats of a failed measurement before a reconnect: a NACK or a failed transfer
+     * costs one measurement to repeat, a recovery a connect and a calibration (about 20 times
+     * as long), so passing faults never make the ranger recalibrate; a lost connection fails
+     * each repeat at once.
+     */
+    public static final int PLAIN_RETRIES = 3;
     /** Ranges from this value up mean that no target was in reach. */
     public static final int NO_TARGET_MM = 8190;
     /**
@@ -249,6 +256,7 @@ public final class LaserRanger {
             }
             int recoveries = 0;
             int failures = 0;
+            int sinceRecovery = 0; // failed measurements since the last connect
             while (true) {
                 step = "measuring";
                 int mm = operation(MEASURE);
@@ -260,8 +268,9 @@ public final class LaserRanger {
                 }
                 // 0 mm: the measurement failed (the library clears the result it could not read).
                 String reason = METHOD + " at " + DEVICE + ": measurement failed (0 mm)";
-                if (++failures == 1) {
-                    continue; // one plain retry: a single NACK needs no new connection
+                failures++;
+                if (++sinceRecovery <= PLAIN_RETRIES) {
+                    continue;
                 }
                 step = "asking whether the adapter server answers";
                 boolean serverAnswers = dln.serverAnswers();
@@ -273,6 +282,7 @@ public final class LaserRanger {
                             serverAnswers);
                 }
                 recoveries++;
+                sinceRecovery = 0;
                 listener.recovering(recoveries, reason);
                 doConnect();
                 doCalibrate();

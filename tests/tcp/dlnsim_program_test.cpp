@@ -170,6 +170,10 @@ TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
         {{"--scenario", "/dev/zero"}, 1, "dln-sim: /dev/zero: larger than 4 MiB"},
         {{"--http-public"}, 2, "dln-sim: --http-public needs --http PORT"},
         {{"--http", "x"}, 2, "dln-sim: bad port x"},
+        {{"--providers", "-1"}, 2, "dln-sim: bad port -1"},
+        {{"--replay", "run.jsonl", "--providers", "0"},
+         2,
+         "dln-sim: a replay answers every transfer from its recording: no --providers"},
     };
     for (const Case &c : cases) {
         Program sim(c.args);

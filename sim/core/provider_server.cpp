@@ -1,10 +1,11 @@
 #include "dlnsim/providers.h"
 
+#include "dlnsim/server.h"
+
 #include "provider_link.h"
 
 #include <asio.hpp>
 
-#include <cstdio>
 #include <list>
 #include <stdexcept>
 #include <thread>
@@ -44,12 +45,7 @@ struct ProviderServer::Impl {
 ProviderServer::ProviderServer(std::shared_ptr<Simulator> simulator, Log log)
     : impl_(std::make_unique<Impl>()) {
     impl_->simulator = std::move(simulator);
-    impl_->log = std::move(log);
-    if (!impl_->log)
-        impl_->log = [](const std::string &line) {
-            std::fprintf(stderr, "%s\n", line.c_str());
-            std::fflush(stderr);
-        };
+    impl_->log = log ? std::move(log) : Log(Server::LogToStandardError);
 }
 
 ProviderServer::~ProviderServer() {

@@ -265,10 +265,12 @@ Server::Server(NewSession newSession, Log log, size_t maxClients)
     impl_->log = std::move(log);
     impl_->maxClients = maxClients;
     if (!impl_->log)
-        impl_->log = [](const std::string &line) {
-            std::fprintf(stderr, "%s\n", line.c_str());
-            std::fflush(stderr);
-        };
+        impl_->log = LogToStandardError;
+}
+
+void Server::LogToStandardError(const std::string &line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 Server::~Server() {

@@ -17,6 +17,8 @@ namespace dlnsim {
 class Server {
   public:
     using Log = std::function<void(const std::string &line)>;
+    // The default log: line to standard error, flushed.
+    static void LogToStandardError(const std::string &line);
     static constexpr size_t kDefaultMaxClients = 64;
     // log receives one line per ended or refused client; by default they go to standard
     // error. A client beyond maxClients connected at once is refused: its connection is

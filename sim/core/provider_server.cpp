@@ -14,6 +14,10 @@ namespace dlnsim {
 
 using asio::ip::tcp;
 
+// Connections that claim nothing still hold a socket each: a local program gone wrong must not
+// use up dln-sim's descriptors.
+constexpr size_t kMaxProviders = 64;
+
 struct ProviderServer::Impl {
     std::shared_ptr<Simulator> simulator;
     Log log;
@@ -29,7 +33,12 @@ struct ProviderServer::Impl {
         acceptor->async_accept([this](asio::error_code error, tcp::socket socket) {
             if (stopping || error == asio::error::operation_aborted)
                 return;
-            if (!error) {
+            if (!error && links.size() >= kMaxProviders) {
+                log("dln-sim: provider refused: " + std::to_string(kMaxProviders) +
+                    " providers are connected already");
+                asio::error_code ignored;
+                socket.close(ignored);
+            } else if (!error) {
                 auto link = std::make_shared<ProviderLink>(
                     std::move(socket), simulator, log, [this](ProviderLink *ended) {
                         links.remove_if([ended](const auto &link) { return link.get() == ended; });
@@ -64,7 +73,7 @@ void ProviderServer::start(uint16_t port) {
     if (!error)
         acceptor.bind(endpoint, error);
     if (!error)
-        acceptor.listen(16, error);
+        acceptor.listen(64, error);
     if (error)
         throw std::runtime_error("cannot listen for device providers on 127.0.0.1:" +
                                  std::to_string(port) + ": " + error.message());

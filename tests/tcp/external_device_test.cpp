@@ -207,6 +207,29 @@ TEST(ExternalDevice, ClaimsAreCheckedAllOrNone) {
     EXPECT_EQ(clock.greeting(), R"({"ok":true})");
 }
 
+TEST(ExternalDevice, AtMost64ProvidersAreConnected) {
+    ProviderRig rig;
+    std::vector<int> idle;
+    for (int i = 0; i < 64; ++i) {
+        idle.push_back(socket(AF_INET, SOCK_STREAM, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(rig.providers.port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(idle.back(), reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    }
+    const json hello = {{"hello", "late"}, {"claims", {{{"i2c", 9}}}}};
+    EXPECT_EQ(LineProvider(rig.providers.port(), hello, Thermometer).greeting(), "");
+    for (int fd : idle)
+        close(fd);
+    // Once they have gone, a provider is taken again.
+    bool taken = false;
+    for (Stopwatch watch; !taken && watch.seconds() < kPatienceSeconds; usleep(10000))
+        taken =
+            LineProvider(rig.providers.port(), hello, Thermometer).greeting() == R"({"ok":true})";
+    EXPECT_TRUE(taken);
+}
+
 struct HostileProvider {
     const char *name;
     LineProvider::Answer answer;

@@ -5,6 +5,7 @@
 #include "fault_json.h"
 #include "options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -183,7 +184,9 @@ std::string ApplyWorldChange(const WorldChange &change, WorldParts &parts, uint6
     }
     if (!change.series.empty()) {
         std::vector<TimedChange> later;
+        uint64_t lastUs = 0;
         for (const WorldChange::Later &value : change.series) {
+            lastUs = std::max(lastUs, value.afterUs);
             WorldChange one;
             one.device = change.device;
             one.deviceName = change.deviceName;
@@ -192,10 +195,9 @@ std::string ApplyWorldChange(const WorldChange &change, WorldParts &parts, uint6
         }
         parts.schedule(std::move(later));
         char text[96];
-        std::snprintf(text, sizeof text, " from a series of %zu values over %.3f s",
-                      change.series.size(),
-                      static_cast<double>(change.series.back().afterUs) / 1e6);
-        add(change.deviceName + " " + change.series.front().name + text);
+        std::snprintf(text, sizeof text, ": %zu values of CSV series over %.3f s",
+                      change.series.size(), static_cast<double>(lastUs) / 1e6);
+        add(change.deviceName + text);
     }
     if (change.unplugForUs != 0) {
         parts.unplug(change.unplugForUs);

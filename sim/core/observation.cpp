@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace dlnsim {
 
@@ -124,21 +125,29 @@ std::string DescribeFault(const Fault &fault) {
 }
 
 std::string DescribeDevices(const Simulator &simulator) {
+    // Each bus's devices by place: the built-in models, then the external ones between them.
+    std::map<uint8_t, std::string> models[2];
+    for (uint8_t where : simulator.i2cAddresses()) {
+        auto observable = ObservableAt(simulator, false, where);
+        models[0][where] = observable ? observable->modelName() : "device";
+    }
+    for (uint8_t where : simulator.spiLines()) {
+        auto observable = ObservableAt(simulator, true, where);
+        models[1][where] = observable ? observable->modelName() : "device";
+    }
+    for (const auto &[place, name] : simulator.externalDevices())
+        models[place.spi][place.where] = "external " + name;
     std::string text;
-    auto add = [&](const char *bus, const std::vector<uint8_t> &places, bool spi) {
+    for (bool spi : {false, true}) {
         std::string part;
-        for (uint8_t where : places) {
-            auto observable = ObservableAt(simulator, spi, where);
+        for (const auto &[where, model] : models[spi]) {
             char name[16];
             std::snprintf(name, sizeof name, spi ? "%u" : "0x%02x", where);
-            part += (part.empty() ? std::string(bus) + " " : ", ") + name + " " +
-                    (observable ? observable->modelName() : "device");
+            part += (part.empty() ? std::string(spi ? "spi " : "i2c ") : ", ") + name + " " + model;
         }
         if (!part.empty())
             text += (text.empty() ? "" : "; ") + part;
-    };
-    add("i2c", simulator.i2cAddresses(), false);
-    add("spi", simulator.spiLines(), true);
+    }
     return text.empty() ? "no devices" : text;
 }
 

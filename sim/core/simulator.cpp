@@ -199,6 +199,14 @@ void Simulator::releaseExternal(const ExternalLink *link) {
     impl_->externals.release(link);
 }
 
+std::vector<std::pair<ExternalPlace, std::string>> Simulator::externalDevices() const {
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::pair<ExternalPlace, std::string>> devices;
+    for (const auto &[place, device] : impl_->externals.all())
+        devices.emplace_back(place, device.name);
+    return devices;
+}
+
 void Simulator::setExternalState(const ExternalLink *link, const nlohmann::json &state) {
     std::lock_guard lock(impl_->mutex);
     impl_->externals.setState(link, state);

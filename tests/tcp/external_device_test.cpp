@@ -322,6 +322,9 @@ TEST(ExternalDevice, DeclaredDeviceWaitsForItsProvider) {
     ProviderRig rig(R"({"i2c": [{"address": 74, "model": "external", "name": "thermometer",
                                  "timeoutMs": 50}],
                         "spi": [{"ss": 2, "model": "external", "name": "flash"}]})");
+    // dln-sim's ready line names them.
+    EXPECT_EQ(dlnsim::DescribeDevices(*rig.sim),
+              "i2c 0x4a external thermometer; spi 2 external flash");
     RigClient client(rig.server.port());
     uint8_t bytes[2];
     EXPECT_EQ(client.read(0x4A, bytes, 2), DLN_RES_I2C_NACK);

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dlnsim {
@@ -158,6 +159,8 @@ class Simulator {
                               uint32_t timeoutMs, std::shared_ptr<ExternalLink> link);
     // Ends link's claims (its provider left); transfers still waiting on it are its to end.
     void releaseExternal(const ExternalLink *link);
+    // The external devices now, declared or claimed, with their providers' names.
+    std::vector<std::pair<ExternalPlace, std::string>> externalDevices() const;
     // The state link's provider reports, shown as its devices' state.
     void setExternalState(const ExternalLink *link, const nlohmann::json &state);
 

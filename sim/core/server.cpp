@@ -1,6 +1,7 @@
 #include "dlnsim/server.h"
 
 #include "dlnsim/session.h"
+#include "wake_lateness.h"
 #include "wire.h"
 
 #include <asio.hpp>
@@ -79,6 +80,7 @@ struct Server::Impl {
     // Touched by the serving thread only.
     std::list<std::shared_ptr<Client>> clients;
     bool stopping = false;
+    WakeLateness wake;
 
     void accept();
     void admit(tcp::socket socket);
@@ -162,10 +164,14 @@ class Client : public std::enable_shared_from_this<Client> {
         }
         if (session_->heldUs() == 0)
             return sendReply();
-        hold_.expires_at(taken + std::chrono::microseconds(session_->heldUs()));
-        hold_.async_wait([self = shared_from_this()](asio::error_code) {
-            if (!self->ended_)
-                self->sendReply();
+        auto due = taken + std::chrono::microseconds(session_->heldUs());
+        auto armedFor = due - server_.wake.lead(session_->heldUs());
+        hold_.expires_at(armedFor);
+        hold_.async_wait([self = shared_from_this(), armedFor, due](asio::error_code) {
+            if (self->ended_)
+                return;
+            self->server_.wake.arrived(armedFor, due);
+            self->sendReply();
         });
     }
 

@@ -1,5 +1,6 @@
 #include "adapter/raw_i2c.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
 #include "adapter/method_bound.h"
 
@@ -80,8 +81,7 @@ I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     uint8_t buffer[256] = {};
-    if (!DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterRead, connection.handle, 0, address, 0, 0, count, buffer)))
+    if (!I2cRead(connection.handle, address, buffer, count).ok())
         return FailTransfer(connection, kI2cReadName);
     return FinishTransfer(connection, buffer, count);
 }
@@ -92,8 +92,7 @@ I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     AdapterConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
-    if (!DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterWrite, connection.handle, 0, address, 0, 0, count, buffer)))
+    if (!I2cWrite(connection.handle, address, buffer, count).ok())
         return FailTransfer(connection, kI2cWriteName);
     return FinishTransfer(connection, buffer, count);
 }

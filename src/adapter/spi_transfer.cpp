@@ -1,5 +1,6 @@
 #include "adapter/spi_transfer.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
 #include "adapter/method_bound.h"
 #include "adapter/spi_port.h"
@@ -61,8 +62,8 @@ SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
     result.connected = true;
     ApplyPortSettings(connection, SpiMode(request.cpol, request.cpha), request.frequency, mask);
 
-    const DLN_RESULT transfer = BoundedCall(DlnSpiMasterReadWrite, connection.handle, 0,
-                                            request.count, request.bytes, result.received);
+    const DLN_RESULT transfer =
+        SpiTransfer(connection.handle, request.bytes, result.received, request.count).code;
     ReportCallFailure("DlnSpiMasterReadWrite", transfer);
     if (DLN_SUCCEEDED(transfer))
         result.outcome = Outcome::Done;

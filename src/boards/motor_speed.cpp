@@ -1,7 +1,7 @@
 #include "boards/motor_speed.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
-#include "adapter/method_bound.h"
 #include "boards/board_exchange.h"
 #include "boards/board_failure.h"
 #include "platform/wait.h"
@@ -32,15 +32,13 @@ MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter) {
     const uint8_t bytes[kSteps] = {kSelect, Low8(parameter), kReadSpeed};
     for (int i = 0; i < kSteps; ++i) {
         const MotorStep &row = kStepTable[i];
-        if (!DLN_SUCCEEDED(
-                BoundedCall(DlnI2cMasterWrite, connection.handle, 0, device, 0, 0, 1, &bytes[i]))) {
+        if (!I2cWrite(connection.handle, device, &bytes[i], 1).ok()) {
             EndFailedBoardOperation(connection, kI2cWriteName);
             return reading;
         }
         PlatformSleepMs(row.waitMs);
         uint8_t reply[2] = {};
-        if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, connection.handle, 0, device, 0, 0,
-                                       row.readLength, reply))) {
+        if (!I2cRead(connection.handle, device, reply, row.readLength).ok()) {
             EndFailedBoardOperation(connection, kI2cReadName);
             return reading;
         }

@@ -1,7 +1,7 @@
 #include "boards/servo_current.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
-#include "adapter/method_bound.h"
 #include "boards/board_exchange.h"
 #include "boards/board_failure.h"
 #include "platform/wait.h"
@@ -16,15 +16,14 @@ constexpr uint32_t kSettleMs = 100;
 // One board's reading. A board still busy may miss the first 0xA2, so only the repeated
 // one's result counts, and only once the board had its time to measure.
 bool ReadCurrent(HDLN handle, uint8_t address, uint8_t *current) {
-    BoundedCall(DlnI2cMasterWrite, handle, 0, address, 0, 0, 1, &kReadCurrent);
+    I2cWrite(handle, address, &kReadCurrent, 1);
     PlatformSleepMs(kSettleMs);
-    const DLN_RESULT second =
-        BoundedCall(DlnI2cMasterWrite, handle, 0, address, 0, 0, 1, &kReadCurrent);
+    const BusResult second = I2cWrite(handle, address, &kReadCurrent, 1);
     PlatformSleepMs(kSettleMs);
-    if (!DLN_SUCCEEDED(second))
+    if (!second.ok())
         return false;
     uint8_t reply[4] = {};
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, handle, 0, address, 0, 0, 4, reply)))
+    if (!I2cRead(handle, address, reply, 4).ok())
         return false;
     *current = reply[1];
     return true;

@@ -1,7 +1,7 @@
 #include "boards/ultrasonic.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
-#include "adapter/method_bound.h"
 #include "boards/board_exchange.h"
 #include "boards/board_failure.h"
 #include "platform/wait.h"
@@ -40,8 +40,7 @@ RangerReading Ultra_Sonic_Scan(int32_t address) {
     for (int i = 0; i < kCommands; ++i) {
         const RangerCommand &row = kCommandTable[i];
         const uint8_t command[2] = {row.command, row.command};
-        const bool written = DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterWrite, connection.handle, 0, device, 0, 0, 2, command));
+        const bool written = I2cWrite(connection.handle, device, command, 2).ok();
         if (!written && !row.judgeWriteLate) {
             EndFailedBoardOperation(connection, kI2cWriteName);
             return reading;
@@ -52,8 +51,7 @@ RangerReading Ultra_Sonic_Scan(int32_t address) {
             return reading;
         }
         uint8_t reply[4] = {};
-        if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, connection.handle, 0, device, 0, 0,
-                                       row.readLength, reply))) {
+        if (!I2cRead(connection.handle, device, reply, row.readLength).ok()) {
             EndFailedBoardOperation(connection, kI2cReadName);
             return reading;
         }

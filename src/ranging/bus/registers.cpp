@@ -1,6 +1,6 @@
 #include "ranging/bus/registers.h"
 
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
 #include "ranging/bus/register_map.h"
 
 #include <cstdio>
@@ -19,9 +19,9 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
     buffer[0] = index;
     if (count > 0)
         std::memcpy(buffer + 1, bytes, count);
-    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
-                                    0, 0, static_cast<uint16_t>(count + 1), buffer);
-    return DLN_SUCCEEDED(result) ? kSensorOk : kSensorControlInterface;
+    const BusResult result = I2cWrite(device.adapterHandle, BusAddress(device), buffer,
+                                      static_cast<uint16_t>(count + 1));
+    return result.ok() ? kSensorOk : kSensorControlInterface;
 }
 
 // The one read primitive: the index write, then a read of count bytes. The buffer is cleared
@@ -29,13 +29,9 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
 SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *bytes,
                          uint8_t count) {
     std::memset(bytes, 0, count);
-    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
-                                    0, 0, 1, &index);
-    if (!DLN_SUCCEEDED(result))
+    if (!I2cWrite(device.adapterHandle, BusAddress(device), &index, 1).ok())
         return kSensorControlInterface;
-    result = BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, BusAddress(device), 0, 0, count,
-                         bytes);
-    if (!DLN_SUCCEEDED(result)) {
+    if (!I2cRead(device.adapterHandle, BusAddress(device), bytes, count).ok()) {
         std::memset(bytes, 0, count);
         return kSensorControlInterface;
     }

@@ -1,5 +1,6 @@
 #include "ranging/service/laser_service.h"
 
+#include "adapter/bus.h"
 #include "adapter/method_bound.h"
 #include "ranging/bus/register_map.h"
 #include "ranging/bus/registers.h"
@@ -38,8 +39,8 @@ void ReadIdentification(RangingDevice &device) {
     constexpr uint8_t kAddress = kSensorBusAddress >> 1;
     uint8_t id[4] = {};
     id[0] = kRegIdentification;
-    BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, kAddress, 0, 0, 1, id);
-    BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, kAddress, 0, 0, 4, id);
+    I2cWrite(device.adapterHandle, kAddress, id, 1);
+    I2cRead(device.adapterHandle, kAddress, id, 4);
     printf("IDs\n");
     for (uint8_t byte : id)
         printf("%2x", byte);

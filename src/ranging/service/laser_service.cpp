@@ -13,11 +13,7 @@
 namespace {
 
 void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
-    if (connection.opened)
-        DlnCloseHandle(connection.handle);
-    if (connection.connected)
-        DlnDisconnect(kDlnHost, kDlnPort);
-    connection = AdapterConnection{};
+    ReleaseKeptConnection(connection);
     device.adapterHandle = 0;
 }
 

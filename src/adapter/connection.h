@@ -4,6 +4,7 @@
 #pragma once
 
 #include "adapter/failure_report.h"
+#include "adapter/reporter.h"
 #include "dln_api.h"
 
 #include <cstdint>
@@ -31,6 +32,8 @@ struct AdapterConnection {
     DLN_RESULT disconnectResult = 0; // of the disconnect at step 8 or at an early end
     // The frequency line of step 5; the SPI transfer prints "SPI freq= %d\n" instead.
     const char *frequencyFormat = "freq= %d\n";
+    // Where the steps' lines go; the operations on this connection report through it too.
+    const Reporter *reporter = &kPrintingReporter;
 };
 
 // An AdapterConnection of form that is released (step 8) when it goes, on every path, so the
@@ -64,5 +67,5 @@ DLN_RESULT ReleaseAdapterConnection(AdapterConnection &connection);
 // record to a fresh one.
 void ReleaseKeptConnection(AdapterConnection &connection);
 
-// Prints the adapter's type and its hardware, server and library versions, then flushes.
-void PrintAdapterInformation(const DLN_VERSION &version);
+// Reports the adapter's type and its hardware, server and library versions, then flushes.
+void PrintAdapterInformation(const Reporter &reporter, const DLN_VERSION &version);

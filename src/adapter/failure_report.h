@@ -3,6 +3,7 @@
 #pragma once
 
 #include "adapter/bus.h"
+#include "adapter/reporter.h"
 #include "dln_api.h"
 
 #include <cstring>
@@ -23,9 +24,9 @@ inline const char *TransferName(const BusResult &failure) {
     return write ? kI2cWriteName : kI2cReadName;
 }
 
-// Prints "<name>() failed\n": the one line of a failed transfer or board step.
-void ReportFailure(const char *name);
+// Reports "<name>() failed\n": the one line of a failed transfer or board step.
+void ReportFailure(const Reporter &reporter, const char *name);
 
-// Prints the two lines of a failed adapter call, "<call>() function returns 0x<result>\n" and
+// Reports the two lines of a failed adapter call, "<call>() function returns 0x<result>\n" and
 // "<call>() failed\n"; prints nothing when result is a success.
-void ReportCallFailure(const char *call, DLN_RESULT result);
+void ReportCallFailure(const Reporter &reporter, const char *call, DLN_RESULT result);

@@ -11,27 +11,27 @@ namespace {
 
 constexpr int kConnectFailedResult = 38; // strlen("Failed to connect to local DLN server\n")
 
-void PrintDevices(uint8_t count, const uint8_t *devices) {
-    printf("Number of Devices: %d\n", count);
+void PrintDevices(const Reporter &reporter, uint8_t count, const uint8_t *devices) {
+    reporter.Line("Number of Devices: %d\n", count);
     for (int i = 0; i < count; ++i)
-        printf("%d %x\n", devices[i], devices[i]);
+        reporter.Line("%d %x\n", devices[i], devices[i]);
 }
 
 // A transfer that went through: print each byte.
-I2cBytes FinishTransfer(const uint8_t *buffer, uint8_t count) {
+I2cBytes FinishTransfer(const Reporter &reporter, const uint8_t *buffer, uint8_t count) {
     I2cBytes done;
     done.outcome = Outcome::Done;
     done.count = count;
     for (int i = 0; i < count; ++i) {
-        printf("%d %x\n", buffer[i], buffer[i]);
+        reporter.Line("%d %x\n", buffer[i], buffer[i]);
         done.bytes[i] = buffer[i];
     }
-    fflush(stdout);
+    reporter.Flush();
     return done;
 }
 
-I2cBytes FailTransfer(const char *name) {
-    ReportFailure(name);
+I2cBytes FailTransfer(const Reporter &reporter, const char *name) {
+    ReportFailure(reporter, name);
     return I2cBytes{};
 }
 
@@ -45,9 +45,9 @@ int PrintAdapterAndDevices() {
     uint8_t count = 0;
     if (!DLN_SUCCEEDED(
             BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices)))
-        ReportFailure("DlnI2cMasterScanDevices");
+        ReportFailure(*connection.reporter, "DlnI2cMasterScanDevices");
     else
-        PrintDevices(count, devices);
+        PrintDevices(*connection.reporter, count, devices);
     return ReleaseAdapterConnection(connection);
 }
 
@@ -62,14 +62,14 @@ I2cScan ScanI2cBus() {
         BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices);
     scan.listed = true;
     if (!DLN_SUCCEEDED(result)) {
-        ReportFailure("DlnI2cMasterScanDevices");
+        ReportFailure(*connection.reporter, "DlnI2cMasterScanDevices");
         return scan;
     }
-    PrintDevices(count, devices);
+    PrintDevices(*connection.reporter, count, devices);
     scan.count = count < kScanListLength ? count : kScanListLength;
     std::copy(devices, devices + scan.count, scan.devices);
     scan.outcome = Outcome::Done;
-    fflush(stdout);
+    connection.reporter->Flush();
     return scan;
 }
 
@@ -79,8 +79,8 @@ I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
         return I2cBytes{};
     uint8_t buffer[256] = {};
     if (!I2cRead(connection.handle, address, buffer, count).ok())
-        return FailTransfer(kI2cReadName);
-    return FinishTransfer(buffer, count);
+        return FailTransfer(*connection.reporter, kI2cReadName);
+    return FinishTransfer(*connection.reporter, buffer, count);
 }
 
 I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
@@ -90,6 +90,6 @@ I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     if (!I2cWrite(connection.handle, address, buffer, count).ok())
-        return FailTransfer(kI2cWriteName);
-    return FinishTransfer(buffer, count);
+        return FailTransfer(*connection.reporter, kI2cWriteName);
+    return FinishTransfer(*connection.reporter, buffer, count);
 }

@@ -28,7 +28,8 @@ AdcDacReading ExchangeAdcDac(HDLN handle, const Reporter &reporter, int32_t addr
 }
 
 AdcDacReading ADCs_DAC_Exchange(int32_t address, int32_t dacValue) {
-    return ReadOnOwnConnection<AdcDacReading>(ConnectionForm::Stopping, [&](HDLN handle) {
-        return ExchangeAdcDac(handle, kPrintingReporter, address, dacValue);
-    });
+    return ReadOnOwnConnection<AdcDacReading>(
+        ConnectionForm::Stopping, [&](HDLN handle, const Reporter &reporter) {
+            return ExchangeAdcDac(handle, reporter, address, dacValue);
+        });
 }

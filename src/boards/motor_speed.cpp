@@ -43,7 +43,7 @@ MotorSpeedReading ReadMotorSpeed(HDLN handle, int32_t address, int32_t parameter
 }
 
 MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter) {
-    return ReadOnOwnConnection<MotorSpeedReading>(ConnectionForm::SilentStopping, [&](HDLN handle) {
-        return ReadMotorSpeed(handle, address, parameter);
-    });
+    return ReadOnOwnConnection<MotorSpeedReading>(
+        ConnectionForm::SilentStopping,
+        [&](HDLN handle, const Reporter &) { return ReadMotorSpeed(handle, address, parameter); });
 }

@@ -4,8 +4,6 @@
 #include "boards/board_exchange.h"
 #include "platform/wait.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr uint8_t kReadCurrent = 0xA2;
@@ -41,10 +39,10 @@ ServoCurrentReading DualServo_1500_Current(int32_t address2, int32_t address1) {
         uint8_t current = 0;
         reading.failure = ReadServoCurrent(connection.handle, Low8(addresses[board]), &current);
         if (!reading.failure.ok()) {
-            ReportFailure("DualServo_1500_Current");
+            ReportFailure(*connection.reporter, "DualServo_1500_Current");
             return reading;
         }
-        printf("SERVO  %d Current =%x \n", board, current);
+        connection.reporter->Line("SERVO  %d Current =%x \n", board, current);
         reading.currents[board] = current;
         reading.boardsRead = board + 1;
     }

@@ -3,8 +3,6 @@
 #include "adapter/connection.h"
 #include "boards/board_exchange.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr uint8_t kSelectParameter = 0xA3;
@@ -57,7 +55,7 @@ DualServoReading DualServo_1500_PWM(int32_t address1, int32_t address2, int32_t 
                                     int32_t high2, int32_t low2, int32_t parameter1,
                                     int32_t parameter2) {
     if (address1 == 0) {
-        printf("I2C Address Zero. Nothing to be done.\n");
+        kPrintingReporter.Line("I2C Address Zero. Nothing to be done.\n");
         DualServoReading nothing;
         nothing.outcome = Outcome::Done;
         return nothing;
@@ -66,10 +64,10 @@ DualServoReading DualServo_1500_PWM(int32_t address1, int32_t address2, int32_t 
     if (!OpenAdapterConnection(connection))
         return DualServoReading{};
     const DualServoReading reading =
-        ExchangeDualServo(connection.handle, kPrintingReporter, address1, address2, high1, low1,
+        ExchangeDualServo(connection.handle, *connection.reporter, address1, address2, high1, low1,
                           high2, low2, parameter1, parameter2);
     if (reading.outcome == Outcome::Failed)
-        ReportFailure("DualServo_1500_PWM");
+        ReportFailure(*connection.reporter, "DualServo_1500_PWM");
     return reading;
 }
 
@@ -109,10 +107,10 @@ Outcome Multi_Servo_1500_PWM(const int32_t *addresses, const int32_t *highs, con
     ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return Outcome::Failed;
-    if (!ExchangeServoSequence(connection.handle, kPrintingReporter, addresses, highs, lows, count,
-                               parameter)
+    if (!ExchangeServoSequence(connection.handle, *connection.reporter, addresses, highs, lows,
+                               count, parameter)
              .ok()) {
-        ReportFailure("Multi_Servo_1500_PWM");
+        ReportFailure(*connection.reporter, "Multi_Servo_1500_PWM");
         return Outcome::Failed;
     }
     return Outcome::Done;

@@ -56,7 +56,8 @@ RangerReading RangeUltrasonic(HDLN handle, const Reporter &reporter, int32_t add
 }
 
 RangerReading Ultra_Sonic_Scan(int32_t address) {
-    return ReadOnOwnConnection<RangerReading>(ConnectionForm::Stopping, [&](HDLN handle) {
-        return RangeUltrasonic(handle, kPrintingReporter, address);
-    });
+    return ReadOnOwnConnection<RangerReading>(ConnectionForm::Stopping,
+                                              [&](HDLN handle, const Reporter &reporter) {
+                                                  return RangeUltrasonic(handle, reporter, address);
+                                              });
 }

@@ -8,8 +8,6 @@
 #include "ranging/service/laser_sequences.h"
 #include "ranging/service/status_texts.h"
 
-#include <cstdio>
-
 namespace {
 
 void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
@@ -17,16 +15,16 @@ void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &dev
     device.adapterHandle = 0;
 }
 
-void ScanBus(HDLN handle) {
+void ScanBus(const Reporter &reporter, HDLN handle) {
     uint8_t count = 0;
     uint8_t list[256] = {};
     if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, kBusPort, &count, list))) {
-        printf("DlnI2cMasterScanDevices() failed\n");
+        reporter.Line("DlnI2cMasterScanDevices() failed\n");
         return;
     }
-    printf("Number of Devices: %d\n", count);
+    reporter.Line("Number of Devices: %d\n", count);
     for (int i = 0; i < count; ++i)
-        printf("%d %x\n", list[i], list[i]);
+        reporter.Line("%d %x\n", list[i], list[i]);
 }
 
 // Reads the four identification bytes from 0xC0 on and sets the bus address. Transfer
@@ -37,10 +35,10 @@ void ReadIdentification(RangingDevice &device) {
     id[0] = kRegIdentification;
     I2cWrite(device.adapterHandle, kAddress, id, 1);
     I2cRead(device.adapterHandle, kAddress, id, 4);
-    printf("IDs\n");
+    device.reporter->Line("IDs\n");
     for (uint8_t byte : id)
-        printf("%2x", byte);
-    printf("\nEnd IDs\n");
+        device.reporter->Line("%2x", byte);
+    device.reporter->Line("\nEnd IDs\n");
     device.busAddress = kSensorBusAddress;
 }
 
@@ -72,7 +70,7 @@ void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) 
     device.adapterHandle = connection.handle;
     if (!RunConnectionSteps(connection, 3, 6))
         return;
-    ScanBus(device.adapterHandle);
+    ScanBus(*device.reporter, device.adapterHandle);
     ReadIdentification(device);
     VL53L0X_SoftReset(device);
     ReadStopVariable(device);
@@ -80,9 +78,9 @@ void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) 
 
 void RunLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
     ReadIdentification(device);
-    printf("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
+    device.reporter->Line("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
     if (!DispatchLaserOperation(device, code, resultWord))
-        printf("Laser Operation UNKOWN\n");
+        device.reporter->Line("Laser Operation UNKOWN\n");
 }
 
 bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
@@ -92,18 +90,18 @@ bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *result
         CalibrateRangingSensor(device);
         return true;
     case 2:
-        ReportLaserRange(MeasureRange(device), resultWord);
+        ReportLaserRange(*device.reporter, MeasureRange(device), resultWord);
         return true;
     default:
         return false;
     }
 }
 
-void ReportLaserRange(uint16_t rangeMm, int32_t *resultWord) {
+void ReportLaserRange(const Reporter &reporter, uint16_t rangeMm, int32_t *resultWord) {
     const float scaled = static_cast<float>(static_cast<double>(rangeMm) / 9100.0 * 120.0);
-    printf("Laser Measuremnet=%d  in mm=%f\n", rangeMm, scaled);
+    reporter.Line("Laser Measuremnet=%d  in mm=%f\n", rangeMm, scaled);
     char text[kStatusTextSize];
     VL53L0X_StatusText(kSensorOk, text);
-    printf("API Status: %i : %s\n", kSensorOk, text);
+    reporter.Line("API Status: %i : %s\n", kSensorOk, text);
     *resultWord = rangeMm;
 }

@@ -29,4 +29,4 @@ bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *result
 
 // Reports a measured range: its value in mm scaled by 120/9100, the status line of status 0,
 // and stores the range in *resultWord.
-void ReportLaserRange(uint16_t rangeMm, int32_t *resultWord);
+void ReportLaserRange(const Reporter &reporter, uint16_t rangeMm, int32_t *resultWord);

@@ -61,7 +61,7 @@ final class ResultCodes {
     static boolean connectionLost(int code) {
         return code == NOT_CONNECTED || code == INVALID_HANDLE || code == TIMEOUT
                 || code == CONNECTION_FAILED || code == PROTOCOL_ERROR
-                || code == NativeSession.NO_SESSION;
+                || code == NativeSession.NO_SESSION || code == NativeSession.BOUND_PASSED;
     }
 
     /** True when the request never reached an adapter: a kept session had gone stale. */
@@ -69,9 +69,13 @@ final class ResultCodes {
         return code == NOT_CONNECTED || code == INVALID_HANDLE || code == NativeSession.NO_SESSION;
     }
 
-    /** True when no adapter server answers: none is reachable, or it stopped replying. */
+    /**
+     * True when no adapter server answers: none is reachable, or it stopped replying (an
+     * adapter call's time-out, or the call's time bound passing while it waited).
+     */
     static boolean noServer(int code) {
-        return code == NOT_CONNECTED || code == TIMEOUT || code == CONNECTION_FAILED;
+        return code == NOT_CONNECTED || code == TIMEOUT || code == CONNECTION_FAILED
+                || code == NativeSession.BOUND_PASSED;
     }
 
     /** True when the device itself failed: no acknowledge, or a transfer that failed. */

@@ -10,6 +10,11 @@
 // The one port of each bus the robot uses.
 inline constexpr uint8_t kBusPort = 0;
 
+// The names the transfers' failures carry as their step.
+inline constexpr const char *kI2cWriteCall = "DlnI2cMasterWrite";
+inline constexpr const char *kI2cReadCall = "DlnI2cMasterRead";
+inline constexpr const char *kSpiTransferCall = "DlnSpiMasterReadWrite";
+
 // How one step on the adapter ended: its DLN_RESULT and, when it failed, which adapter call
 // and which device. Passed up unchanged, so that whoever reports it names the real cause.
 struct BusResult {

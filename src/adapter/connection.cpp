@@ -167,6 +167,18 @@ DLN_RESULT ReleaseAdapterConnection(AdapterConnection &connection) {
     return connection.disconnectResult;
 }
 
+void ReleaseKeptConnection(AdapterConnection &connection) {
+    if (connection.opened)
+        DlnCloseHandle(connection.handle);
+    if (connection.connected)
+        DlnDisconnect(kDlnHost, kDlnPort);
+    connection = AdapterConnection{};
+}
+
+ScopedConnection::~ScopedConnection() {
+    ReleaseAdapterConnection(*this);
+}
+
 void PrintAdapterInformation(const DLN_VERSION &version) {
     switch (version.hardwareType) {
     case 0x0100:

@@ -33,6 +33,18 @@ struct AdapterConnection {
     const char *frequencyFormat = "freq= %d\n";
 };
 
+// An AdapterConnection of form that is released (step 8) when it goes, on every path, so the
+// operations that hold one write no release of their own.
+class ScopedConnection : public AdapterConnection {
+  public:
+    explicit ScopedConnection(ConnectionForm connectionForm = ConnectionForm::Stopping) {
+        form = connectionForm;
+    }
+    ~ScopedConnection();
+    ScopedConnection(const ScopedConnection &) = delete;
+    ScopedConnection &operator=(const ScopedConnection &) = delete;
+};
+
 // Runs the connection's steps first..last (0 = the "Connecting" banner of the SPI and sensor
 // forms, 1 connect, 2 open, 3 version and adapter information, 4 port count, 5 frequency,
 // 6 enable). Returns true when the operation goes on; false when the form ends it, in which
@@ -47,6 +59,10 @@ inline bool OpenAdapterConnection(AdapterConnection &connection) {
 // Step 8: close the handle if it was opened, then disconnect if connected; the sensor form
 // releases nothing. Returns the DlnDisconnect result (0 when nothing was disconnected).
 DLN_RESULT ReleaseAdapterConnection(AdapterConnection &connection);
+
+// Releases a connection of any form, the sensor's included (it connects anew), and resets the
+// record to a fresh one.
+void ReleaseKeptConnection(AdapterConnection &connection);
 
 // Prints the adapter's type and its hardware, server and library versions, then flushes.
 void PrintAdapterInformation(const DLN_VERSION &version);

@@ -14,16 +14,14 @@ namespace {
 
 constexpr const char *kTransferCall = "DlnSpiMasterReadWrite";
 
-Outcome End(AdapterConnection &connection, Outcome outcome) {
-    ReleaseAdapterConnection(connection);
+Outcome End(Outcome outcome) {
     fflush(stdout);
     return outcome;
 }
 
 // Connects, reads the identification and sets the write enable latch for the erase. Returns
-// false when the operation ends here; the connection is then already released.
+// false when the operation ends here.
 bool ConnectAndEnableErase(AdapterConnection &connection, EepromSession &session) {
-    connection.form = ConnectionForm::Spi;
     if (!OpenAdapterConnection(connection)) {
         fflush(stdout);
         return false;
@@ -41,7 +39,7 @@ bool ConnectAndEnableErase(AdapterConnection &connection, EepromSession &session
     if (!DLN_SUCCEEDED(result)) {
         // Without the latch nothing after this point can work; leave the chip alone.
         ReportCallFailure(kTransferCall, result);
-        End(connection, Outcome::Failed);
+        fflush(stdout);
         return false;
     }
     return true;
@@ -143,23 +141,23 @@ void EchoAndDumpImage(ImageFiles &files) {
 
 Outcome SpiEraseEEPROM() {
     const auto port = HoldSpiPort();
-    AdapterConnection connection;
+    ScopedConnection connection{ConnectionForm::Spi};
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
     EraseChip(session);
-    return End(connection, Outcome::Done);
+    return End(Outcome::Done);
 }
 
 Outcome SpiProgramEEPROM() {
     const auto port = HoldSpiPort();
-    AdapterConnection connection;
+    ScopedConnection connection{ConnectionForm::Spi};
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
     ImageFiles files;
     if (!PrepareImageFiles(files))
-        return End(connection, Outcome::Failed);
+        return End(Outcome::Failed);
     EraseChip(session);
     for (int i = 0; i < 4; ++i)
         printf("BYTE (%d) = %x \n", i, session.reply[i]);
@@ -179,10 +177,10 @@ Outcome SpiProgramEEPROM() {
 
     for (int block = 0; block < kEepromBlockCount; ++block) {
         if (!ProgramEepromBlockAndWait(session, image, block))
-            return End(connection, Outcome::Failed);
+            return End(Outcome::Failed);
     }
     printf("INDEX= %d\n", kEepromImageSize);
-    return End(connection, Outcome::Done);
+    return End(Outcome::Done);
 }
 
 bool ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block) {

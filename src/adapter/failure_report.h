@@ -2,7 +2,10 @@
 // prints. Every layer uses these, so a failed call reads the same wherever it happens.
 #pragma once
 
+#include "adapter/bus.h"
 #include "dln_api.h"
+
+#include <cstring>
 
 // How an operation ended. What it got before a failure is in the record it returns.
 enum class Outcome {
@@ -13,6 +16,12 @@ enum class Outcome {
 // The names a failed I2C write and read are reported under.
 inline constexpr const char *kI2cWriteName = "DlnI2cMasterWriteDevices";
 inline constexpr const char *kI2cReadName = "DlnI2cMasterReadDevices";
+
+// The name a failed transfer is reported under: kI2cWriteName for a write, else kI2cReadName.
+inline const char *TransferName(const BusResult &failure) {
+    const bool write = failure.step != nullptr && std::strcmp(failure.step, kI2cWriteCall) == 0;
+    return write ? kI2cWriteName : kI2cReadName;
+}
 
 // Prints "<name>() failed\n": the one line of a failed transfer or board step.
 void ReportFailure(const char *name);

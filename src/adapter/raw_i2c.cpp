@@ -17,8 +17,8 @@ void PrintDevices(uint8_t count, const uint8_t *devices) {
         printf("%d %x\n", devices[i], devices[i]);
 }
 
-// A transfer that went through: print each byte, release the connection.
-I2cBytes FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, uint8_t count) {
+// A transfer that went through: print each byte.
+I2cBytes FinishTransfer(const uint8_t *buffer, uint8_t count) {
     I2cBytes done;
     done.outcome = Outcome::Done;
     done.count = count;
@@ -27,21 +27,18 @@ I2cBytes FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, ui
         done.bytes[i] = buffer[i];
     }
     fflush(stdout);
-    ReleaseAdapterConnection(connection);
     return done;
 }
 
-I2cBytes FailTransfer(AdapterConnection &connection, const char *name) {
+I2cBytes FailTransfer(const char *name) {
     ReportFailure(name);
-    ReleaseAdapterConnection(connection);
     return I2cBytes{};
 }
 
 } // namespace
 
 int PrintAdapterAndDevices() {
-    AdapterConnection connection;
-    connection.form = ConnectionForm::Continuing;
+    ScopedConnection connection{ConnectionForm::Continuing};
     if (!OpenAdapterConnection(connection))
         return connection.connected ? connection.disconnectResult : kConnectFailedResult;
     uint8_t devices[256] = {};
@@ -55,7 +52,7 @@ int PrintAdapterAndDevices() {
 
 I2cScan ScanI2cBus() {
     I2cScan scan;
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return scan;
     uint8_t devices[256] = {};
@@ -64,7 +61,6 @@ I2cScan ScanI2cBus() {
     scan.listed = true;
     if (!DLN_SUCCEEDED(result)) {
         ReportFailure("DlnI2cMasterScanDevices");
-        ReleaseAdapterConnection(connection);
         return scan;
     }
     PrintDevices(count, devices);
@@ -72,27 +68,26 @@ I2cScan ScanI2cBus() {
     std::copy(devices, devices + scan.count, scan.devices);
     scan.outcome = Outcome::Done;
     fflush(stdout);
-    ReleaseAdapterConnection(connection);
     return scan;
 }
 
 I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     uint8_t buffer[256] = {};
     if (!I2cRead(connection.handle, address, buffer, count).ok())
-        return FailTransfer(connection, kI2cReadName);
-    return FinishTransfer(connection, buffer, count);
+        return FailTransfer(kI2cReadName);
+    return FinishTransfer(buffer, count);
 }
 
 I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     uint8_t buffer[256] = {};
     std::copy(bytes, bytes + count, buffer);
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     if (!I2cWrite(connection.handle, address, buffer, count).ok())
-        return FailTransfer(connection, kI2cWriteName);
-    return FinishTransfer(connection, buffer, count);
+        return FailTransfer(kI2cWriteName);
+    return FinishTransfer(buffer, count);
 }

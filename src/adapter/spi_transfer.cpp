@@ -55,8 +55,7 @@ SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
            request.cpol, request.cpha, request.slaveSelect, static_cast<long>(request.frequency));
     const uint8_t mask = SpiSlaveSelectMask(request.slaveSelect);
 
-    AdapterConnection connection;
-    connection.form = ConnectionForm::Spi;
+    ScopedConnection connection{ConnectionForm::Spi};
     if (!RunConnectionSteps(connection, 0, 4))
         return result;
     result.connected = true;
@@ -71,6 +70,5 @@ SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
     for (int i = 0; i < request.count; ++i)
         printf("SPI C READ:%d\t%x\n", i, result.received[i]);
     fflush(stdout);
-    ReleaseAdapterConnection(connection);
     return result;
 }

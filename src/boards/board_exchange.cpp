@@ -15,17 +15,15 @@ ExchangeReply BoardExchange(HDLN handle, uint8_t address, const uint8_t *bytes, 
         buffer[i] = bytes[i];
 
     ExchangeReply reply;
-    if (!I2cWrite(handle, address, buffer, count).ok()) {
-        reply.failedTransfer = kI2cWriteName;
+    reply.failure = I2cWrite(handle, address, buffer, count);
+    if (!reply.failure.ok())
         return reply;
-    }
     // The board answers the first read with its previous answer; when that read fails the
     // second one hands out the previous answer instead of this command's, so both are judged.
     for (int read = 0; read < 2; ++read) {
-        if (!I2cRead(handle, address, buffer, 1).ok()) {
-            reply.failedTransfer = kI2cReadName;
+        reply.failure = I2cRead(handle, address, buffer, 1);
+        if (!reply.failure.ok())
             return reply;
-        }
     }
     reply.outcome = Outcome::Done;
     reply.byte = buffer[0];

@@ -1,9 +1,7 @@
 #include "boards/servo_current.h"
 
-#include "adapter/bus.h"
 #include "adapter/connection.h"
 #include "boards/board_exchange.h"
-#include "boards/board_failure.h"
 #include "platform/wait.h"
 
 #include <cstdio>
@@ -13,27 +11,27 @@ namespace {
 constexpr uint8_t kReadCurrent = 0xA2;
 constexpr uint32_t kSettleMs = 100;
 
-// One board's reading. A board still busy may miss the first 0xA2, so only the repeated
-// one's result counts, and only once the board had its time to measure.
-bool ReadCurrent(HDLN handle, uint8_t address, uint8_t *current) {
+} // namespace
+
+// A board still busy may miss the first 0xA2, so only the repeated one's result counts, and
+// only once the board had its time to measure.
+BusResult ReadServoCurrent(HDLN handle, uint8_t address, uint8_t *current) {
     I2cWrite(handle, address, &kReadCurrent, 1);
     PlatformSleepMs(kSettleMs);
     const BusResult second = I2cWrite(handle, address, &kReadCurrent, 1);
     PlatformSleepMs(kSettleMs);
     if (!second.ok())
-        return false;
+        return second;
     uint8_t reply[4] = {};
-    if (!I2cRead(handle, address, reply, 4).ok())
-        return false;
-    *current = reply[1];
-    return true;
+    const BusResult read = I2cRead(handle, address, reply, 4);
+    if (read.ok())
+        *current = reply[1];
+    return read;
 }
-
-} // namespace
 
 ServoCurrentReading DualServo_1500_Current(int32_t address2, int32_t address1) {
     ServoCurrentReading reading;
-    AdapterConnection connection{.form = ConnectionForm::Stopping};
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return reading;
 
@@ -41,15 +39,15 @@ ServoCurrentReading DualServo_1500_Current(int32_t address2, int32_t address1) {
     const int boards = address2 == 0 ? 1 : 2;
     for (int board = 0; board < boards; ++board) {
         uint8_t current = 0;
-        if (!ReadCurrent(connection.handle, Low8(addresses[board]), &current)) {
-            EndFailedBoardOperation(connection, "DualServo_1500_Current");
+        reading.failure = ReadServoCurrent(connection.handle, Low8(addresses[board]), &current);
+        if (!reading.failure.ok()) {
+            ReportFailure("DualServo_1500_Current");
             return reading;
         }
         printf("SERVO  %d Current =%x \n", board, current);
         reading.currents[board] = current;
         reading.boardsRead = board + 1;
     }
-    ReleaseAdapterConnection(connection);
     reading.outcome = Outcome::Done;
     return reading;
 }

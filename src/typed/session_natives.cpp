@@ -15,12 +15,11 @@ constexpr jint kMaxTransfer = 0xFFFF; // the adapter's length is 16 bits
 constexpr int kScanList = 128;
 
 bool AddressFits(jint address) {
-    return address >= 0 && address <= 0x7F;
+    return InRange(address, 0, 0x7F);
 }
 
-// The one-int out-value of open: its result code.
 void SetResult(JNIEnv *env, jintArray result, jint code) {
-    env->SetIntArrayRegion(result, 0, 1, &code);
+    SetInt(env, result, 0, code);
 }
 
 } // namespace
@@ -80,7 +79,7 @@ I2CDLN_EXPORT(jstring) Java_i2cdln_NativeSession_failure(JNIEnv *env, jclass, jl
 I2CDLN_EXPORT(jint)
 Java_i2cdln_NativeSession_version(JNIEnv *env, jclass, jlong id, jintArray out5) {
     if (!ArrayHolds(env, out5, 5))
-        return FindSession(id) ? kBadArgument : kNoSession;
+        return Refused(id);
     return RunTypedCall(id, kTransferBound, [&](TypedSession &session, std::string &) {
         DLN_VERSION version{};
         const BusResult result = StepResult(
@@ -101,7 +100,7 @@ I2CDLN_EXPORT(jint)
 Java_i2cdln_NativeSession_scan(JNIEnv *env, jclass, jlong id, jintArray addresses128,
                                jintArray count1) {
     if (!ArrayHolds(env, addresses128, kScanList) || !ArrayHolds(env, count1, 1))
-        return FindSession(id) ? kBadArgument : kNoSession;
+        return Refused(id);
     return RunTypedCall(id, kTransferBound, [&](TypedSession &session, std::string &) {
         uint8_t list[256] = {};
         uint8_t count = 0;
@@ -124,7 +123,7 @@ I2CDLN_EXPORT(jint)
 Java_i2cdln_NativeSession_i2cWrite(JNIEnv *env, jclass, jlong id, jint address, jbyteArray bytes,
                                    jint length) {
     if (!AddressFits(address) || length > kMaxTransfer || !ArrayHolds(env, bytes, length))
-        return FindSession(id) ? kBadArgument : kNoSession;
+        return Refused(id);
     std::vector<uint8_t> buffer(static_cast<size_t>(length) + 1);
     env->GetByteArrayRegion(bytes, 0, length, reinterpret_cast<jbyte *>(buffer.data()));
     return RunTypedCall(id, kTransferBound, [&](TypedSession &session, std::string &) {
@@ -137,7 +136,7 @@ I2CDLN_EXPORT(jint)
 Java_i2cdln_NativeSession_i2cRead(JNIEnv *env, jclass, jlong id, jint address, jbyteArray buffer,
                                   jint length) {
     if (!AddressFits(address) || length > kMaxTransfer || !ArrayHolds(env, buffer, length))
-        return FindSession(id) ? kBadArgument : kNoSession;
+        return Refused(id);
     return RunTypedCall(id, kTransferBound, [&](TypedSession &session, std::string &) {
         std::vector<uint8_t> bytes(static_cast<size_t>(length) + 1);
         const BusResult result = I2cRead(session.adapter.handle(), static_cast<uint8_t>(address),

@@ -24,3 +24,7 @@ jint EndTypedCall(TypedSession &session, BusResult result, const std::string &de
 bool ArrayHolds(JNIEnv *env, jarray array, jint length) {
     return array != nullptr && length >= 0 && env->GetArrayLength(array) >= length;
 }
+
+jint Refused(jlong id) {
+    return FindSession(id) ? kBadArgument : kNoSession;
+}

@@ -5,7 +5,7 @@
 
 #include "adapter/bus.h"
 #include "adapter/method_bound.h"
-#include "typed/result_codes.h"
+#include "adapter/result_codes.h"
 #include "typed/typed_session.h"
 
 #include <chrono>
@@ -38,3 +38,17 @@ template <class Body> jint RunTypedCall(jlong id, std::chrono::milliseconds boun
 
 // True when array is not null and holds at least length elements (length >= 0).
 bool ArrayHolds(JNIEnv *env, jarray array, jint length);
+
+// The code of a call refused before it reached the session: kNoSession for an unknown id,
+// else kBadArgument.
+jint Refused(jlong id);
+
+// True when value lies in first..last.
+inline bool InRange(jint value, jint first, jint last) {
+    return value >= first && value <= last;
+}
+
+// Stores value into array[index].
+inline void SetInt(JNIEnv *env, jintArray array, jsize index, jint value) {
+    env->SetIntArrayRegion(array, index, 1, &value);
+}

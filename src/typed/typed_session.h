@@ -3,6 +3,7 @@
 #pragma once
 
 #include "adapter/adapter_session.h"
+#include "ranging/device/ranging_device.h"
 
 #include <jni.h>
 
@@ -14,6 +15,7 @@ struct TypedSession {
     AdapterSession adapter;
     std::mutex calls;    // one call at a time on a session, whichever thread makes it
     std::string failure; // the last failure's text; "" when the last call succeeded
+    RangingDevice laser; // the ranging sensor's driver record, set up by laserConnect
 };
 
 // Takes the session over and returns its id; ids are never reused within a process.

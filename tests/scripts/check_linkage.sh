@@ -14,7 +14,10 @@ others=$(grep -v '^Java_I2C_1DLN_' <<<"$exports" || true)
 typed=$(nm -D --defined-only "$libdir/libi2cdln.so" | awk '{print $3}' | sort)
 others=$(grep -v '^Java_i2cdln_NativeSession_' <<<"$typed" || true)
 [ -z "$others" ] || fail "libi2cdln.so exports more than the NativeSession natives: $others"
-[ -n "$typed" ] || fail "libi2cdln.so exports no NativeSession native"
+declared=$(sed -n 's/.*\bstatic native \w\+ \(\w\+\)(.*/Java_i2cdln_NativeSession_\1/p' \
+    "$(dirname "$0")/../../java/api/i2cdln/NativeSession.java" | sort)
+[ "$typed" = "$declared" ] ||
+    fail "libi2cdln.so exports $(wc -l <<<"$typed") natives, NativeSession.java declares: $declared"
 
 for library in libI2C_DLN.so libi2cdln.so; do
     runpath=$(readelf -d "$libdir/$library" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')

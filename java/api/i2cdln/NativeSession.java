@@ -12,8 +12,9 @@ package i2cdln;
  * which start at 0x100 so that they never collide with an adapter's. {@link #failure} then names
  * the step and the device. A session is an opaque id: a closed, stale or made-up one returns
  * {@link #NO_SESSION}, never crashes. Out-values go into caller-provided arrays, written only on
- * success; a null or short array, or a value out of range, returns {@link #BAD_ARGUMENT}. Calls on
- * one session are serialised, so several threads may share it.
+ * success unless a native says otherwise; a null or short array, or a value out of range,
+ * returns {@link #BAD_ARGUMENT}. Calls on one session are serialised, so several threads may
+ * share it.
  */
 final class NativeSession {
     static final int OK = 0;
@@ -67,14 +68,20 @@ final class NativeSession {
     static native int spiTransfer(long session, int line, int mode, int frequencyHz, byte[] data,
             int length);
 
-    /** One servo board's pulse width; {@code stepsDone1[0]} counts the exchanges completed. */
+    /**
+     * One servo board's pulse width (0..65535 us) and parameter byte: five exchanges.
+     * {@code stepsDone1[0]} counts the exchanges completed, also after a failure.
+     */
     static native int servoPulse(long session, int address, int microseconds, int parameter,
             int[] stepsDone1);
 
     /** One servo board's current into {@code current1[0]}. */
     static native int servoCurrent(long session, int address, int[] current1);
 
-    /** Sets the DAC to output and reads the board's four inputs into {@code inputs}. */
+    /**
+     * Sets the DAC to output (0..255) and reads the board's four inputs into {@code inputs}; a
+     * failure names the input, e.g. {@code "DlnI2cMasterRead at I2C 0x48, input 3"}.
+     */
     static native int adcDac(long session, int address, int output, int[] inputs);
 
     /** The ultrasonic ranger's distance into {@code centimetres1[0]}. */
@@ -83,28 +90,48 @@ final class NativeSession {
     /** The motor board's speed for parameter into {@code speed1[0]}. */
     static native int motorSpeed(long session, int address, int parameter, int[] speed1);
 
-    /** The servo sequence over count boards: each takes the parameter, then its pulse width. */
+    /**
+     * The servo sequence over count (0..63) boards: each takes the parameter, then each its pulse
+     * width's high and low byte (0..255).
+     */
     static native int servoSequence(long session, int parameter, int[] addresses, int[] highs,
             int[] lows, int count);
 
     /** The EEPROM's three identification bytes into {@code id}. */
     static native int eepromIdentify(long session, int line, int[] id);
 
-    /** Erases the whole EEPROM and waits until it is done. */
+    /**
+     * Erases the whole EEPROM and waits until it is done. The EEPROM natives select line 0..3 with
+     * mode 0 at 1 MHz inside the SPI lock; {@link #DEVICE_BUSY} when the chip stays busy,
+     * {@link #WRONG_DEVICE} when its write enable latch does not set.
+     */
     static native int eepromErase(long session, int line);
 
-    /** Programs [offset, offset+length) of the chip from image[0..length). */
+    /**
+     * Programs [offset, offset+length) of the 64 KiB chip from image[0..length), each page write
+     * enabled and waited for; the range must have been erased.
+     */
     static native int eepromProgram(long session, int line, int offset, byte[] image, int length);
 
     /** Reads [offset, offset+length) of the chip into buffer[0..length). */
     static native int eepromRead(long session, int line, int offset, byte[] buffer, int length);
 
-    /** Resets the ranging sensor, checks its identification, sets its bus address, reads its stop variable. */
+    /**
+     * Checks the ranging sensor's identification (0xEE, else {@link #WRONG_DEVICE}), resets it and
+     * reads its stop variable; the session keeps the sensor's driver record.
+     */
     static native int laserConnect(long session);
 
-    /** The ranging sensor's static initialisation and calibrations. */
+    /**
+     * The ranging sensor's static initialisation and calibrations; {@link #WRONG_DEVICE} before a
+     * successful {@link #laserConnect}.
+     */
     static native int laserCalibrate(long session);
 
-    /** One measurement: millimetres and the range status into {@code millimetresAndStatus2}. */
+    /**
+     * One measurement: millimetres and the range status into {@code millimetresAndStatus2}. A range
+     * status other than 0 (the sensor measured no range to trust) returns {@link #NO_TARGET}, with
+     * both values written.
+     */
     static native int laserMeasure(long session, int[] millimetresAndStatus2);
 }

@@ -12,8 +12,17 @@ uint8_t BusAddress(const RangingDevice &device) {
     return static_cast<uint8_t>(device.busAddress >> 1);
 }
 
+// A transfer's status for the driver; the first failure is kept with its code.
+SensorStatus Judged(RangingDevice &device, const BusResult &result) {
+    if (result.ok())
+        return kSensorOk;
+    if (device.busFailure.ok())
+        device.busFailure = result;
+    return kSensorControlInterface;
+}
+
 // The one write primitive: the index, then count data bytes, in one transfer.
-SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint8_t *bytes,
+SensorStatus WriteIndexed(RangingDevice &device, uint8_t index, const uint8_t *bytes,
                           uint8_t count) {
     uint8_t buffer[1 + 255];
     buffer[0] = index;
@@ -21,17 +30,17 @@ SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint
         std::memcpy(buffer + 1, bytes, count);
     const BusResult result = I2cWrite(device.adapterHandle, BusAddress(device), buffer,
                                       static_cast<uint16_t>(count + 1));
-    return result.ok() ? kSensorOk : kSensorControlInterface;
+    return Judged(device, result);
 }
 
 // The one read primitive: the index write, then a read of count bytes. The buffer is cleared
 // first, so that a failed transfer yields zeros rather than whatever the caller had there.
-SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *bytes,
-                         uint8_t count) {
+SensorStatus ReadIndexed(RangingDevice &device, uint8_t index, uint8_t *bytes, uint8_t count) {
     std::memset(bytes, 0, count);
-    if (!I2cWrite(device.adapterHandle, BusAddress(device), &index, 1).ok())
+    if (Judged(device, I2cWrite(device.adapterHandle, BusAddress(device), &index, 1)) != kSensorOk)
         return kSensorControlInterface;
-    if (!I2cRead(device.adapterHandle, BusAddress(device), bytes, count).ok()) {
+    if (Judged(device, I2cRead(device.adapterHandle, BusAddress(device), bytes, count)) !=
+        kSensorOk) {
         std::memset(bytes, 0, count);
         return kSensorControlInterface;
     }
@@ -61,7 +70,7 @@ SensorStatus VL53L0X_ReadReg8(RangingDevice &device, uint8_t index, uint8_t *val
 SensorStatus VL53L0X_ReadReg16(RangingDevice &device, uint8_t index, uint16_t *value) {
     uint8_t bytes[2];
     SensorStatus status = ReadIndexed(device, index, bytes, 2);
-    printf("%2x%2x", bytes[0], bytes[1]);
+    device.reporter->Line("%2x%2x", bytes[0], bytes[1]);
     *value = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
     return status;
 }

@@ -13,11 +13,7 @@
 namespace {
 
 void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
-    if (connection.opened)
-        DlnCloseHandle(connection.handle);
-    if (connection.connected)
-        DlnDisconnect(kDlnHost, kDlnPort);
-    connection = AdapterConnection{};
+    ReleaseKeptConnection(connection);
     device.adapterHandle = 0;
 }
 
@@ -48,19 +44,25 @@ void ReadIdentification(RangingDevice &device) {
     device.busAddress = kSensorBusAddress;
 }
 
-// The sensor's own stop value lives at 0x91 behind its private register page; every
-// measurement start writes it back.
-void ReadStopVariable(RangingDevice &device) {
-    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x01);
-    VL53L0X_WriteReg8(device, kRegPageSelect, 0x01);
-    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x00);
-    VL53L0X_ReadReg8(device, kRegStopVariable, &device.stopVariable);
-    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x01);
-    VL53L0X_WriteReg8(device, kRegPageSelect, 0x00);
-    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x00);
-}
-
 } // namespace
+
+SensorStatus ReadStopVariable(RangingDevice &device) {
+    // Every step runs whatever an earlier one returned: the page must be switched back.
+    const SensorStatus steps[] = {
+        VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x01),
+        VL53L0X_WriteReg8(device, kRegPageSelect, 0x01),
+        VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x00),
+        VL53L0X_ReadReg8(device, kRegStopVariable, &device.stopVariable),
+        VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x01),
+        VL53L0X_WriteReg8(device, kRegPageSelect, 0x00),
+        VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x00),
+    };
+    for (SensorStatus status : steps) {
+        if (status != kSensorOk)
+            return status;
+    }
+    return kSensorOk;
+}
 
 void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) {
     ReleasePreviousConnection(connection, device);

@@ -1,4 +1,4 @@
-// The typed library's own result codes, beside the adapter's DLN_RESULT codes (0x40..0x4F and
+// The library's own result codes, beside the adapter's DLN_RESULT codes (0x40..0x4F and
 // any other value from 0x40 up to 0xFF that a maker's library may use). They start at 0x100,
 // which no DLN_RESULT of one byte reaches. NativeSession.java lists the same values.
 #pragma once

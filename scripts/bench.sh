@@ -104,7 +104,7 @@ rm -f "$work/sim.log"
 sim=$!
 for _ in $(seq 100); do grep -qs listening "$work/sim.log" && break; sleep 0.1; done
 (cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$lib_dir" \
-    -cp "$root/$build/java/classes" TypedCallCounts "$work/typed.trace" >"$results/typed-calls.tsv")
+    -cp "$root/$build/java/classes" TypedCallCounts "$work/typed.trace" 2>"$results/typed-calls.tsv" >/dev/null)
 stop_sim
 cat "$results/typed-calls.tsv"
 

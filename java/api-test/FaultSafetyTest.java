@@ -3,6 +3,7 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import i2cdln.Dln;
+import i2cdln.DlnException;
 import i2cdln.LaserRanger;
 import i2cdln.ServerAddress;
 import i2cdln.ServoPair;
@@ -28,8 +29,18 @@ public class FaultSafetyTest {
         try {
             return "ok:" + call.get();
         } catch (RuntimeException e) {
-            return TypedCalls.outcome(e);
+            return failed(e);
         }
+    }
+
+    /**
+     * "Type(0xCODE):message", the code left out when no native call failed. (Here, not in
+     * TypedCalls, whose loading sets the laser's deadline.)
+     */
+    static String failed(RuntimeException e) {
+        String code = e instanceof DlnException failure && failure.resultCode() != 0
+                ? String.format("(0x%02X)", failure.resultCode()) : "";
+        return e.getClass().getSimpleName() + code + ":" + e.getMessage();
     }
 
     /** In the child: the pair fails part-way at its second board; every call to that board is

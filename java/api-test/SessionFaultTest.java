@@ -100,9 +100,11 @@ public class SessionFaultTest {
         } finally {
             Files.delete(scenario);
         }
-        // The third read is the first of input 2: its second read would hand back input 1's.
+        // The third read is the first of input 2: its second read would hand back input 1's
+        // conversion, 58, as input 2.
         assertTrue(run.reported("stale").get(0).startsWith("NoDeviceException(0x44):"
-                + "AdcDacBoard.exchange at I2C 0x48: 0x44 I2C NACK at I2C 0x48"), run.stderr);
-        assertEquals(List.of("ok:[58, 127, 196, 33]"), run.reported("again"), run.stderr);
+                + "AdcDacBoard.exchange at I2C 0x48: 0x44 I2C NACK at I2C 0x48, input 2"),
+                run.stderr);
+        assertEquals(List.of("ok:[58, 127, 196, 18]"), run.reported("again"), run.stderr);
     }
 }

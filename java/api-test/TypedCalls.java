@@ -1,5 +1,4 @@
 import i2cdln.Dln;
-import i2cdln.DlnException;
 import i2cdln.ServoPulse;
 import java.util.Arrays;
 import java.util.LinkedHashMap;
@@ -80,17 +79,10 @@ public final class TypedCalls {
             try {
                 outcome = "ok:" + CALLS.get(name).get();
             } catch (RuntimeException e) {
-                outcome = outcome(e);
+                outcome = FaultSafetyTest.failed(e);
             }
             NativeRun.report(name, outcome);
         }
-    }
-
-    /** "Type(0xCODE):message", the code left out when no native call failed. */
-    static String outcome(RuntimeException e) {
-        String code = e instanceof DlnException failure && failure.resultCode() != 0
-                ? String.format("(0x%02X)", failure.resultCode()) : "";
-        return e.getClass().getSimpleName() + code + ":" + e.getMessage();
     }
 
     /** Bad arguments, each refused before any native call. */

@@ -5,7 +5,8 @@ import java.nio.charset.StandardCharsets;
 
 /**
  * Counts the adapter calls of each typed call of the README's table in dln-sim's trace and
- * prints "row<TAB>calls" lines: each row is called once to warm up (so the typed API's session is
+ * prints "row<TAB>calls" lines on standard error (a row prints the adapter's description on
+ * standard output): each row is called once to warm up (so the typed API's session is
  * open and the laser set up, as in a running program), then once counted. Run it against
  * {@code dln-sim --trace TRACE} (the default robot). Usage: java TypedCallCounts TRACE
  */
@@ -23,7 +24,7 @@ public final class TypedCallCounts {
                 byte[] added = new byte[(int) (after - before)];
                 trace.readFully(added);
                 long calls = new String(added, StandardCharsets.UTF_8).lines().count();
-                System.out.println(row.name() + "\t" + calls);
+                System.err.println(row.name() + "\t" + calls);
             }
         }
     }

@@ -268,10 +268,13 @@ public final class LaserRanger {
                 int[] result = new int[2];
                 Session.Outcome last = session.attempt(METHOD, DEVICE,
                         handle -> NativeSession.laserMeasure(handle, result), () -> false);
-                if (last.code() == NativeSession.NO_TARGET || last.ok() && result[0] >= NO_TARGET_MM) {
-                    throw new NoTargetException(METHOD, DEVICE, Math.max(result[0], NO_TARGET_MM));
+                // The library calls every range with a status other than 0 "no target"; one
+                // within reach is handed out as before, as a plain (doubtful) reading.
+                boolean measured = last.ok() || last.code() == NativeSession.NO_TARGET;
+                if (measured && result[0] >= NO_TARGET_MM) {
+                    throw new NoTargetException(METHOD, DEVICE, result[0]);
                 }
-                if (last.ok()) {
+                if (measured && result[0] > 0) {
                     return new Reading(result[0], failures, recoveries);
                 }
                 failures++;

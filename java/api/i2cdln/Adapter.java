@@ -17,8 +17,8 @@ public final class Adapter {
     /**
      * The adapter's description: its type and versions and the devices on the I2C bus, as
      * {@link #printDescription()} prints it. One adapter call for the versions (answered by the
-     * server) and one bus scan. Worst case: two adapter calls of 2 s each, plus the opening of
-     * a session (about 1 s) when none is open.
+     * server) and one bus scan. Worst case: two native calls of a 1 s bound each (see
+     * {@link Dln} on worst-case times).
      *
      * @return two lines: "adapter DLN-4M: hardware version 0x1000000, firmware 0x70000, server
      *     0x30100, library 0x40200"
@@ -54,8 +54,8 @@ public final class Adapter {
     }
 
     /**
-     * Scans the I2C bus: one adapter call. Worst case: 2 s, plus the opening of a session
-     * (about 1 s) when none is open.
+     * Scans the I2C bus: one adapter call. Worst case: its native call's bound of 1 s (see
+     * {@link Dln} on worst-case times).
      *
      * @return the addresses that answered, ascending; empty when the bus has no device
      * @throws NoServerException when no adapter server answers

@@ -22,8 +22,7 @@ public final class AdcDacBoard {
      * back only when every transfer of the exchange worked; any failure is an exception naming
      * the input.
      *
-     * <p>Worst case: 12 adapter calls of up to 2 s each, plus the opening of a session (about
-     * 1 s) when none is open.
+     * <p>Worst case: its native call's bound of 1 s (see {@link Dln} on worst-case times).
      *
      * @param output the output value, 0..255
      * @return the inputs 1 to 4, each 0..255, unscaled

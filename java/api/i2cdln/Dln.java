@@ -19,11 +19,19 @@ import java.util.List;
  * 0x44 (I2C NACK), or one of the typed library's own codes. Which subtype is thrown follows
  * from the code alone: {@link NoServerException} when no adapter server answers,
  * {@link NoDeviceException} when the device did not. Nothing is printed and no file is
- * touched. Each call's worst-case time is stated with it.
+ * touched.
+ *
+ * <p><b>Worst-case times.</b> Each call states its worst case in the bounds of the native calls
+ * it makes: a native call makes no further adapter call once its bound has passed, so it ends
+ * within its bound plus the adapter call in flight at that moment (our adapter library ends
+ * every adapter call within 2 s). A call that finds no open session first opens one, within
+ * {@value #OPEN_BOUND_MS} ms plus the call in flight.
  */
 public final class Dln implements AutoCloseable {
     /** The adapter server's port when {@code DLN_SERVER} does not name one. */
     public static final int DEFAULT_PORT = ServerAddress.FIXED_PORT;
+    /** The bound of opening a session (connect, open adapter 0, enable I2C port 0), in ms. */
+    public static final int OPEN_BOUND_MS = 3000;
 
     private final ServerAddress server;
     private volatile Session session; // opened on the first device call: it loads the library
@@ -34,7 +42,8 @@ public final class Dln implements AutoCloseable {
 
     /**
      * The entry for the adapter server named by {@code DLN_SERVER}, or localhost:9656 when it
-     * is unset or empty. Loads the native library and opens the adapter session on the first device call, not
+     * is unset or empty. Loads the native library and opens the adapter session on the first
+     * device call, not
      * here.
      *
      * @return the entry
@@ -156,8 +165,7 @@ public final class Dln implements AutoCloseable {
      * Sets the pulse widths of up to 63 servo boards in one call: every board first gets the
      * 0xA3 command with the parameter, then each its 0xA1 command with its width, in list
      * order. No waits: five exchanges of three adapter calls per board, 15 adapter calls each.
-     * Worst case: the native call's bound of 2 s, plus the opening of a session (about 1 s)
-     * when none is open.
+     * Worst case: its native call's bound of 2 s (see the class on worst-case times).
      *
      * <p>A failure while the server answers leaves every listed board in doubt (see
      * {@link ServoBoard}): the call does not say at which board it stopped. A board already in

@@ -5,9 +5,8 @@ package i2cdln;
  * purpose: a read or a write is one adapter call on the {@link Dln}'s kept session. Safe to
  * share between threads; calls from several threads run at once, each on a session of its own.
  *
- * <p>Worst case of every call: 2 s per adapter call (our adapter library's bound on each),
- * plus the opening of a session (about 1 s: connect, open, enable) when none is open or the
- * last one was lost.
+ * <p>Worst case of a read or a write: its native call's bound of 1 s; of the register calls,
+ * two such (see {@link Dln} on worst-case times).
  */
 public final class I2cDevice {
     /** The most bytes one read hands back. */

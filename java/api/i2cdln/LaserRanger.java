@@ -143,7 +143,7 @@ public final class LaserRanger {
      * Resets the sensor, checks its identification, sets its bus address and reads its stop
      * variable, on the ranger's session (opened first when needed). No waits beyond the
      * sensor's reset. Has no deadline: worst case, the work already queued on the laser's
-     * thread, then the native call's bound.
+     * thread, then the native call's bound of 1 s (see {@link Dln} on worst-case times).
      *
      * @throws NoServerException when no adapter server answers
      * @throws DlnException when a step failed, with its result code
@@ -159,7 +159,8 @@ public final class LaserRanger {
      * Calibrates the sensor and sets single ranging, connecting first if needed: about 420
      * adapter calls and 80 ms or more, including the sensor's reference measurements. Has no
      * deadline: worst case, the work already queued on the laser's thread, then the native
-     * call's bound (and the connect's, when it connects first).
+     * call's bound of 3 s (and the connect's, when it connects first; see {@link Dln} on
+     * worst-case times).
      *
      * @throws NoServerException when no adapter server answers
      * @throws DlnException when a step failed, with its result code
@@ -175,7 +176,8 @@ public final class LaserRanger {
      * Measures one range, connecting and calibrating first if needed, and recovering from
      * failed measurements as the class describes. Takes the sensor's measurement time (about
      * 33 ms) plus its adapter calls (a start, the polls while the sensor measures, the result);
-     * a recovery adds a connect and a calibration. Worst case: the {@linkplain #deadline() deadline}, counted from the call
+     * a recovery adds a connect and a calibration. Worst case: the {@linkplain #deadline()
+     * deadline}, counted from the call
      * (waiting for another thread's {@code range()} included), plus the few microseconds it
      * takes to notice; except on first use, which first connects and calibrates as
      * {@link #calibrate()} does, without a deadline (call that before a control loop starts).

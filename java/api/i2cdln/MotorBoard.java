@@ -16,10 +16,10 @@ public final class MotorBoard {
     }
 
     /**
-     * Reads a speed: 0xC1, the parameter, then 0xC0, each in an exchange of a write and two
-     * reads. Blocks for at least 210 ms: the board protocol waits 100, 100 and 10 ms. Worst
-     * case: those waits and 9 adapter calls of up to 2 s each, plus the opening of a session
-     * (about 1 s) when none is open.
+     * Reads a speed: 0xC1, the parameter, then 0xC0, as the board's protocol sends them. Blocks
+     * for at least 210 ms: the board protocol waits 100, 100 and 10 ms. Six
+     * adapter calls. Worst case: its native call's bound of 1.21 s (see {@link Dln} on
+     * worst-case times).
      *
      * @param parameter the parameter byte, 0..255 (which motor, on the robot's board)
      * @return the speed byte, 0..255, unscaled

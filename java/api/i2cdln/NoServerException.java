@@ -3,7 +3,8 @@ package i2cdln;
 /**
  * No adapter server answers at the address the adapter library uses: none accepted a
  * connection (result 0x47), the connection was lost (0x40), or the server stopped replying
- * (0x46, time-out; 0x102, the call's time bound passed while it waited). No device could be reached; check that the DLN server (or dln-sim) runs.
+ * (0x46, time-out; 0x102, the call's time bound passed while it waited). No device could be
+ * reached; check that the DLN server (or dln-sim) runs.
  * The next call opens a new connection.
  */
 public class NoServerException extends DlnException {

@@ -60,8 +60,8 @@ public final class ServoBoard {
      * Sets the pulse width: the 0xA3 command with the parameter, then 0xA1 with the width's
      * high and low byte, each byte in an exchange of a write and two reads. No waits: 15
      * adapter calls. Every failed exchange is an exception, and leaves the board in doubt (see
-     * the class). Worst case: 15 adapter calls of up to 2 s each, plus the opening of a session
-     * (about 1 s) when none is open.
+     * the class). Worst case: its native call's bound of 1 s (see {@link Dln} on worst-case
+     * times).
      *
      * @param microseconds the pulse width, 0..65535 µs (1500 is the middle of a servo's travel)
      * @param parameter the parameter byte sent with the 0xA3 command, 0..255
@@ -96,10 +96,10 @@ public final class ServoBoard {
     }
 
     /**
-     * Reads the current the board draws: the one-byte command 0xA2, then its four-byte reply.
-     * Blocks for at least 200 ms: the board protocol waits 100 ms twice. Worst case: those waits
-     * and its adapter calls of up to 2 s each, plus the opening of a session (about 1 s) when
-     * none is open. The current command is one byte, so a failure here leaves the board waiting
+     * Reads the current the board draws: the one-byte command 0xA2, then its reply; three
+     * adapter calls. Blocks for at least 200 ms: the board protocol waits 100 ms twice. Worst
+     * case: its native call's bound of 1.4 s (see {@link Dln} on worst-case times). The current
+     * command is one byte, so a failure here leaves the board waiting
      * for a command.
      *
      * @return the current byte, 0..255, unscaled

@@ -42,8 +42,7 @@ public final class ServoPair {
      * Sets both boards' pulse widths, the first board first: each board gets the 0xA3 command
      * with its own parameter, then 0xA1 with its width, as
      * {@link ServoBoard#setPulseWidth(int, int)} sends them. No waits: 30 adapter calls. Worst
-     * case: 30 adapter calls of up to 2 s each, plus the opening of a session (about 1 s) when
-     * none is open.
+     * case: twice {@link ServoBoard#setPulseWidth(int, int)}'s.
      *
      * @param firstUs the first board's pulse width, 0..65535 µs
      * @param secondUs the second board's pulse width, 0..65535 µs

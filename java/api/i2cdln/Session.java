@@ -10,7 +10,8 @@ import java.util.function.BooleanSupplier;
  * adapter call. A call takes an idle session, or opens one when every kept session is in use by
  * another thread (so a 300 ms board wait on one thread never holds up another), and puts it back
  * afterwards. A call whose result says the connection is lost (0x40, 0x41, 0x46, 0x47, 0x48,
- * or the library's no-session and bound-passed codes) closes its session, and the next call opens a new one; a kept session that went stale since
+ * or the library's no-session and bound-passed codes) closes its session, and the next call opens
+ * a new one; a kept session that went stale since
  * its last call (the server restarted) is replaced and the call made again once, where the
  * caller says that is safe.
  */

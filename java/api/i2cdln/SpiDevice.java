@@ -46,9 +46,9 @@ public final class SpiDevice {
      * One full-duplex transfer: sends the bytes and returns those received meanwhile. Every
      * failure is an exception; bytes are handed back only from a transfer that worked.
      *
-     * <p>Worst case: the wait for the process's SPI lock (another thread's transfer), then the
-     * adapter calls that set the line, mode and frequency where they changed and the transfer,
-     * up to 2 s each, plus the opening of a session (about 1 s) when none is open.
+     * <p>Four adapter calls: the line, mode and frequency set, then the transfer. Worst case:
+     * the wait for the process's SPI lock (another thread's transfer or EEPROM command), then
+     * its native call's bound of 1 s (see {@link Dln} on worst-case times).
      *
      * @param bytes the bytes to send, 1 to 256 of them, each 0..255
      * @return the bytes received, as many as sent

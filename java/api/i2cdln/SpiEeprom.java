@@ -54,8 +54,8 @@ public final class SpiEeprom {
 
     /**
      * Reads the chip's identification (command 0x9F): maker, type and capacity bytes. Worst
-     * case: the wait for another thread's SPI transfer, one SPI transfer and the port settings
-     * before it (up to 2 s each), plus the opening of a session (about 1 s) when none is open.
+     * case: the wait for another thread's SPI transfer, then its native call's bound of 1 s
+     * (see {@link Dln} on worst-case times).
      *
      * @return the three identification bytes
      * @throws NoDeviceException when every byte read 0x00 or 0xFF: no chip answered
@@ -80,9 +80,9 @@ public final class SpiEeprom {
 
     /**
      * Erases the whole chip (after identifying it), waits until it is no longer busy and checks
-     * by reading back that every byte is 0xFF. Worst case: the identification, the erase with
-     * its status polls within the native call's bound, and 16 reads of 4 KiB, each within its
-     * adapter calls' bound of 2 s.
+     * by reading back that every byte is 0xFF. Worst case: the identification (1 s), the erase
+     * with its status polls (a bound of 25 s), and 16 reads of 4 KiB (2 s each), each native
+     * call's bound plus the adapter call in flight (see {@link Dln} on worst-case times).
      *
      * @param progress told of each step
      * @throws NoDeviceException when no chip answers
@@ -104,9 +104,10 @@ public final class SpiEeprom {
      * Programs the chip from an image and verifies it by reading it back: the chip is
      * identified and erased, then written page by page with its own commands (write enable
      * 0x06, page program 0x02, status 0x05 until it is no longer busy), from memory. All
-     * 64 KiB are programmed: bytes past the image become 0. Worst case: as
-     * {@link #erase(Progress)}, then 16 native program calls of 4 KiB and the read-back of the
-     * image, each within its bound.
+     * 64 KiB are programmed: bytes past the image become 0. Worst case: the identification
+     * (1 s) and the erase (25 s), then 16 program calls of 4 KiB (10 s each) and the read-back
+     * of the image in reads of 4 KiB (2 s each), each native call's bound plus the adapter call
+     * in flight (see {@link Dln} on worst-case times).
      *
      * @param image the bytes from address 0, 1 to 65536 of them
      * @param progress told of each step; "program" counts the bytes written
@@ -158,7 +159,7 @@ public final class SpiEeprom {
 
     /**
      * Reads the chip back and compares it with an image from address 0: reads of 4 KiB, each
-     * within its bound.
+     * within a bound of 2 s (see {@link Dln} on worst-case times).
      *
      * @param image the expected bytes, 1 to 65536 of them
      * @param progress told of the bytes compared so far

@@ -17,9 +17,9 @@ public final class UltrasonicRanger {
 
     /**
      * Measures the range: the temperature (0xF1), then the range's low (0xF4) and high (0xF5)
-     * bytes, each in an exchange of a write and two reads. Blocks for at least 300 ms: the
-     * board protocol waits 100 ms before each exchange. Worst case: those waits and 9 adapter
-     * calls of up to 2 s each, plus the opening of a session (about 1 s) when none is open.
+     * bytes, each a write and a read. Blocks for at least 300 ms: the board protocol waits
+     * 100 ms before each. Six adapter calls. Worst case: its native call's bound of 1.3 s (see
+     * {@link Dln} on worst-case times).
      *
      * @return the range in centimetres, 0..65535
      * @throws NoDeviceException when the board did not answer

@@ -155,28 +155,42 @@ public class FaultSafetyTest {
         NativeRun.report("after", outcome(laser::rangeMm));
     }
 
+    /** Runs a child JVM in the background, in the folder through which it hands over. */
+    static CompletableFuture<NativeRun> childInBackground(String classAndMethod, Path dir) {
+        return CompletableFuture.supplyAsync(() -> {
+            try {
+                return NativeRun.run(classAndMethod, dir);
+            } catch (Exception e) {
+                throw new IllegalStateException(e);
+            }
+        });
+    }
+
+    /**
+     * Stops the simulator (it accepts and never answers), tells the child by "stopped", lets it
+     * go on once the child has made the file {@code childDone}, and tells it by "continued".
+     */
+    static void silence(SimServer sim, Path dir, String childDone) throws Exception {
+        sim.signal("STOP");
+        try {
+            Files.createFile(dir.resolve("stopped"));
+            ServerFaultTest.awaitFile(dir.resolve(childDone));
+        } finally {
+            sim.signal("CONT");
+        }
+        Files.createFile(dir.resolve("continued"));
+    }
+
     @Test
     void theLaserAnswersWithinItsDeadlineWhileTheServerIsSilent() throws Exception {
         Path dir = Files.createTempDirectory("laser-silent");
         NativeRun run;
         try (SimServer sim = SimServer.start(Path.of(System.getProperty("source.dir"),
                 "java/test/scenarios/laser_still.json"), null)) {
-            CompletableFuture<NativeRun> child = CompletableFuture.supplyAsync(() -> {
-                try {
-                    return NativeRun.run("FaultSafetyTest#silentServerChild", dir);
-                } catch (Exception e) {
-                    throw new IllegalStateException(e);
-                }
-            });
+            CompletableFuture<NativeRun> child = childInBackground("FaultSafetyTest#silentServerChild",
+                    dir);
             ServerFaultTest.awaitFile(dir.resolve("measured"));
-            sim.signal("STOP");
-            try {
-                Files.createFile(dir.resolve("stopped"));
-                ServerFaultTest.awaitFile(dir.resolve("late"));
-            } finally {
-                sim.signal("CONT");
-            }
-            Files.createFile(dir.resolve("continued"));
+            silence(sim, dir, "late");
             run = child.get(120, TimeUnit.SECONDS);
         }
         assertEquals(0, run.exitCode, run.stderr);

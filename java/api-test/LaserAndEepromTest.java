@@ -43,13 +43,8 @@ public class LaserAndEepromTest {
         Path scenario = Path.of(System.getProperty("source.dir"),
                 "java/test/scenarios/laser_still.json");
         SimServer first = SimServer.start(scenario, null);
-        CompletableFuture<NativeRun> child = CompletableFuture.supplyAsync(() -> {
-            try {
-                return NativeRun.run("LaserAndEepromTest#restartChild", dir);
-            } catch (Exception e) {
-                throw new IllegalStateException(e);
-            }
-        });
+        CompletableFuture<NativeRun> child = FaultSafetyTest.childInBackground(
+                "LaserAndEepromTest#restartChild", dir);
         NativeRun run;
         try {
             ServerFaultTest.awaitFile(dir.resolve("measured"));

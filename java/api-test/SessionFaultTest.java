@@ -46,22 +46,10 @@ public class SessionFaultTest {
         SimServer sim = SimServer.start();
         NativeRun run;
         try {
-            CompletableFuture<NativeRun> child = CompletableFuture.supplyAsync(() -> {
-                try {
-                    return NativeRun.run("SessionFaultTest#silentAndRestartedChild", dir);
-                } catch (Exception e) {
-                    throw new IllegalStateException(e);
-                }
-            });
+            CompletableFuture<NativeRun> child = FaultSafetyTest.childInBackground(
+                    "SessionFaultTest#silentAndRestartedChild", dir);
             ServerFaultTest.awaitFile(dir.resolve("opened"));
-            sim.signal("STOP");
-            try {
-                Files.createFile(dir.resolve("stopped"));
-                ServerFaultTest.awaitFile(dir.resolve("timedOut"));
-            } finally {
-                sim.signal("CONT");
-            }
-            Files.createFile(dir.resolve("continued"));
+            FaultSafetyTest.silence(sim, dir, "timedOut");
             ServerFaultTest.awaitFile(dir.resolve("read"));
             sim.kill();
             sim = SimServer.start();

@@ -111,8 +111,9 @@ bool StepPortCount(AdapterConnection &c, const FormRules &rules) {
 
 bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
     uint32_t frequency = 0;
-    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterGetFrequency, c.handle, 0, &frequency)
-                                  : BoundedCall(DlnI2cMasterGetFrequency, c.handle, 0, &frequency);
+    DLN_RESULT result = rules.spi
+                            ? BoundedCall(DlnSpiMasterGetFrequency, c.handle, kBusPort, &frequency)
+                            : BoundedCall(DlnI2cMasterGetFrequency, c.handle, kBusPort, &frequency);
     c.frequency = frequency;
     if (!DLN_SUCCEEDED(result)) {
         ReportCallFailure(rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
@@ -127,8 +128,8 @@ bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
 
 bool StepEnable(AdapterConnection &c, const FormRules &rules) {
     uint16_t conflict = 0;
-    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterEnable, c.handle, 0, &conflict)
-                                  : BoundedCall(DlnI2cMasterEnable, c.handle, 0, &conflict);
+    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterEnable, c.handle, kBusPort, &conflict)
+                                  : BoundedCall(DlnI2cMasterEnable, c.handle, kBusPort, &conflict);
     if (!DLN_SUCCEEDED(result)) {
         ReportCallFailure(rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable", result);
         if (rules.enableEnds)

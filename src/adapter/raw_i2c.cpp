@@ -43,7 +43,8 @@ int PrintAdapterAndDevices() {
         return connection.connected ? connection.disconnectResult : kConnectFailedResult;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices)))
+    if (!DLN_SUCCEEDED(
+            BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices)))
         ReportFailure("DlnI2cMasterScanDevices");
     else
         PrintDevices(count, devices);
@@ -57,7 +58,8 @@ I2cScan ScanI2cBus() {
         return scan;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    DLN_RESULT result = BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices);
+    DLN_RESULT result =
+        BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices);
     scan.listed = true;
     if (!DLN_SUCCEEDED(result)) {
         ReportFailure("DlnI2cMasterScanDevices");

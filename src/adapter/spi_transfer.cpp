@@ -15,24 +15,24 @@ void ApplyPortSettings(AdapterConnection &connection, uint8_t mode, uint32_t req
                        uint8_t mask) {
     const HDLN handle = connection.handle;
     printf("SPI Mode To Set=%d\n", mode);
-    DLN_RESULT result = BoundedCall(DlnSpiMasterSetMode, handle, 0, mode);
+    DLN_RESULT result = BoundedCall(DlnSpiMasterSetMode, handle, kBusPort, mode);
     ReportCallFailure("DlnSpiMasterSetMode", result);
 
     connection.frequencyFormat = "SPI freq= %d\n";
     RunConnectionSteps(connection, 5, 6);
 
-    result = BoundedCall(DlnSpiMasterGetMode, handle, 0, &mode);
+    result = BoundedCall(DlnSpiMasterGetMode, handle, kBusPort, &mode);
     ReportCallFailure("DlnSpiMasterGetMode", result);
     printf("SPI Mode=%d\n", mode);
 
     uint32_t actual = 0;
-    result = BoundedCall(DlnSpiMasterSetFrequency, handle, 0, requested, &actual);
+    result = BoundedCall(DlnSpiMasterSetFrequency, handle, kBusPort, requested, &actual);
     ReportCallFailure("DlnSpiMasterSetFrequency", result);
     printf("\n******************\nSPI Requested Frequency: %ld  Actual Frequency=%ld "
            "\n****************\n",
            static_cast<long>(requested), static_cast<long>(actual));
 
-    result = BoundedCall(DlnSpiMasterSetSS, handle, 0, mask);
+    result = BoundedCall(DlnSpiMasterSetSS, handle, kBusPort, mask);
     ReportCallFailure("DlnSpiMasterSetSS", result);
 }
 

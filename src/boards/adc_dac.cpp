@@ -1,6 +1,6 @@
 #include "boards/adc_dac.h"
 
-#include "adapter/connection.h"
+#include "boards/board_connection.h"
 #include "boards/board_exchange.h"
 
 namespace {
@@ -28,12 +28,7 @@ AdcDacReading ExchangeAdcDac(HDLN handle, const Reporter &reporter, int32_t addr
 }
 
 AdcDacReading ADCs_DAC_Exchange(int32_t address, int32_t dacValue) {
-    ScopedConnection connection;
-    if (!OpenAdapterConnection(connection))
-        return AdcDacReading{};
-    const AdcDacReading reading =
-        ExchangeAdcDac(connection.handle, kPrintingReporter, address, dacValue);
-    if (reading.outcome == Outcome::Failed)
-        ReportFailure(TransferName(reading.failure));
-    return reading;
+    return ReadOnOwnConnection<AdcDacReading>(ConnectionForm::Stopping, [&](HDLN handle) {
+        return ExchangeAdcDac(handle, kPrintingReporter, address, dacValue);
+    });
 }

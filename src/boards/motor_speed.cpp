@@ -1,7 +1,7 @@
 #include "boards/motor_speed.h"
 
 #include "adapter/bus.h"
-#include "adapter/connection.h"
+#include "boards/board_connection.h"
 #include "boards/board_exchange.h"
 #include "platform/wait.h"
 
@@ -43,11 +43,7 @@ MotorSpeedReading ReadMotorSpeed(HDLN handle, int32_t address, int32_t parameter
 }
 
 MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter) {
-    ScopedConnection connection{ConnectionForm::SilentStopping};
-    if (!OpenAdapterConnection(connection))
-        return MotorSpeedReading{};
-    const MotorSpeedReading reading = ReadMotorSpeed(connection.handle, address, parameter);
-    if (reading.outcome == Outcome::Failed)
-        ReportFailure(TransferName(reading.failure));
-    return reading;
+    return ReadOnOwnConnection<MotorSpeedReading>(ConnectionForm::SilentStopping, [&](HDLN handle) {
+        return ReadMotorSpeed(handle, address, parameter);
+    });
 }

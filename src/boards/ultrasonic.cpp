@@ -1,7 +1,7 @@
 #include "boards/ultrasonic.h"
 
 #include "adapter/bus.h"
-#include "adapter/connection.h"
+#include "boards/board_connection.h"
 #include "boards/board_exchange.h"
 #include "platform/wait.h"
 
@@ -56,11 +56,7 @@ RangerReading RangeUltrasonic(HDLN handle, const Reporter &reporter, int32_t add
 }
 
 RangerReading Ultra_Sonic_Scan(int32_t address) {
-    ScopedConnection connection;
-    if (!OpenAdapterConnection(connection))
-        return RangerReading{};
-    const RangerReading reading = RangeUltrasonic(connection.handle, kPrintingReporter, address);
-    if (reading.outcome == Outcome::Failed)
-        ReportFailure(TransferName(reading.failure));
-    return reading;
+    return ReadOnOwnConnection<RangerReading>(ConnectionForm::Stopping, [&](HDLN handle) {
+        return RangeUltrasonic(handle, kPrintingReporter, address);
+    });
 }

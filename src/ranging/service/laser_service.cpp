@@ -20,7 +20,7 @@ void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &dev
 void ScanBus(HDLN handle) {
     uint8_t count = 0;
     uint8_t list[256] = {};
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, 0, &count, list))) {
+    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, kBusPort, &count, list))) {
         printf("DlnI2cMasterScanDevices() failed\n");
         return;
     }

@@ -19,7 +19,8 @@ import java.util.concurrent.locks.ReentrantLock;
  * to {@link #PLAIN_RETRIES} times; if they all fail, or the failure's code says the connection
  * was lost (the sensor's set-up went with it), the ranger opens a new session, reconnects and
  * recalibrates, at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time
- * and counting the recoveries in the {@link Reading}. After a server restart this brings the
+ * and counting the recoveries in the {@link Reading}. A connect or calibration that fails is
+ * tried again at once for up to {@link #SET_UP_TIME} before the call fails with it. After a server restart this brings the
  * sensor back at the first failed measurement; while no server answers, the call ends with
  * {@link NoServerException}.
  *
@@ -56,6 +57,11 @@ public final class LaserRanger {
      * and room to spare) plus the 78 adapter calls of one measurement at up to 1.5 ms each.
      */
     public static final Duration DEFAULT_DEADLINE = Duration.ofMillis(250);
+    /**
+     * How long a connect and calibration is tried again after a failed attempt, on the laser's
+     * thread: a sensor that NACKs for a while fails each attempt at its first transfer.
+     */
+    public static final Duration SET_UP_TIME = Duration.ofSeconds(1);
 
     private static final String DEVICE = "I2C 0x29";
     private static final String METHOD = "LaserRanger.range";
@@ -150,7 +156,7 @@ public final class LaserRanger {
      */
     public void connect() {
         await(thread.submit(() -> {
-            connectOrThrow();
+            throwUnless(connectOnce(), "LaserRanger.connect");
             return null;
         }));
     }
@@ -167,7 +173,7 @@ public final class LaserRanger {
      */
     public void calibrate() {
         await(thread.submit(() -> {
-            calibrateOrThrow();
+            throwUnless(setUp(), "LaserRanger.calibrate");
             return null;
         }));
     }
@@ -260,7 +266,7 @@ public final class LaserRanger {
     private Reading measure() {
         try {
             if (!calibrated) {
-                calibrateOrThrow();
+                throwUnless(setUp(), METHOD);
             }
             int recoveries = 0;
             int failures = 0;
@@ -284,28 +290,41 @@ public final class LaserRanger {
                 if (++sinceRecovery <= PLAIN_RETRIES && !ResultCodes.connectionLost(last.code())) {
                     continue;
                 }
-                while (true) { // recover: a new session, a connect and a calibration
-                    if (recoveries == MAX_RECOVERIES) {
-                        calibrated = false; // the next call starts over
-                        throw session.failure(METHOD, DEVICE, recoveries == 0 ? ""
-                                : "after " + recoveries + " reconnects: ", last);
-                    }
-                    recoveries++;
-                    listener.recovering(recoveries, session.failure(METHOD, DEVICE, last)
-                            .getMessage());
-                    session.close(); // the old connection may be what failed
-                    last = connectOnce();
-                    if (last.ok()) {
-                        last = calibrateOnce();
-                    }
-                    if (last.ok()) {
-                        break;
-                    }
+                if (recoveries == MAX_RECOVERIES) {
+                    calibrated = false; // the next call starts over
+                    throw session.failure(METHOD, DEVICE, "after " + recoveries + " reconnects: ",
+                            last);
                 }
+                recoveries++;
                 sinceRecovery = 0;
+                listener.recovering(recoveries, session.failure(METHOD, DEVICE, last).getMessage());
+                session.close(); // a new connection: the old one may be what failed
+                connected = false;
+                throwUnless(setUp(), METHOD);
             }
         } finally {
             step = "idle";
+        }
+    }
+
+    /**
+     * On the laser's thread: connects (unless connected) and calibrates. A failed attempt is
+     * made again at once, for up to {@link #SET_UP_TIME} from the first: a sensor that NACKs
+     * for a while fails each attempt at its first transfer, so few attempts would give up on a
+     * passing fault. No server ends it at once.
+     */
+    private Session.Outcome setUp() {
+        long end = System.nanoTime() + SET_UP_TIME.toNanos();
+        while (true) {
+            Session.Outcome outcome = connected ? Session.OK : connectOnce();
+            if (outcome.ok()) {
+                outcome = calibrateOnce();
+            }
+            if (outcome.ok() || ResultCodes.noServer(outcome.code())
+                    || System.nanoTime() - end > 0) {
+                return outcome;
+            }
+            connected = false; // a failed calibration may have left the sensor anywhere
         }
     }
 
@@ -332,22 +351,10 @@ public final class LaserRanger {
         return outcome;
     }
 
-    /** On the laser's thread. */
-    private void connectOrThrow() {
-        Session.Outcome outcome = connectOnce();
+    /** Throws the failure of an outcome that is not ok, named after the call. */
+    private void throwUnless(Session.Outcome outcome, String method) {
         if (!outcome.ok()) {
-            throw session.failure("LaserRanger.connect", DEVICE, outcome);
-        }
-    }
-
-    /** On the laser's thread: connects first when needed. */
-    private void calibrateOrThrow() {
-        if (!connected) {
-            connectOrThrow();
-        }
-        Session.Outcome outcome = calibrateOnce();
-        if (!outcome.ok()) {
-            throw session.failure("LaserRanger.calibrate", DEVICE, outcome);
+            throw session.failure(method, DEVICE, outcome);
         }
     }
 

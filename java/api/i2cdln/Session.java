@@ -34,6 +34,9 @@ final class Session implements AutoCloseable {
         }
     }
 
+    /** A call that worked. */
+    static final Outcome OK = new Outcome(0, "");
+
     static {
         NativeLibrary.load(NativeLibrary.TYPED);
     }
@@ -77,7 +80,7 @@ final class Session implements AutoCloseable {
         }
         if (code == 0) {
             give(session);
-            return new Outcome(0, "");
+            return OK;
         }
         String failure = NativeSession.failure(session);
         if (ResultCodes.connectionLost(code)) {

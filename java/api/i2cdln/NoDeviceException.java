@@ -2,8 +2,9 @@ package i2cdln;
 
 /**
  * The adapter server answered, but the device did not: it did not acknowledge its address
- * (result 0x44, I2C NACK) or a transfer with it failed (0x4F); {@link #resultCode()} tells
- * which, and the message names the adapter call. A caller may retry or treat the device as gone.
+ * (result 0x44, I2C NACK), a transfer with it failed (0x4F), or it answered, but not as its
+ * kind does (0x104, say an EEPROM's identification); {@link #resultCode()} tells which, and the
+ * message names the adapter call. A caller may retry or treat the device as gone.
  */
 public class NoDeviceException extends DlnException {
     private static final long serialVersionUID = 1L;

@@ -44,8 +44,9 @@ final class NativeSession {
     static native void close(long session);
 
     /**
-     * The last call's failure: the adapter call and the device, e.g.
-     * {@code "DlnI2cMasterRead at I2C 0x48, input 2"}; "" after a success or for an unknown id.
+     * The failure of the last call that reached the session (a refused argument does not): the
+     * adapter call and the device, e.g. {@code "DlnI2cMasterRead at I2C 0x48, input 2"}; "" after
+     * a success or for an unknown id.
      */
     static native String failure(long session);
 

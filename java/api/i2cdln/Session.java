@@ -82,7 +82,8 @@ final class Session implements AutoCloseable {
             give(session);
             return OK;
         }
-        String failure = NativeSession.failure(session);
+        // A refused argument never reached the session: its failure text is an older call's.
+        String failure = code == NativeSession.BAD_ARGUMENT ? "" : NativeSession.failure(session);
         if (ResultCodes.connectionLost(code)) {
             NativeSession.close(session);
         } else {

@@ -2,10 +2,11 @@
 #   JAR, JAVADOC     the JDK's tools
 #   VERSION          the project's version
 #   SOURCE_DIR       java/ of the source tree
-#   API_CLASSES      the compiled I2C_DLN and i2cdln classes
+#   API_CLASSES      the compiled module i2cdln (the typed API and the libraries' loader)
+#   FIFTEEN_CLASSES  the compiled class I2C_DLN (default package)
 #   KIT_CLASSES      the compiled i2cdln.sim classes
 #   JUNIT            the JUnit 5 standalone jar, which the kit's Javadoc links against
-#   DLN_LIBRARY, I2C_DLN_LIBRARY   libdln.so and libI2C_DLN.so
+#   DLN_LIBRARY, I2C_DLN_LIBRARY, TYPED_LIBRARY   libdln.so, libI2C_DLN.so and libi2cdln.so
 #   WINDOWS_BIN      the cross-build's bin folder; its DLLs go in when both are there
 #   OUT_DIR          where the jars go
 # The Javadoc's warnings go to OUT_DIR/javadoc.log, which the test command checks is empty.
@@ -14,10 +15,12 @@ cmake_minimum_required(VERSION 3.20)
 set(stage ${OUT_DIR}/jar-stage)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage}/native/linux-x86_64)
-file(COPY ${DLN_LIBRARY} ${I2C_DLN_LIBRARY} DESTINATION ${stage}/native/linux-x86_64)
-if(EXISTS ${WINDOWS_BIN}/I2C_DLN.dll AND EXISTS ${WINDOWS_BIN}/dln.dll)
+file(COPY ${DLN_LIBRARY} ${I2C_DLN_LIBRARY} ${TYPED_LIBRARY}
+     DESTINATION ${stage}/native/linux-x86_64)
+if(EXISTS ${WINDOWS_BIN}/I2C_DLN.dll AND EXISTS ${WINDOWS_BIN}/i2cdln.dll
+   AND EXISTS ${WINDOWS_BIN}/dln.dll)
   file(MAKE_DIRECTORY ${stage}/native/windows-x86_64)
-  file(COPY ${WINDOWS_BIN}/I2C_DLN.dll ${WINDOWS_BIN}/dln.dll
+  file(COPY ${WINDOWS_BIN}/I2C_DLN.dll ${WINDOWS_BIN}/i2cdln.dll ${WINDOWS_BIN}/dln.dll
        DESTINATION ${stage}/native/windows-x86_64)
 endif()
 
@@ -28,10 +31,9 @@ function(run)
   endif()
 endfunction()
 
-# The class path only: a module path cannot take the default-package class I2C_DLN, so the
-# module name is fixed for tools but the jar is used on the class path.
+# The module i2cdln, for the module path or the class path, with every native library: the
+# class I2C_DLN of the other jar loads its own through this jar's loader.
 file(WRITE ${stage}/MANIFEST.MF
-     "Automatic-Module-Name: i2cdln\n"
      "Implementation-Title: I2C_DLN Java API\n"
      "Implementation-Version: ${VERSION}\n")
 set(jar ${OUT_DIR}/i2cdln-${VERSION}.jar)
@@ -41,7 +43,16 @@ run(${JAR} --create --file ${jar} --manifest ${stage}/MANIFEST.MF -C ${API_CLASS
 
 set(sources_jar ${OUT_DIR}/i2cdln-${VERSION}-sources.jar)
 file(REMOVE ${sources_jar})
-run(${JAR} --create --file ${sources_jar} -C ${SOURCE_DIR} I2C_DLN.java -C ${SOURCE_DIR}/api i2cdln)
+run(${JAR} --create --file ${sources_jar} -C ${SOURCE_DIR}/api module-info.java
+    -C ${SOURCE_DIR}/api i2cdln)
+
+# The fifteen native methods' class alone, for the class path beside i2cdln's jar.
+file(WRITE ${stage}/FIFTEEN.MF "Implementation-Title: I2C_DLN native methods\n"
+                               "Implementation-Version: ${VERSION}\n")
+set(fifteen_jar ${OUT_DIR}/I2C_DLN-${VERSION}.jar)
+file(REMOVE ${fifteen_jar})
+run(${JAR} --create --file ${fifteen_jar} --manifest ${stage}/FIFTEEN.MF -C ${FIFTEEN_CLASSES} .
+    -C ${SOURCE_DIR} I2C_DLN.java)
 
 # The Javadoc of sources_dir's packages into a jar; what javadoc said is added to the log.
 file(WRITE ${OUT_DIR}/javadoc.log "")

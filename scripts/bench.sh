@@ -5,7 +5,8 @@
 # costs under Google Benchmark. Usage: scripts/bench.sh [SCALE] [RUNS]: SCALE multiplies the
 # repetitions (default 1); the Java calls are timed in RUNS runs (default 5) and the table
 # takes, per call, the run with the lowest median, as other programs share the machine.
-# Then the README's typed calls, on loopback and under dln-sim --latency robot. Results land
+# Then the README's typed calls, on loopback and under dln-sim --latency robot, and their
+# adapter calls from dln-sim's trace. Results land
 # in build/release/bench-results. To time another build of the libraries and
 # dln-sim (an older commit, say) with the same benchmark, set BENCH_LIB_DIR (the folder of
 # libI2C_DLN.so and libdln.so) and BENCH_SIM (the dln-sim program).
@@ -95,6 +96,17 @@ done
 paste "$results/typed-none.tsv" "$results/typed-robot.tsv" |
     awk -F'\t' 'BEGIN { print "| Typed call | loopback | --latency robot |"; print "|---|---:|---:|" }
         { printf "| %s | %s ms | %s ms |\n", $1, $2, $4 }' | tee "$results/typed-robot.md"
+
+# The adapter calls of each typed call on an open session, from dln-sim's trace.
+echo "== The typed calls' adapter calls (dln-sim --trace, default robot)"
+rm -f "$work/sim.log"
+"$sim_program" --trace "$work/typed.trace" >"$work/sim.log" 2>&1 &
+sim=$!
+for _ in $(seq 100); do grep -qs listening "$work/sim.log" && break; sleep 0.1; done
+(cd "$work" && "$JAVA_HOME/bin/java" -Djava.library.path="$lib_dir" \
+    -cp "$root/$build/java/classes" TypedCallCounts "$work/typed.trace" 2>"$results/typed-calls.tsv" >/dev/null)
+stop_sim
+cat "$results/typed-calls.tsv"
 
 echo "== One exchange over TCP, and in process (Google Benchmark)"
 "$build/bin/dln-bench-tcp" --benchmark_min_time=0.5 --benchmark_color=false 2>&1 | tee "$results/tcp.txt"

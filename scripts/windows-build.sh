@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds I2C_DLN.dll, our dln.dll, dln-sim.exe and dln-vcd.exe for 64-bit Windows
+# Cross-builds I2C_DLN.dll, i2cdln.dll, our dln.dll, dln-sim.exe and dln-vcd.exe for 64-bit Windows
 # with Debian's mingw-w64, which it installs when missing.
 # Usage: scripts/windows-build.sh BUILD_DIR [extra cmake options...]
 # With -DDLN_VENDOR_LIBRARY=path/to/dln.lib it builds I2C_DLN.dll against the adapter maker's

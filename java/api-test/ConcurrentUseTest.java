@@ -4,7 +4,10 @@ import i2cdln.AdcDacBoard;
 import i2cdln.Dln;
 import i2cdln.I2cDevice;
 import i2cdln.LaserRanger;
+import i2cdln.SpiDevice;
+import i2cdln.SpiEeprom;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
@@ -15,7 +18,9 @@ import org.junit.jupiter.api.Test;
 /**
  * One set of objects shared by several threads against the default robot: two threads range
  * with the laser (its process-wide state must be serialised), one writes and reads back
- * registers, one steps the DAC whose output the robot wires to input 4.
+ * registers, one steps the DAC whose output the robot wires to input 4, and two use the SPI
+ * bus on different lines (the loopback on line 1, the EEPROM's identification on line 0), so
+ * a transfer that reached the other line shows.
  */
 public class ConcurrentUseTest {
     /** In the child: each thread counts its wrong results; every call must succeed. */
@@ -26,6 +31,8 @@ public class ConcurrentUseTest {
         laser.setDeadline(java.time.Duration.ofSeconds(60));
         I2cDevice registers = dln.i2c(0x50);
         AdcDacBoard adc = dln.adcDac(0x48);
+        SpiDevice loopback = dln.spi(1, 0, 1_000_000);
+        SpiEeprom eeprom = dln.eeprom(0);
         AtomicInteger wrong = new AtomicInteger();
         AtomicInteger recoveries = new AtomicInteger();
         List<Runnable> work = List.of(() -> {
@@ -47,10 +54,25 @@ public class ConcurrentUseTest {
             if (adc.exchange(output)[3] != output) {
                 wrong.incrementAndGet();
             }
+        }, () -> {
+            for (int i = 0; i < 10; i++) { // transfers are quick: more of them meet the other line's
+                int value = (int) (System.nanoTime() & 0xFF);
+                if (!Arrays.equals(loopback.transfer(value, 255 - value), new int[] {value,
+                        255 - value})) {
+                    wrong.incrementAndGet();
+                }
+            }
+        }, () -> {
+            for (int i = 0; i < 10; i++) {
+                if (!Arrays.equals(eeprom.identify(), new int[] {0x20, 0x20, 0x10})) {
+                    wrong.incrementAndGet();
+                }
+            }
         });
-        ExecutorService pool = Executors.newFixedThreadPool(4);
+        ExecutorService pool = Executors.newFixedThreadPool(6);
         List<Future<?>> done = new ArrayList<>();
-        for (Runnable task : List.of(work.get(0), work.get(0), work.get(1), work.get(2))) {
+        for (Runnable task : List.of(work.get(0), work.get(0), work.get(1), work.get(2),
+                work.get(3), work.get(4))) {
             done.add(pool.submit(() -> {
                 for (int i = 0; i < 15; i++) {
                     task.run();
@@ -66,7 +88,7 @@ public class ConcurrentUseTest {
     }
 
     @Test
-    void sharedObjectsGiveRightResultsFromFourThreads() throws Exception {
+    void sharedObjectsGiveRightResultsFromSixThreads() throws Exception {
         NativeRun run;
         try (SimServer sim = SimServer.start()) {
             run = NativeRun.run("ConcurrentUseTest#child");

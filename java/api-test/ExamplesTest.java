@@ -258,7 +258,8 @@ public class ExamplesTest {
         }
         Run none = example("examples.BringUp");
         assertEquals(2, none.exitCode(), none.stdout());
-        assertTrue(none.stdout().contains("BRINGUP no adapter server: print at adapter"),
+        assertTrue(none.stdout().contains("BRINGUP no adapter server: Adapter.description at"
+                + " adapter: 0x47 connection failed"),
                 none.stdout());
     }
 }

@@ -8,7 +8,8 @@ import java.util.function.Supplier;
 
 /**
  * The typed calls the failure tests run in a child JVM, by name. The child reports each as
- * "NAME=ok:VALUE" or "NAME=ExceptionType:message", so one table of calls serves every scenario.
+ * "NAME=ok:VALUE" or "NAME=ExceptionType(0xCODE):message" (without the code when no native call
+ * failed), so one table of calls serves every scenario.
  */
 public final class TypedCalls {
     static final Dln DLN = Dln.create();
@@ -18,10 +19,7 @@ public final class TypedCalls {
         // The outcomes, not the deadline, are under test here: a loaded machine may take longer.
         DLN.laser().setDeadline(java.time.Duration.ofSeconds(60));
         CALLS.put("scan", () -> DLN.adapter().scan());
-        CALLS.put("describe", () -> {
-            DLN.adapter().printDescription();
-            return "";
-        });
+        CALLS.put("describe", () -> DLN.adapter().description().lines().count());
         CALLS.put("write50", () -> {
             DLN.i2c(0x50).writeRegisters(0x10, 0xCA, 0xFE);
             return "";
@@ -81,7 +79,7 @@ public final class TypedCalls {
             try {
                 outcome = "ok:" + CALLS.get(name).get();
             } catch (RuntimeException e) {
-                outcome = e.getClass().getSimpleName() + ":" + e.getMessage();
+                outcome = FaultSafetyTest.failed(e);
             }
             NativeRun.report(name, outcome);
         }
@@ -90,11 +88,11 @@ public final class TypedCalls {
     /** Bad arguments, each refused before any native call. */
     static final List<Runnable> BAD_ARGUMENTS = List.of(
             () -> DLN.i2c(0), () -> DLN.i2c(128), () -> DLN.i2c(0x50).read(0),
-            () -> DLN.i2c(0x50).read(9), () -> DLN.i2c(0x50).write(),
-            () -> DLN.i2c(0x50).write(256), () -> DLN.i2c(0x50).write(new int[254]),
+            () -> DLN.i2c(0x50).read(257), () -> DLN.i2c(0x50).write(),
+            () -> DLN.i2c(0x50).write(256), () -> DLN.i2c(0x50).write(new int[257]),
             () -> DLN.i2c(0x50).writeRegisters(256, 1), () -> DLN.i2c(0x50).readRegisters(-1, 1),
             () -> DLN.spi(4, 0, 1000), () -> DLN.spi(0, 4, 1000), () -> DLN.spi(0, 0, 0),
-            () -> DLN.spi(1, 0, 1000).transfer(), () -> DLN.spi(1, 0, 1000).transfer(new int[248]),
+            () -> DLN.spi(1, 0, 1000).transfer(), () -> DLN.spi(1, 0, 1000).transfer(new int[257]),
             () -> DLN.spi(1, 0, 1000).transfer(-1), () -> DLN.eeprom(-1),
             () -> DLN.eeprom(0).program(new byte[0], null),
             () -> DLN.eeprom(0).program(new byte[65537], null),

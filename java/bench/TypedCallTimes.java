@@ -13,16 +13,17 @@ import java.util.List;
 public final class TypedCallTimes {
     private TypedCallTimes() {}
 
-    private record Row(String name, Runnable call, boolean slow) {
+    /** One row of the table: a typed call; slow ones take seconds and run once, unwarmed. */
+    record Row(String name, Runnable call, boolean slow) {
         Row(String name, Runnable call) {
             this(name, call, false);
         }
     }
 
-    public static void main(String[] args) {
-        int reps = args.length > 0 ? Integer.parseInt(args[0]) : 5;
-        Dln dln = Dln.create();
-        List<Row> rows = List.of(
+    /** The rows in the table's order; written against the public API alone, so that an older
+     * build of it runs them too. */
+    static List<Row> rows(Dln dln) {
+        return List.of(
                 new Row("Adapter.printDescription", () -> dln.adapter().printDescription()),
                 new Row("Adapter.scan", () -> dln.adapter().scan()),
                 new Row("I2cDevice.read", () -> dln.i2c(0x50).read(8)),
@@ -48,7 +49,11 @@ public final class TypedCallTimes {
                 new Row("SpiEeprom.program (64 KiB)",
                         () -> dln.eeprom(0).program(new byte[65536], SpiEeprom.Progress.none()),
                         true));
-        for (Row row : rows) {
+    }
+
+    public static void main(String[] args) {
+        int reps = args.length > 0 ? Integer.parseInt(args[0]) : 5;
+        for (Row row : rows(Dln.create())) {
             if (!row.slow) {
                 row.call.run(); // warm-up; the laser rows also connect and calibrate in order
             }

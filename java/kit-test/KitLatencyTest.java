@@ -24,8 +24,9 @@ class KitLatencyTest {
             assertTrue(call.heldMicros() > 0, call.toString());
             held = held.plusNanos(call.heldMicros() * 1000);
         }
-        // USB calls of 1-2 ms each: a read is several milliseconds on the robot.
-        assertTrue(held.toMillis() >= 5, held.toString());
+        // USB calls of 1-2 ms each: a first read (the session's port enable and the read
+        // itself over USB) takes milliseconds on the robot.
+        assertTrue(held.toMillis() >= 2, held.toString());
         assertTrue(took.compareTo(held) >= 0, took + " < " + held);
         assertEquals(trace.modelledTime(), robot.modelledTime());
     }

@@ -1,6 +1,7 @@
 #include "dlnsim/server.h"
 
 #include "dlnsim/session.h"
+#include "wake_lateness.h"
 #include "wire.h"
 
 #include <asio.hpp>
@@ -79,6 +80,7 @@ struct Server::Impl {
     // Touched by the serving thread only.
     std::list<std::shared_ptr<Client>> clients;
     bool stopping = false;
+    WakeLateness wake;
 
     void accept();
     void admit(tcp::socket socket);
@@ -182,10 +184,14 @@ class Client : public std::enable_shared_from_this<Client> {
             return end("dropped: reply does not fit in a frame");
         if (heldUs == 0)
             return sendReply();
-        hold_.expires_at(taken + std::chrono::microseconds(heldUs));
-        hold_.async_wait([self = shared_from_this()](asio::error_code) {
-            if (!self->ended_)
-                self->sendReply();
+        auto due = taken + std::chrono::microseconds(heldUs);
+        auto armedFor = due - server_.wake.lead(heldUs);
+        hold_.expires_at(armedFor);
+        hold_.async_wait([self = shared_from_this(), armedFor, due](asio::error_code) {
+            if (self->ended_)
+                return;
+            self->server_.wake.arrived(armedFor, due);
+            self->sendReply();
         });
     }
 

@@ -2,8 +2,6 @@
 
 #include "adapter/method_bound.h"
 
-#include <cstdio>
-
 namespace {
 
 // What each form does; one row per form, one piece of code reading it.
@@ -33,10 +31,10 @@ const FormRules &RulesOf(ConnectionForm form) {
     return kRules[static_cast<int>(form)];
 }
 
-void PrintVersionText(uint32_t value) {
-    printf("%d.%d.%d.%d", static_cast<int>((value >> 24) & 0xFF),
-           static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-           static_cast<int>(value & 0xFF));
+void PrintVersionText(const Reporter &reporter, uint32_t value) {
+    reporter.Line("%d.%d.%d.%d", static_cast<int>((value >> 24) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>(value & 0xFF));
 }
 
 // Ends the operation as the form prescribes: release what is held, report the end.
@@ -47,10 +45,10 @@ bool End(AdapterConnection &c) {
 
 bool StepConnect(AdapterConnection &c, const FormRules &rules) {
     if (rules.banner)
-        printf("Connecting to DLN Devices\n");
+        c.reporter->Line("Connecting to DLN Devices\n");
     DLN_RESULT result = BoundedCall(DlnConnect, kDlnHost, kDlnPort);
     if (!DLN_SUCCEEDED(result)) {
-        printf("Failed to connect to local DLN server\n");
+        c.reporter->Line("Failed to connect to local DLN server\n");
         return false;
     }
     c.connected = true;
@@ -60,7 +58,7 @@ bool StepConnect(AdapterConnection &c, const FormRules &rules) {
 bool StepOpen(AdapterConnection &c, const FormRules &rules) {
     HDLN handle = 0;
     if (!DLN_SUCCEEDED(BoundedCall(DlnOpenDevice, 0, &handle))) {
-        printf("Failed to open device\n");
+        c.reporter->Line("Failed to open device\n");
         // Handle 0 is never issued, so the later calls of a form that goes on fail without
         // reaching an adapter.
         c.handle = 0;
@@ -76,11 +74,11 @@ bool StepVersion(AdapterConnection &c, const FormRules &rules) {
         return true; // the SPI form skips identification after a failed open
     DLN_VERSION version{};
     if (!DLN_SUCCEEDED(BoundedCall(DlnGetVersion, c.handle, &version))) {
-        ReportFailure("DlnGetVersion");
+        ReportFailure(*c.reporter, "DlnGetVersion");
         return rules.versionEnds ? End(c) : true;
     }
     if (rules.successPrints)
-        PrintAdapterInformation(version);
+        PrintAdapterInformation(*c.reporter, version);
     return true;
 }
 
@@ -90,52 +88,56 @@ bool StepPortCount(AdapterConnection &c, const FormRules &rules) {
                                   : BoundedCall(DlnI2cMasterGetPortCount, c.handle, &count);
     c.portCount = count;
     if (!DLN_SUCCEEDED(result)) {
-        ReportCallFailure(rules.spi ? "DlnSpiMasterGetPortCount" : "DlnI2cMasterGetPortCount",
+        ReportCallFailure(*c.reporter,
+                          rules.spi ? "DlnSpiMasterGetPortCount" : "DlnI2cMasterGetPortCount",
                           result);
         if (rules.portCountEnds)
             return End(c);
     } else if (count == 0) {
-        printf(rules.spi ? "Current DLN adapter has no SPI Master ports\n"
-                         : "Current DLN adapter has no I2C ports\n");
+        c.reporter->Line(rules.spi ? "Current DLN adapter has no SPI Master ports\n"
+                                   : "Current DLN adapter has no I2C ports\n");
         if (rules.portCountEnds)
             return End(c);
     }
     if (rules.successPrints) {
         for (int port = 0; port < count; ++port)
-            printf("%d\n", port);
+            c.reporter->Line("%d\n", port);
         if (rules.printsCount)
-            printf("  count=%d\n", count);
+            c.reporter->Line("  count=%d\n", count);
     }
     return true;
 }
 
 bool StepFrequency(AdapterConnection &c, const FormRules &rules) {
     uint32_t frequency = 0;
-    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterGetFrequency, c.handle, 0, &frequency)
-                                  : BoundedCall(DlnI2cMasterGetFrequency, c.handle, 0, &frequency);
+    DLN_RESULT result = rules.spi
+                            ? BoundedCall(DlnSpiMasterGetFrequency, c.handle, kBusPort, &frequency)
+                            : BoundedCall(DlnI2cMasterGetFrequency, c.handle, kBusPort, &frequency);
     c.frequency = frequency;
     if (!DLN_SUCCEEDED(result)) {
-        ReportCallFailure(rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
+        ReportCallFailure(*c.reporter,
+                          rules.spi ? "DlnSpiMasterGetFrequency" : "DlnI2CMasterGetFrequency",
                           result);
         if (rules.frequencyEnds)
             return End(c);
     }
     if (rules.successPrints)
-        printf(c.frequencyFormat, static_cast<int>(frequency));
+        c.reporter->Line(c.frequencyFormat, static_cast<int>(frequency));
     return true;
 }
 
 bool StepEnable(AdapterConnection &c, const FormRules &rules) {
     uint16_t conflict = 0;
-    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterEnable, c.handle, 0, &conflict)
-                                  : BoundedCall(DlnI2cMasterEnable, c.handle, 0, &conflict);
+    DLN_RESULT result = rules.spi ? BoundedCall(DlnSpiMasterEnable, c.handle, kBusPort, &conflict)
+                                  : BoundedCall(DlnI2cMasterEnable, c.handle, kBusPort, &conflict);
     if (!DLN_SUCCEEDED(result)) {
-        ReportCallFailure(rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable", result);
+        ReportCallFailure(*c.reporter, rules.spi ? "DlnSpiMasterEnable" : "DlnI2cMasterEnable",
+                          result);
         if (rules.enableEnds)
             return End(c);
     }
     if (rules.successPrints)
-        printf(rules.spi ? "SPI Enabled\n" : "I2C Enabled\n");
+        c.reporter->Line(rules.spi ? "SPI Enabled\n" : "I2C Enabled\n");
     return true;
 }
 
@@ -167,33 +169,45 @@ DLN_RESULT ReleaseAdapterConnection(AdapterConnection &connection) {
     return connection.disconnectResult;
 }
 
-void PrintAdapterInformation(const DLN_VERSION &version) {
+void ReleaseKeptConnection(AdapterConnection &connection) {
+    if (connection.opened)
+        DlnCloseHandle(connection.handle);
+    if (connection.connected)
+        DlnDisconnect(kDlnHost, kDlnPort);
+    connection = AdapterConnection{};
+}
+
+ScopedConnection::~ScopedConnection() {
+    ReleaseAdapterConnection(*this);
+}
+
+void PrintAdapterInformation(const Reporter &reporter, const DLN_VERSION &version) {
     switch (version.hardwareType) {
     case 0x0100:
-        printf("DLN-1\n");
+        reporter.Line("DLN-1\n");
         break;
     case 0x0200:
-        printf("DLN-2\n");
+        reporter.Line("DLN-2\n");
         break;
     case 0x0300:
-        printf("DLN-3\n");
+        reporter.Line("DLN-3\n");
         break;
     case 0x0401:
-        printf("DLN-4M\n");
+        reporter.Line("DLN-4M\n");
         break;
     case 0x0402:
-        printf("DLN-4S\n");
+        reporter.Line("DLN-4S\n");
         break;
     default:
-        printf("DLN-1???\n");
+        reporter.Line("DLN-1???\n");
         break;
     }
-    printf("\nHardware Version:");
-    PrintVersionText(version.hardwareVersion);
-    printf("\nserverVersion:");
-    PrintVersionText(version.serverVersion);
-    printf("\nlibraryVersion:");
-    PrintVersionText(version.libraryVersion);
-    printf("\n");
-    fflush(stdout);
+    reporter.Line("\nHardware Version:");
+    PrintVersionText(reporter, version.hardwareVersion);
+    reporter.Line("\nserverVersion:");
+    PrintVersionText(reporter, version.serverVersion);
+    reporter.Line("\nlibraryVersion:");
+    PrintVersionText(reporter, version.libraryVersion);
+    reporter.Line("\n");
+    reporter.Flush();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "adapter/failure_report.h"
+#include "adapter/reporter.h"
 #include "dln_api.h"
 
 #include <cstdint>
@@ -31,6 +32,20 @@ struct AdapterConnection {
     DLN_RESULT disconnectResult = 0; // of the disconnect at step 8 or at an early end
     // The frequency line of step 5; the SPI transfer prints "SPI freq= %d\n" instead.
     const char *frequencyFormat = "freq= %d\n";
+    // Where the steps' lines go; the operations on this connection report through it too.
+    const Reporter *reporter = &kPrintingReporter;
+};
+
+// An AdapterConnection of form that is released (step 8) when it goes, on every path, so the
+// operations that hold one write no release of their own.
+class ScopedConnection : public AdapterConnection {
+  public:
+    explicit ScopedConnection(ConnectionForm connectionForm = ConnectionForm::Stopping) {
+        form = connectionForm;
+    }
+    ~ScopedConnection();
+    ScopedConnection(const ScopedConnection &) = delete;
+    ScopedConnection &operator=(const ScopedConnection &) = delete;
 };
 
 // Runs the connection's steps first..last (0 = the "Connecting" banner of the SPI and sensor
@@ -48,5 +63,9 @@ inline bool OpenAdapterConnection(AdapterConnection &connection) {
 // releases nothing. Returns the DlnDisconnect result (0 when nothing was disconnected).
 DLN_RESULT ReleaseAdapterConnection(AdapterConnection &connection);
 
-// Prints the adapter's type and its hardware, server and library versions, then flushes.
-void PrintAdapterInformation(const DLN_VERSION &version);
+// Releases a connection of any form, the sensor's included (it connects anew), and resets the
+// record to a fresh one.
+void ReleaseKeptConnection(AdapterConnection &connection);
+
+// Reports the adapter's type and its hardware, server and library versions, then flushes.
+void PrintAdapterInformation(const Reporter &reporter, const DLN_VERSION &version);

@@ -1,13 +1,12 @@
 #include "adapter/eeprom_commands.h"
 
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
 
 #include <cstring>
 
 DLN_RESULT EepromCommand(EepromSession &session, uint8_t opcode, uint16_t length) {
     session.command[0] = opcode;
-    return BoundedCall(DlnSpiMasterReadWrite, session.handle, 0, length, session.command,
-                       session.reply);
+    return SpiTransfer(session.handle, session.command, session.reply, length).code;
 }
 
 DLN_RESULT EepromReadStatus(EepromSession &session) {
@@ -25,5 +24,5 @@ DLN_RESULT EepromProgramBlock(const EepromSession &session, const uint8_t *image
     command[3] = static_cast<uint8_t>(half * 0x80);
     memcpy(&command[4], &image[block * kEepromBlockSize], kEepromBlockSize);
     uint8_t reply[512] = {};
-    return BoundedCall(DlnSpiMasterReadWrite, session.handle, 0, sizeof command, command, reply);
+    return SpiTransfer(session.handle, command, reply, sizeof command).code;
 }

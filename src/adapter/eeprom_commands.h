@@ -2,6 +2,7 @@
 // share one 4-byte command buffer and one 4-byte reply buffer, as the programmer expects.
 #pragma once
 
+#include "adapter/reporter.h"
 #include "dln_api.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct EepromSession {
     HDLN handle = 0;
     uint8_t command[4] = {}; // each command sets byte 0 (and the status read byte 1) only
     uint8_t reply[4] = {};
+    const Reporter *reporter = &kPrintingReporter; // where the programmer's lines go
 };
 
 // Sets command byte 0 to opcode and transfers the first length (1..4) command bytes, receiving

@@ -108,9 +108,9 @@ ProgramHexImage ParseProgramHex(std::string_view text) {
     return image;
 }
 
-void PrintProgramHexEcho(const ProgramHexImage &image) {
+void PrintProgramHexEcho(const Reporter &reporter, const ProgramHexImage &image) {
     for (const auto &[address, data] : image.echoed)
-        printf("Address=%d  Data1=%x \n", static_cast<int>(address), data);
+        reporter.Line("Address=%d  Data1=%x \n", static_cast<int>(address), data);
 }
 
 bool WriteImageDump(FILE *file, const uint8_t *image) {

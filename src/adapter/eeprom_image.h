@@ -3,6 +3,8 @@
 // line per address).
 #pragma once
 
+#include "adapter/reporter.h"
+
 #include "adapter/eeprom_commands.h"
 
 #include <cstdint>
@@ -31,8 +33,8 @@ struct ProgramHexImage {
 // reading always did. Anything that is not such a pair sets error.
 ProgramHexImage ParseProgramHex(std::string_view text);
 
-// Prints the echo lines "Address=%d  Data1=%x \n" of the image's pairs.
-void PrintProgramHexEcho(const ProgramHexImage &image);
+// Reports the echo lines "Address=%d  Data1=%x \n" of the image's pairs.
+void PrintProgramHexEcho(const Reporter &reporter, const ProgramHexImage &image);
 
 // Writes the 65536 lines "%x  %x\n" (address, byte) to file. Returns false when a write failed.
 bool WriteImageDump(FILE *file, const uint8_t *image);

@@ -14,34 +14,33 @@ namespace {
 
 constexpr const char *kTransferCall = "DlnSpiMasterReadWrite";
 
-Outcome End(AdapterConnection &connection, Outcome outcome) {
-    ReleaseAdapterConnection(connection);
-    fflush(stdout);
+Outcome End(const EepromSession &session, Outcome outcome) {
+    session.reporter->Flush();
     return outcome;
 }
 
 // Connects, reads the identification and sets the write enable latch for the erase. Returns
-// false when the operation ends here; the connection is then already released.
+// false when the operation ends here.
 bool ConnectAndEnableErase(AdapterConnection &connection, EepromSession &session) {
-    connection.form = ConnectionForm::Spi;
+    session.reporter = connection.reporter;
     if (!OpenAdapterConnection(connection)) {
-        fflush(stdout);
+        session.reporter->Flush();
         return false;
     }
     session.handle = connection.handle;
 
     DLN_RESULT result = EepromCommand(session, kEepromReadId, 4);
-    ReportCallFailure(kTransferCall, result);
-    printf("SPI Read Write Okay\n");
+    ReportCallFailure(*session.reporter, kTransferCall, result);
+    session.reporter->Line("SPI Read Write Okay\n");
     for (int i = 0; i < 4; ++i)
-        printf("READ:%d\t%x\n", i, session.reply[i]);
+        session.reporter->Line("READ:%d\t%x\n", i, session.reply[i]);
 
     result = EepromCommand(session, kEepromWriteEnable, 1);
-    printf("Result code Write Enable Before Erase =%d\n", result);
+    session.reporter->Line("Result code Write Enable Before Erase =%d\n", result);
     if (!DLN_SUCCEEDED(result)) {
         // Without the latch nothing after this point can work; leave the chip alone.
-        ReportCallFailure(kTransferCall, result);
-        End(connection, Outcome::Failed);
+        ReportCallFailure(*session.reporter, kTransferCall, result);
+        session.reporter->Flush();
         return false;
     }
     return true;
@@ -49,14 +48,15 @@ bool ConnectAndEnableErase(AdapterConnection &connection, EepromSession &session
 
 void EraseChip(EepromSession &session) {
     DLN_RESULT result = EepromCommand(session, kEepromChipErase, 1);
-    printf("Result code AFTER Erase =%d\n", result);
+    session.reporter->Line("Result code AFTER Erase =%d\n", result);
     // The erase command goes out once more with three zero bytes; its reply is what the
     // programming prints. The erase has used up the write enable latch, so the chip ignores it.
-    ReportCallFailure(kTransferCall, EepromCommand(session, kEepromChipErase, 4));
-    printf("WAIT ...\n");
-    fflush(stdout);
-    printf("DONE ...\n");
-    fflush(stdout);
+    ReportCallFailure(*session.reporter, kTransferCall,
+                      EepromCommand(session, kEepromChipErase, 4));
+    session.reporter->Line("WAIT ...\n");
+    session.reporter->Flush();
+    session.reporter->Line("DONE ...\n");
+    session.reporter->Flush();
 }
 
 constexpr const char *kHexName = "program.hex";
@@ -129,9 +129,9 @@ bool PrepareImageFiles(ImageFiles &files) {
 }
 
 // Echoes the image's pairs and writes "zz.dat", closing it.
-void EchoAndDumpImage(ImageFiles &files) {
-    printf("LOADING\n");
-    PrintProgramHexEcho(files.image);
+void EchoAndDumpImage(const Reporter &reporter, ImageFiles &files) {
+    reporter.Line("LOADING\n");
+    PrintProgramHexEcho(reporter, files.image);
     const bool written = WriteImageDump(files.dump, files.image.bytes.data());
     const bool closed = fclose(files.dump) == 0;
     files.dump = nullptr;
@@ -143,78 +143,81 @@ void EchoAndDumpImage(ImageFiles &files) {
 
 Outcome SpiEraseEEPROM() {
     const auto port = HoldSpiPort();
-    AdapterConnection connection;
+    ScopedConnection connection{ConnectionForm::Spi};
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
     EraseChip(session);
-    return End(connection, Outcome::Done);
+    return End(session, Outcome::Done);
 }
 
 Outcome SpiProgramEEPROM() {
     const auto port = HoldSpiPort();
-    AdapterConnection connection;
+    ScopedConnection connection{ConnectionForm::Spi};
     EepromSession session;
     if (!ConnectAndEnableErase(connection, session))
         return Outcome::Failed;
     ImageFiles files;
     if (!PrepareImageFiles(files))
-        return End(connection, Outcome::Failed);
+        return End(session, Outcome::Failed);
     EraseChip(session);
     for (int i = 0; i < 4; ++i)
-        printf("BYTE (%d) = %x \n", i, session.reply[i]);
+        session.reporter->Line("BYTE (%d) = %x \n", i, session.reply[i]);
 
-    EchoAndDumpImage(files);
+    EchoAndDumpImage(*session.reporter, files);
     const uint8_t *image = files.image.bytes.data();
 
-    printf("Write Enable Command\n");
+    session.reporter->Line("Write Enable Command\n");
     DLN_RESULT result = EepromCommand(session, kEepromWriteEnable, 1);
-    printf("Result code Write Enable Before PROGRAMMING =%d\n", result);
-    ReportCallFailure(kTransferCall, result);
+    session.reporter->Line("Result code Write Enable Before PROGRAMMING =%d\n", result);
+    ReportCallFailure(*session.reporter, kTransferCall, result);
     result = EepromReadStatus(session);
-    printf("Result After Get Status =%d\n", result);
-    ReportCallFailure(kTransferCall, result);
-    printf("EEPROM STATUS REGISTER BEFORE PAGE WRITE =%x\n", session.reply[1]);
-    printf("+++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n");
+    session.reporter->Line("Result After Get Status =%d\n", result);
+    ReportCallFailure(*session.reporter, kTransferCall, result);
+    session.reporter->Line("EEPROM STATUS REGISTER BEFORE PAGE WRITE =%x\n", session.reply[1]);
+    session.reporter->Line(
+        "+++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n");
 
     for (int block = 0; block < kEepromBlockCount; ++block) {
         if (!ProgramEepromBlockAndWait(session, image, block))
-            return End(connection, Outcome::Failed);
+            return End(session, Outcome::Failed);
     }
-    printf("INDEX= %d\n", kEepromImageSize);
-    return End(connection, Outcome::Done);
+    session.reporter->Line("INDEX= %d\n", kEepromImageSize);
+    return End(session, Outcome::Done);
 }
 
 bool ProgramEepromBlockAndWait(EepromSession &session, const uint8_t *image, int block) {
     const int page = block / 2;
-    printf("Program 128 Bytes\n");
+    session.reporter->Line("Program 128 Bytes\n");
     DLN_RESULT result = EepromProgramBlock(session, image, block);
-    printf("Result code Page=%d After Program =%d\n", page, result);
-    ReportCallFailure(kTransferCall, result);
+    session.reporter->Line("Result code Page=%d After Program =%d\n", page, result);
+    ReportCallFailure(*session.reporter, kTransferCall, result);
     if (PastMethodBound(result))
         return false;
 
     for (int polls = 1;; ++polls) {
         result = EepromReadStatus(session);
-        ReportCallFailure(kTransferCall, result);
+        ReportCallFailure(*session.reporter, kTransferCall, result);
         if (PastMethodBound(result))
             return false;
-        printf("*** EEPROM STATUS REGISTER  AFTER PAGE WRITE COMMAND=%x\n", session.reply[1]);
+        session.reporter->Line("*** EEPROM STATUS REGISTER  AFTER PAGE WRITE COMMAND=%x\n",
+                               session.reply[1]);
         if ((session.reply[1] & kEepromStatusBusy) == 0)
             break;
         if (polls == kMaxStatusPolls) {
-            printf("Page=%d: EEPROM still busy after %d status reads; going on\n", page, polls);
+            session.reporter->Line("Page=%d: EEPROM still busy after %d status reads; going on\n",
+                                   page, polls);
             break;
         }
     }
 
     result = EepromReadStatus(session);
-    ReportCallFailure(kTransferCall, result);
-    printf("Result code Page=%d After Get Status =%d\n", page, result);
-    printf("*** EEPROM STATUS REGISTER AFTER KEYBOARD WAIT=%x\n", session.reply[1]);
+    ReportCallFailure(*session.reporter, kTransferCall, result);
+    session.reporter->Line("Result code Page=%d After Get Status =%d\n", page, result);
+    session.reporter->Line("*** EEPROM STATUS REGISTER AFTER KEYBOARD WAIT=%x\n", session.reply[1]);
 
     result = EepromCommand(session, kEepromWriteEnable, 1);
-    ReportCallFailure(kTransferCall, result);
-    printf("Result code Write Enable Before PROGRAMMING =%d\n", result);
+    ReportCallFailure(*session.reporter, kTransferCall, result);
+    session.reporter->Line("Result code Write Enable Before PROGRAMMING =%d\n", result);
     return !PastMethodBound(result);
 }

@@ -2,7 +2,11 @@
 // prints. Every layer uses these, so a failed call reads the same wherever it happens.
 #pragma once
 
+#include "adapter/bus.h"
+#include "adapter/reporter.h"
 #include "dln_api.h"
+
+#include <cstring>
 
 // How an operation ended. What it got before a failure is in the record it returns.
 enum class Outcome {
@@ -14,9 +18,15 @@ enum class Outcome {
 inline constexpr const char *kI2cWriteName = "DlnI2cMasterWriteDevices";
 inline constexpr const char *kI2cReadName = "DlnI2cMasterReadDevices";
 
-// Prints "<name>() failed\n": the one line of a failed transfer or board step.
-void ReportFailure(const char *name);
+// The name a failed transfer is reported under: kI2cWriteName for a write, else kI2cReadName.
+inline const char *TransferName(const BusResult &failure) {
+    const bool write = failure.step != nullptr && std::strcmp(failure.step, kI2cWriteCall) == 0;
+    return write ? kI2cWriteName : kI2cReadName;
+}
 
-// Prints the two lines of a failed adapter call, "<call>() function returns 0x<result>\n" and
+// Reports "<name>() failed\n": the one line of a failed transfer or board step.
+void ReportFailure(const Reporter &reporter, const char *name);
+
+// Reports the two lines of a failed adapter call, "<call>() function returns 0x<result>\n" and
 // "<call>() failed\n"; prints nothing when result is a success.
-void ReportCallFailure(const char *call, DLN_RESULT result);
+void ReportCallFailure(const Reporter &reporter, const char *call, DLN_RESULT result);

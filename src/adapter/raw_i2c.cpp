@@ -1,5 +1,6 @@
 #include "adapter/raw_i2c.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
 #include "adapter/method_bound.h"
 
@@ -10,90 +11,85 @@ namespace {
 
 constexpr int kConnectFailedResult = 38; // strlen("Failed to connect to local DLN server\n")
 
-void PrintDevices(uint8_t count, const uint8_t *devices) {
-    printf("Number of Devices: %d\n", count);
+void PrintDevices(const Reporter &reporter, uint8_t count, const uint8_t *devices) {
+    reporter.Line("Number of Devices: %d\n", count);
     for (int i = 0; i < count; ++i)
-        printf("%d %x\n", devices[i], devices[i]);
+        reporter.Line("%d %x\n", devices[i], devices[i]);
 }
 
-// A transfer that went through: print each byte, release the connection.
-I2cBytes FinishTransfer(AdapterConnection &connection, const uint8_t *buffer, uint8_t count) {
+// A transfer that went through: print each byte.
+I2cBytes FinishTransfer(const Reporter &reporter, const uint8_t *buffer, uint8_t count) {
     I2cBytes done;
     done.outcome = Outcome::Done;
     done.count = count;
     for (int i = 0; i < count; ++i) {
-        printf("%d %x\n", buffer[i], buffer[i]);
+        reporter.Line("%d %x\n", buffer[i], buffer[i]);
         done.bytes[i] = buffer[i];
     }
-    fflush(stdout);
-    ReleaseAdapterConnection(connection);
+    reporter.Flush();
     return done;
 }
 
-I2cBytes FailTransfer(AdapterConnection &connection, const char *name) {
-    ReportFailure(name);
-    ReleaseAdapterConnection(connection);
+I2cBytes FailTransfer(const Reporter &reporter, const char *name) {
+    ReportFailure(reporter, name);
     return I2cBytes{};
 }
 
 } // namespace
 
 int PrintAdapterAndDevices() {
-    AdapterConnection connection;
-    connection.form = ConnectionForm::Continuing;
+    ScopedConnection connection{ConnectionForm::Continuing};
     if (!OpenAdapterConnection(connection))
         return connection.connected ? connection.disconnectResult : kConnectFailedResult;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices)))
-        ReportFailure("DlnI2cMasterScanDevices");
+    if (!DLN_SUCCEEDED(
+            BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices)))
+        ReportFailure(*connection.reporter, "DlnI2cMasterScanDevices");
     else
-        PrintDevices(count, devices);
+        PrintDevices(*connection.reporter, count, devices);
     return ReleaseAdapterConnection(connection);
 }
 
 I2cScan ScanI2cBus() {
     I2cScan scan;
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return scan;
     uint8_t devices[256] = {};
     uint8_t count = 0;
-    DLN_RESULT result = BoundedCall(DlnI2cMasterScanDevices, connection.handle, 0, &count, devices);
+    DLN_RESULT result =
+        BoundedCall(DlnI2cMasterScanDevices, connection.handle, kBusPort, &count, devices);
     scan.listed = true;
     if (!DLN_SUCCEEDED(result)) {
-        ReportFailure("DlnI2cMasterScanDevices");
-        ReleaseAdapterConnection(connection);
+        ReportFailure(*connection.reporter, "DlnI2cMasterScanDevices");
         return scan;
     }
-    PrintDevices(count, devices);
+    PrintDevices(*connection.reporter, count, devices);
     scan.count = count < kScanListLength ? count : kScanListLength;
     std::copy(devices, devices + scan.count, scan.devices);
     scan.outcome = Outcome::Done;
-    fflush(stdout);
-    ReleaseAdapterConnection(connection);
+    connection.reporter->Flush();
     return scan;
 }
 
 I2cBytes ReadI2cBytes(uint8_t address, uint8_t count) {
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
     uint8_t buffer[256] = {};
-    if (!DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterRead, connection.handle, 0, address, 0, 0, count, buffer)))
-        return FailTransfer(connection, kI2cReadName);
-    return FinishTransfer(connection, buffer, count);
+    if (!I2cRead(connection.handle, address, buffer, count).ok())
+        return FailTransfer(*connection.reporter, kI2cReadName);
+    return FinishTransfer(*connection.reporter, buffer, count);
 }
 
 I2cBytes WriteI2cBytes(uint8_t address, uint8_t count, const uint8_t *bytes) {
     uint8_t buffer[256] = {};
     std::copy(bytes, bytes + count, buffer);
-    AdapterConnection connection;
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
         return I2cBytes{};
-    if (!DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterWrite, connection.handle, 0, address, 0, 0, count, buffer)))
-        return FailTransfer(connection, kI2cWriteName);
-    return FinishTransfer(connection, buffer, count);
+    if (!I2cWrite(connection.handle, address, buffer, count).ok())
+        return FailTransfer(*connection.reporter, kI2cWriteName);
+    return FinishTransfer(*connection.reporter, buffer, count);
 }

@@ -1,5 +1,6 @@
 #include "adapter/spi_transfer.h"
 
+#include "adapter/bus.h"
 #include "adapter/connection.h"
 #include "adapter/method_bound.h"
 #include "adapter/spi_port.h"
@@ -13,26 +14,27 @@ namespace {
 void ApplyPortSettings(AdapterConnection &connection, uint8_t mode, uint32_t requested,
                        uint8_t mask) {
     const HDLN handle = connection.handle;
-    printf("SPI Mode To Set=%d\n", mode);
-    DLN_RESULT result = BoundedCall(DlnSpiMasterSetMode, handle, 0, mode);
-    ReportCallFailure("DlnSpiMasterSetMode", result);
+    connection.reporter->Line("SPI Mode To Set=%d\n", mode);
+    DLN_RESULT result = BoundedCall(DlnSpiMasterSetMode, handle, kBusPort, mode);
+    ReportCallFailure(*connection.reporter, "DlnSpiMasterSetMode", result);
 
     connection.frequencyFormat = "SPI freq= %d\n";
     RunConnectionSteps(connection, 5, 6);
 
-    result = BoundedCall(DlnSpiMasterGetMode, handle, 0, &mode);
-    ReportCallFailure("DlnSpiMasterGetMode", result);
-    printf("SPI Mode=%d\n", mode);
+    result = BoundedCall(DlnSpiMasterGetMode, handle, kBusPort, &mode);
+    ReportCallFailure(*connection.reporter, "DlnSpiMasterGetMode", result);
+    connection.reporter->Line("SPI Mode=%d\n", mode);
 
     uint32_t actual = 0;
-    result = BoundedCall(DlnSpiMasterSetFrequency, handle, 0, requested, &actual);
-    ReportCallFailure("DlnSpiMasterSetFrequency", result);
-    printf("\n******************\nSPI Requested Frequency: %ld  Actual Frequency=%ld "
-           "\n****************\n",
-           static_cast<long>(requested), static_cast<long>(actual));
+    result = BoundedCall(DlnSpiMasterSetFrequency, handle, kBusPort, requested, &actual);
+    ReportCallFailure(*connection.reporter, "DlnSpiMasterSetFrequency", result);
+    connection.reporter->Line(
+        "\n******************\nSPI Requested Frequency: %ld  Actual Frequency=%ld "
+        "\n****************\n",
+        static_cast<long>(requested), static_cast<long>(actual));
 
-    result = BoundedCall(DlnSpiMasterSetSS, handle, 0, mask);
-    ReportCallFailure("DlnSpiMasterSetSS", result);
+    result = BoundedCall(DlnSpiMasterSetSS, handle, kBusPort, mask);
+    ReportCallFailure(*connection.reporter, "DlnSpiMasterSetSS", result);
 }
 
 } // namespace
@@ -50,26 +52,25 @@ uint8_t SpiSlaveSelectMask(int32_t line) {
 SpiTransferResult SpiWriteRead(const SpiTransferRequest &request) {
     const auto port = HoldSpiPort();
     SpiTransferResult result;
-    printf("\n*******************\nSPI CPOL=%d CPHA=%d SS=%d freqReques=%ld\n********\n",
-           request.cpol, request.cpha, request.slaveSelect, static_cast<long>(request.frequency));
+    ScopedConnection connection{ConnectionForm::Spi}; // nothing on the bus until its steps run
+    connection.reporter->Line(
+        "\n*******************\nSPI CPOL=%d CPHA=%d SS=%d freqReques=%ld\n********\n", request.cpol,
+        request.cpha, request.slaveSelect, static_cast<long>(request.frequency));
     const uint8_t mask = SpiSlaveSelectMask(request.slaveSelect);
 
-    AdapterConnection connection;
-    connection.form = ConnectionForm::Spi;
     if (!RunConnectionSteps(connection, 0, 4))
         return result;
     result.connected = true;
     ApplyPortSettings(connection, SpiMode(request.cpol, request.cpha), request.frequency, mask);
 
-    const DLN_RESULT transfer = BoundedCall(DlnSpiMasterReadWrite, connection.handle, 0,
-                                            request.count, request.bytes, result.received);
-    ReportCallFailure("DlnSpiMasterReadWrite", transfer);
+    const DLN_RESULT transfer =
+        SpiTransfer(connection.handle, request.bytes, result.received, request.count).code;
+    ReportCallFailure(*connection.reporter, "DlnSpiMasterReadWrite", transfer);
     if (DLN_SUCCEEDED(transfer))
         result.outcome = Outcome::Done;
-    printf("SPI Read Write Okay\n");
+    connection.reporter->Line("SPI Read Write Okay\n");
     for (int i = 0; i < request.count; ++i)
-        printf("SPI C READ:%d\t%x\n", i, result.received[i]);
-    fflush(stdout);
-    ReleaseAdapterConnection(connection);
+        connection.reporter->Line("SPI C READ:%d\t%x\n", i, result.received[i]);
+    connection.reporter->Flush();
     return result;
 }

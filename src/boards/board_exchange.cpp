@@ -1,6 +1,6 @@
 #include "boards/board_exchange.h"
 
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
 
 namespace {
 constexpr uint16_t kMaxBytes = 2;
@@ -15,17 +15,15 @@ ExchangeReply BoardExchange(HDLN handle, uint8_t address, const uint8_t *bytes, 
         buffer[i] = bytes[i];
 
     ExchangeReply reply;
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterWrite, handle, 0, address, 0, 0, count, buffer))) {
-        reply.failedTransfer = kI2cWriteName;
+    reply.failure = I2cWrite(handle, address, buffer, count);
+    if (!reply.failure.ok())
         return reply;
-    }
     // The board answers the first read with its previous answer; when that read fails the
     // second one hands out the previous answer instead of this command's, so both are judged.
     for (int read = 0; read < 2; ++read) {
-        if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, handle, 0, address, 0, 0, 1, buffer))) {
-            reply.failedTransfer = kI2cReadName;
+        reply.failure = I2cRead(handle, address, buffer, 1);
+        if (!reply.failure.ok())
             return reply;
-        }
     }
     reply.outcome = Outcome::Done;
     reply.byte = buffer[0];

@@ -14,9 +14,8 @@ inline uint8_t Low8(int32_t value) {
 
 struct ExchangeReply {
     Outcome outcome = Outcome::Failed;
-    // When failed: the transfer that failed, kI2cWriteName or kI2cReadName.
-    const char *failedTransfer = nullptr;
-    uint8_t byte = 0; // when done: the byte of the second read
+    BusResult failure; // when failed: the transfer that failed, with the adapter's code
+    uint8_t byte = 0;  // when done: the byte of the second read
 };
 
 // Sends count bytes (1 or 2) to the board at address on port 0 without a register-address

@@ -1,9 +1,8 @@
 #include "boards/motor_speed.h"
 
-#include "adapter/connection.h"
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
+#include "boards/board_connection.h"
 #include "boards/board_exchange.h"
-#include "boards/board_failure.h"
 #include "platform/wait.h"
 
 namespace {
@@ -22,32 +21,29 @@ constexpr MotorStep kStepTable[kSteps] = {{100, 1, 0}, {100, 2, 0}, {10, 2, 1}};
 
 } // namespace
 
-MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter) {
+MotorSpeedReading ReadMotorSpeed(HDLN handle, int32_t address, int32_t parameter) {
     MotorSpeedReading reading;
-    AdapterConnection connection{.form = ConnectionForm::SilentStopping};
-    if (!OpenAdapterConnection(connection))
-        return reading;
-
     const uint8_t device = Low8(address);
     const uint8_t bytes[kSteps] = {kSelect, Low8(parameter), kReadSpeed};
     for (int i = 0; i < kSteps; ++i) {
         const MotorStep &row = kStepTable[i];
-        if (!DLN_SUCCEEDED(
-                BoundedCall(DlnI2cMasterWrite, connection.handle, 0, device, 0, 0, 1, &bytes[i]))) {
-            EndFailedBoardOperation(connection, kI2cWriteName);
+        reading.failure = I2cWrite(handle, device, &bytes[i], 1);
+        if (!reading.failure.ok())
             return reading;
-        }
         PlatformSleepMs(row.waitMs);
         uint8_t reply[2] = {};
-        if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, connection.handle, 0, device, 0, 0,
-                                       row.readLength, reply))) {
-            EndFailedBoardOperation(connection, kI2cReadName);
+        reading.failure = I2cRead(handle, device, reply, row.readLength);
+        if (!reading.failure.ok())
             return reading;
-        }
         reading.lastValue = reply[row.valueIndex];
         reading.repliesRead = i + 1;
     }
-    ReleaseAdapterConnection(connection);
     reading.outcome = Outcome::Done;
     return reading;
+}
+
+MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter) {
+    return ReadOnOwnConnection<MotorSpeedReading>(
+        ConnectionForm::SilentStopping,
+        [&](HDLN handle, const Reporter &) { return ReadMotorSpeed(handle, address, parameter); });
 }

@@ -8,11 +8,15 @@
 
 struct MotorSpeedReading {
     Outcome outcome = Outcome::Failed;
+    BusResult failure;   // when failed: the transfer that failed, at step repliesRead + 1
     int repliesRead = 0; // of the three steps: 3 when done
     // Of the last reply read: byte 0 after the first two steps, the speed after the third.
     uint8_t lastValue = 0;
 };
 
-// Sends 0xC1, the parameter's low byte and 0xC0, reading a reply after each. Prints nothing
-// unless it fails.
+// The board's protocol on an open adapter; prints nothing.
+MotorSpeedReading ReadMotorSpeed(HDLN handle, int32_t address, int32_t parameter);
+
+// On a connection of its own: sends 0xC1, the parameter's low byte and 0xC0, reading a reply after
+// each. Prints nothing unless it fails.
 MotorSpeedReading Motor_Speeds_Read(int32_t address, int32_t parameter);

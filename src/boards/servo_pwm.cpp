@@ -2,9 +2,6 @@
 
 #include "adapter/connection.h"
 #include "boards/board_exchange.h"
-#include "boards/board_failure.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -30,19 +27,10 @@ constexpr DualStep kDualStepTable[kDualServoSteps] = {
 
 } // namespace
 
-DualServoReading DualServo_1500_PWM(int32_t address1, int32_t address2, int32_t high1, int32_t low1,
-                                    int32_t high2, int32_t low2, int32_t parameter1,
-                                    int32_t parameter2) {
+DualServoReading ExchangeDualServo(HDLN handle, const Reporter &reporter, int32_t address1,
+                                   int32_t address2, int32_t high1, int32_t low1, int32_t high2,
+                                   int32_t low2, int32_t parameter1, int32_t parameter2) {
     DualServoReading reading;
-    if (address1 == 0) {
-        printf("I2C Address Zero. Nothing to be done.\n");
-        reading.outcome = Outcome::Done;
-        return reading;
-    }
-    AdapterConnection connection{.form = ConnectionForm::Stopping};
-    if (!OpenAdapterConnection(connection))
-        return reading;
-
     const uint8_t addresses[2] = {Low8(address1), Low8(address2)};
     const uint8_t bytes[kDualServoSteps] = {
         kSelectParameter, Low8(parameter1), kSetPulseWidth, Low8(high1), Low8(low1),
@@ -50,57 +38,80 @@ DualServoReading DualServo_1500_PWM(int32_t address1, int32_t address2, int32_t 
     const int lastStep = address2 == 0 ? kFirstBoardSteps : kDualServoSteps;
     for (int step = 1; step <= lastStep; ++step) {
         const DualStep &row = kDualStepTable[step - 1];
-        const ExchangeReply reply =
-            BoardExchange(connection.handle, addresses[row.board], bytes[step - 1]);
+        const ExchangeReply reply = BoardExchange(handle, addresses[row.board], bytes[step - 1]);
         if (reply.outcome == Outcome::Failed) {
-            EndFailedBoardOperation(connection, "DualServo_1500_PWM");
+            reading.failure = reply.failure;
             return reading;
         }
         reading.replies[step] = reply.byte;
         reading.stepsDone = step;
-        printf(row.format, reading.replies[row.shownReply]);
+        reporter.Line(row.format, reading.replies[row.shownReply]);
     }
-    ReleaseAdapterConnection(connection);
     reading.outcome = Outcome::Done;
     return reading;
 }
 
-Outcome Multi_Servo_1500_PWM(const int32_t *addresses, const int32_t *highs, const int32_t *lows,
-                             int32_t count, int32_t parameter) {
-    AdapterConnection connection{.form = ConnectionForm::Stopping};
+DualServoReading DualServo_1500_PWM(int32_t address1, int32_t address2, int32_t high1, int32_t low1,
+                                    int32_t high2, int32_t low2, int32_t parameter1,
+                                    int32_t parameter2) {
+    if (address1 == 0) {
+        kPrintingReporter.Line("I2C Address Zero. Nothing to be done.\n");
+        DualServoReading nothing;
+        nothing.outcome = Outcome::Done;
+        return nothing;
+    }
+    ScopedConnection connection;
     if (!OpenAdapterConnection(connection))
-        return Outcome::Failed;
+        return DualServoReading{};
+    const DualServoReading reading =
+        ExchangeDualServo(connection.handle, *connection.reporter, address1, address2, high1, low1,
+                          high2, low2, parameter1, parameter2);
+    if (reading.outcome == Outcome::Failed)
+        ReportFailure(*connection.reporter, "DualServo_1500_PWM");
+    return reading;
+}
 
+BusResult ExchangeServoSequence(HDLN handle, const Reporter &reporter, const int32_t *addresses,
+                                const int32_t *highs, const int32_t *lows, int32_t count,
+                                int32_t parameter) {
     // Every board takes its parameter before any board moves; the second pass prints the
     // answer the last board gave to 0xA3.
     uint8_t lastAnswer = 0;
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t address = Low8(addresses[i]);
-        const ExchangeReply answer = BoardExchange(connection.handle, address, kSelectParameter);
-        if (answer.outcome == Outcome::Failed) {
-            EndFailedBoardOperation(connection, "Multi_Servo_1500_PWM");
-            return Outcome::Failed;
-        }
+        const ExchangeReply answer = BoardExchange(handle, address, kSelectParameter);
+        if (answer.outcome == Outcome::Failed)
+            return answer.failure;
         lastAnswer = answer.byte;
-        printf(kCommandLine, lastAnswer);
-        if (BoardExchange(connection.handle, address, Low8(parameter)).outcome == Outcome::Failed) {
-            EndFailedBoardOperation(connection, "Multi_Servo_1500_PWM");
-            return Outcome::Failed;
-        }
-        printf(kByteLine, lastAnswer);
+        reporter.Line(kCommandLine, lastAnswer);
+        const ExchangeReply taken = BoardExchange(handle, address, Low8(parameter));
+        if (taken.outcome == Outcome::Failed)
+            return taken.failure;
+        reporter.Line(kByteLine, lastAnswer);
     }
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t address = Low8(addresses[i]);
         const uint8_t pulseWidth[3] = {kSetPulseWidth, Low8(highs[i]), Low8(lows[i])};
         for (int k = 0; k < 3; ++k) {
-            if (BoardExchange(connection.handle, address, pulseWidth[k]).outcome ==
-                Outcome::Failed) {
-                EndFailedBoardOperation(connection, "Multi_Servo_1500_PWM");
-                return Outcome::Failed;
-            }
-            printf(k == 0 ? kCommandLine : kByteLine, lastAnswer);
+            const ExchangeReply reply = BoardExchange(handle, address, pulseWidth[k]);
+            if (reply.outcome == Outcome::Failed)
+                return reply.failure;
+            reporter.Line(k == 0 ? kCommandLine : kByteLine, lastAnswer);
         }
     }
-    ReleaseAdapterConnection(connection);
+    return BusResult{};
+}
+
+Outcome Multi_Servo_1500_PWM(const int32_t *addresses, const int32_t *highs, const int32_t *lows,
+                             int32_t count, int32_t parameter) {
+    ScopedConnection connection;
+    if (!OpenAdapterConnection(connection))
+        return Outcome::Failed;
+    if (!ExchangeServoSequence(connection.handle, *connection.reporter, addresses, highs, lows,
+                               count, parameter)
+             .ok()) {
+        ReportFailure(*connection.reporter, "Multi_Servo_1500_PWM");
+        return Outcome::Failed;
+    }
     return Outcome::Done;
 }

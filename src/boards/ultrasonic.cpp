@@ -1,12 +1,9 @@
 #include "boards/ultrasonic.h"
 
-#include "adapter/connection.h"
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
+#include "boards/board_connection.h"
 #include "boards/board_exchange.h"
-#include "boards/board_failure.h"
 #include "platform/wait.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -30,38 +27,37 @@ constexpr RangerCommand kCommandTable[kCommands] = {
 
 } // namespace
 
-RangerReading Ultra_Sonic_Scan(int32_t address) {
+RangerReading RangeUltrasonic(HDLN handle, const Reporter &reporter, int32_t address) {
     RangerReading reading;
-    AdapterConnection connection{.form = ConnectionForm::Stopping};
-    if (!OpenAdapterConnection(connection))
-        return reading;
-
     const uint8_t device = Low8(address);
     for (int i = 0; i < kCommands; ++i) {
         const RangerCommand &row = kCommandTable[i];
         const uint8_t command[2] = {row.command, row.command};
-        const bool written = DLN_SUCCEEDED(
-            BoundedCall(DlnI2cMasterWrite, connection.handle, 0, device, 0, 0, 2, command));
-        if (!written && !row.judgeWriteLate) {
-            EndFailedBoardOperation(connection, kI2cWriteName);
+        const BusResult written = I2cWrite(handle, device, command, 2);
+        if (!written.ok() && !row.judgeWriteLate) {
+            reading.failure = written;
             return reading;
         }
         PlatformSleepMs(kMeasureMs);
-        if (!written) {
-            EndFailedBoardOperation(connection, kI2cWriteName);
+        if (!written.ok()) {
+            reading.failure = written;
             return reading;
         }
         uint8_t reply[4] = {};
-        if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterRead, connection.handle, 0, device, 0, 0,
-                                       row.readLength, reply))) {
-            EndFailedBoardOperation(connection, kI2cReadName);
+        reading.failure = I2cRead(handle, device, reply, row.readLength);
+        if (!reading.failure.ok())
             return reading;
-        }
         reading.*row.value = reply[row.valueIndex];
         reading.valuesRead = i + 1;
-        printf(row.format, reply[row.valueIndex]);
+        reporter.Line(row.format, reply[row.valueIndex]);
     }
-    ReleaseAdapterConnection(connection);
     reading.outcome = Outcome::Done;
     return reading;
+}
+
+RangerReading Ultra_Sonic_Scan(int32_t address) {
+    return ReadOnOwnConnection<RangerReading>(ConnectionForm::Stopping,
+                                              [&](HDLN handle, const Reporter &reporter) {
+                                                  return RangeUltrasonic(handle, reporter, address);
+                                              });
 }

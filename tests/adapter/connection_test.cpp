@@ -134,7 +134,8 @@ TEST(AdapterInformation, NamesTheTypeAndPrintsVersionsByteByByte) {
                    Case{0x0401, "DLN-4M"}, Case{0x0402, "DLN-4S"}, Case{0x0403, "DLN-1???"},
                    Case{0, "DLN-1???"}}) {
         DLN_VERSION version{c.type, 0xFF010203, 0x11111111, 0x0000FF00, 0x80000001};
-        std::string out = CaptureStdout([&] { PrintAdapterInformation(version); });
+        std::string out =
+            CaptureStdout([&] { PrintAdapterInformation(kPrintingReporter, version); });
         EXPECT_EQ(out, std::string(c.name) +
                            "\n\nHardware Version:255.1.2.3\nserverVersion:0.0.255.0"
                            "\nlibraryVersion:128.0.0.1\n");

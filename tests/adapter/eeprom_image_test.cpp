@@ -49,7 +49,8 @@ TEST(EepromImage, GoodTextEchoesAndStoresAsTheReadingAlwaysDid) {
     for (const LoadCase &c : kLoadCases) {
         const ProgramHexImage image = ParseProgramHex(c.text);
         EXPECT_EQ(image.error, "") << c.name;
-        EXPECT_EQ(CaptureStdout([&] { PrintProgramHexEcho(image); }), c.echo) << c.name;
+        EXPECT_EQ(CaptureStdout([&] { PrintProgramHexEcho(kPrintingReporter, image); }), c.echo)
+            << c.name;
         std::map<uint32_t, uint8_t> stored;
         for (uint32_t a = 0; a < image.bytes.size(); ++a)
             if (image.bytes[a] != 0)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows DLLs and checks what they export and import, as Java and the
 # loader will see them: I2C_DLN.dll exports the JNI names of every native method, undecorated,
-# and nothing else, and takes every adapter call from dln.dll; our dln.dll exports exactly its
+# and nothing else, i2cdln.dll those of i2cdln.NativeSession, and both take every adapter call
+# from dln.dll; our dln.dll exports exactly its
 # C interface; neither they nor dln-sim.exe need a DLL that Windows lacks. Then the same with
 # the adapter maker's library in place of ours (our dln.dll's import library stands in for it).
 # Usage: windows_dlls_test.sh SOURCE_DIR WORK_DIR JNI_INCLUDE_DIR. Exits 77 without mingw-w64.
@@ -83,10 +84,14 @@ natives=$(JavaNativeMethods "$source_dir/java/I2C_DLN.java")
 [ "$(echo "$natives" | wc -l)" -eq 15 ] ||
     Fail "I2C_DLN.java declares $(echo "$natives" | wc -l) native methods, not fifteen"
 jni_names=$(for name in $natives; do JniName "$name"; done | sort)
+typed_names=$(sed -n 's/.*\bstatic native \w\+ \(\w\+\)(.*/Java_i2cdln_NativeSession_\1/p' \
+    "$source_dir/java/api/i2cdln/NativeSession.java" | sort)
+[ -n "$typed_names" ] || Fail "NativeSession.java declares no native"
 dln_calls=$(sed -n 's/^DLN_API DLN_RESULT \(Dln\w\+\)(.*/\1/p' \
     "$source_dir/dln/include/dln_api.h" | sort)
 
 CheckI2cDln "$work_dir/ours/bin/I2C_DLN.dll" "$jni_names" "$dln_calls"
+CheckI2cDln "$work_dir/ours/bin/i2cdln.dll" "$typed_names" "$dln_calls"
 ExpectSame "exports of our dln.dll" "$dln_calls" "$(Exports "$work_dir/ours/bin/dln.dll")"
 ExpectOnlyWindowsAndDln "$work_dir/ours/bin/dln.dll"
 if [ -f "$work_dir/ours/bin/dln-sim.exe" ]; then
@@ -106,6 +111,7 @@ fi
     { echo "FAIL: the Windows build against a given dln library failed"; exit 1; }
 [ ! -e "$work_dir/vendor/bin/dln.dll" ] || Fail "a build with DLN_VENDOR_LIBRARY built our dln.dll"
 CheckI2cDln "$work_dir/vendor/bin/I2C_DLN.dll" "$jni_names" "$dln_calls"
+CheckI2cDln "$work_dir/vendor/bin/i2cdln.dll" "$typed_names" "$dln_calls"
 
 # The recording dln.dll, built by both builds: the same exports as dln.dll, and it loads the
 # real adapter library at run time, so it imports no dln.dll of its own.
@@ -124,6 +130,7 @@ if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) of the Windows DLLs failed"
     exit 1
 fi
-echo "I2C_DLN.dll exports the $(echo "$jni_names" | wc -l) native methods and takes its" \
-     "adapter calls from dln.dll; dln.dll exports its $(echo "$dln_calls" | wc -l) C functions."
+echo "I2C_DLN.dll exports the $(echo "$jni_names" | wc -l) native methods, i2cdln.dll the" \
+     "$(echo "$typed_names" | wc -l) NativeSession natives; both take their adapter calls from dln.dll, also" \
+     "built against a given dln library; dln.dll exports its $(echo "$dln_calls" | wc -l) C functions."
 echo "The recording dln.dll exports the same functions and imports no dln.dll."

@@ -5,8 +5,9 @@
 # program under wine against the Linux dln-sim and against dln-sim.exe, each time against a
 # fresh simulator with the same robot. Standard output, standard error, zz.dat and the EEPROM's
 # memory must be equal; the Windows C runtime writes text files and standard output in text
-# mode, so there every line must end in CR LF where Linux ends it in LF. It also times the
-# polling delay of the Windows build under wine.
+# mode, so there every line must end in CR LF where Linux ends it in LF. typed_host does the
+# same with i2cdln.dll and libi2cdln.so: every NativeSession native, results compared. It also
+# times the polling delay of the Windows build under wine.
 # Usage: windows_runtime_test.sh SOURCE_DIR WORK_DIR JNI_INCLUDE_DIR LINUX_BIN_DIR LINUX_LIB_DIR
 # Exits 77 when wine or mingw-w64 cannot be installed.
 set -euo pipefail
@@ -117,6 +118,8 @@ linux_sim=("$linux_bin/dln-sim" --scenario "$scenario")
 windows_sim=(wine "$windows_bin/dln-sim.exe" --scenario "$(WindowsPath "$scenario")")
 linux_host=("$linux_bin/jni_host" "$linux_lib/libI2C_DLN.so")
 windows_host=(wine "$windows_bin/jni_host.exe" "$(WindowsPath "$windows_bin/I2C_DLN.dll")")
+linux_typed=("$linux_bin/typed_host" "$linux_lib/libi2cdln.so")
+windows_typed=(wine "$windows_bin/typed_host.exe" "$(WindowsPath "$windows_bin/i2cdln.dll")")
 
 echo "--- the fifteen methods: library and dln-sim for Linux, for Windows, and mixed"
 runs=$work_dir/run
@@ -134,6 +137,15 @@ for windows in "$runs/windows-library" "$runs/windows"; do
     ExpectSameText "$name: zz.dat" "$linux/zz.dat" "$windows/zz.dat"
     cmp "$linux/eeprom.bin" "$windows/eeprom.bin" || Fail "$name: the EEPROM's memory differs"
 done
+
+echo "--- the typed library's natives: libi2cdln.so, then i2cdln.dll under wine"
+RunHost "$runs/typed-linux" "${linux_sim[@]}" -- "${linux_typed[@]}"
+RunHost "$runs/typed-windows" "${linux_sim[@]}" -- "${windows_typed[@]}"
+typed=$runs/typed-linux
+natives=$(grep -c '^[A-Za-z].*: [0-9]' "$typed/out.txt" || true)
+[ "$natives" -ge 20 ] || Fail "the Linux typed run printed $natives results, not every native's"
+ExpectSameText "typed-windows: standard output" "$typed/out.txt" "$runs/typed-windows/out.txt"
+ExpectSameText "typed-windows: standard error" "$typed/err.txt" "$runs/typed-windows/err.txt"
 
 echo "--- dln-vcd.exe under wine draws a trace as dln-vcd does"
 # Written in binary mode on both sides, so the files must be equal byte for byte.
@@ -153,4 +165,5 @@ if [ "$failures" -ne 0 ]; then
 fi
 echo "I2C_DLN.dll under wine, against the Linux dln-sim and against dln-sim.exe, printed what" \
      "libI2C_DLN.so printed ($(wc -l <"$linux/out.txt") lines, CR LF for LF) and left the same" \
-     "zz.dat and EEPROM image; dln-vcd.exe drew a trace as dln-vcd did."
+     "zz.dat and EEPROM image; i2cdln.dll under wine returned what libi2cdln.so returned" \
+     "($(wc -l <"$typed/out.txt") calls); dln-vcd.exe drew a trace as dln-vcd did."

@@ -9,11 +9,17 @@
 
 #include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 using namespace dlnsim;
 using nlohmann::json;
 
 namespace {
+
+// A file name of this process's own, so that two test runs do not write each other's files.
+std::string Own(const std::string &name) {
+    return std::to_string(getpid()) + "_" + name;
+}
 
 // Writes text to a file in the test's temporary folder and gives its path.
 std::string TempFile(const std::string &name, const std::string &text) {
@@ -30,12 +36,17 @@ json StateAt(Simulator &sim, uint8_t address) {
 }
 
 TEST(CsvSeries, LaserPathAndTimedSettingsFollowTheirFiles) {
-    TempFile("csv_wall.csv", "time,distance\n0,800\n# the robot turned\n2,400\n\n4,400\n");
-    TempFile("csv_sonar.csv", "0.5,120\n1.5,90.0\n");
-    std::string scenario = TempFile("csv_scenario.json", R"({
-        "i2c": [{"address": 41, "model": "vl53l0x", "world": {"path": {"csv": "csv_wall.csv"}}},
+    std::string wall =
+        TempFile(Own("csv_wall.csv"), "time,distance\n0,800\n# the robot turned\n2,400\n\n4,400\n");
+    TempFile(Own("csv_sonar.csv"), "0.5,120\n1.5,90.0\n");
+    std::string scenario = TempFile(Own("csv_scenario.json"), R"({
+        "i2c": [{"address": 41, "model": "vl53l0x",
+                 "world": {"path": {"csv": ")" + Own("csv_wall.csv") +
+                                                                  R"("}}},
                 {"address": 112, "model": "ultrasonic-ranger", "distanceCm": 300}],
-        "timeline": [{"at": 10, "i2c": 112, "set": {"distanceCm": {"csv": "csv_sonar.csv"}}}]})");
+        "timeline": [{"at": 10, "i2c": 112,
+                      "set": {"distanceCm": {"csv": ")" + Own("csv_sonar.csv") +
+                                                                  R"("}}}]})");
     uint64_t clockUs = 0;
     auto sim = LoadScenarioFile(scenario).clock([&clockUs] { return clockUs; }).build();
     const std::pair<double, std::pair<double, int>> expected[] = {
@@ -51,7 +62,6 @@ TEST(CsvSeries, LaserPathAndTimedSettingsFollowTheirFiles) {
     }
     // From the live page, a path counts its times from the change; its file from dln-sim's
     // working folder, or as given.
-    std::string wall = ::testing::TempDir() + "csv_wall.csv";
     sim->changeWorld({{"i2c", 41}, {"set", {{"path", {{"csv", wall}}}}}}, nullptr);
     clockUs += 1'000'000;
     EXPECT_DOUBLE_EQ(StateAt(*sim, 41)["distanceMm"].get<double>(), 600);
@@ -65,11 +75,13 @@ TEST(CsvSeries, BadFilesAreRefusedWithFileAndLine) {
         {"time,value\n", "csv_bad.csv: no rows of time and value"},
         {"0,800\n1,1200\n", "set.distanceCm: 1200 is outside 0..1000"},
     };
-    std::string scenario = TempFile("csv_bad_scenario.json", R"({
+    std::string scenario = TempFile(Own("csv_bad_scenario.json"), R"({
         "i2c": [{"address": 112, "model": "ultrasonic-ranger"}],
-        "timeline": [{"at": 1, "i2c": 112, "set": {"distanceCm": {"csv": "csv_bad.csv"}}}]})");
+        "timeline": [{"at": 1, "i2c": 112,
+                      "set": {"distanceCm": {"csv": ")" + Own("csv_bad.csv") +
+                                                                      R"("}}}]})");
     for (const auto &[file, message] : cases) {
-        TempFile("csv_bad.csv", file);
+        TempFile(Own("csv_bad.csv"), file);
         try {
             LoadScenarioFile(scenario);
             ADD_FAILURE() << "accepted: " << file;
@@ -77,7 +89,7 @@ TEST(CsvSeries, BadFilesAreRefusedWithFileAndLine) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
     }
-    auto sim = LoadScenarioFile(TempFile("csv_laser.json", R"({"i2c": [{"address": 41,
+    auto sim = LoadScenarioFile(TempFile(Own("csv_laser.json"), R"({"i2c": [{"address": 41,
         "model": "vl53l0x"}]})"))
                    .build();
     try {

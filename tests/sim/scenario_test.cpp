@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace dlnsim;
 
@@ -175,7 +176,8 @@ TEST(Scenario, FilesTooLargeOrDumpingOverThemselvesAreRefused) {
     struct Case {
         std::string path, message;
     };
-    std::string self = ::testing::TempDir() + "scenario_dumps_into_itself.json";
+    std::string self =
+        ::testing::TempDir() + std::to_string(getpid()) + "_scenario_dumps_into_itself.json";
     std::ofstream(self) << R"({"spi": [{"ss": 0, "model": "eeprom", "dump": ")" << self << "\"}]}";
     const Case cases[] = {
         {"/dev/zero", "/dev/zero: larger than 4 MiB; a scenario is a small JSON file"},

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 using namespace dlnsim;
 
@@ -407,7 +408,7 @@ TEST(SimTrace, LineShowsCallPortAddressBytesResultAndNote) {
 }
 
 TEST(SimTrace, FileGetsOneLinePerCallAndClockIsInjectable) {
-    std::string path = ::testing::TempDir() + "dlnsim_trace_test.txt";
+    std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_dlnsim_trace_test.txt";
     uint64_t now = 1500000;
     auto sim = SimBuilder()
                    .i2c(0x50, std::make_shared<RegisterDevice>())

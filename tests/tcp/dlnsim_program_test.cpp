@@ -100,7 +100,8 @@ uint16_t PortOf(const std::string &readyLine) {
 }
 
 TEST(DlnSimProgram, ServesTheDefaultRobotAndStopsCleanlyWithItsTrace) {
-    std::string trace = ::testing::TempDir() + "dlnsim_program_trace.txt";
+    std::string trace =
+        ::testing::TempDir() + std::to_string(getpid()) + "_dlnsim_program_trace.txt";
     Program sim({"--port", "0", "--trace", trace, "--providers", "0"});
     // Providers are taken before programs are, so their line comes first.
     std::string providers = sim.line();
@@ -131,7 +132,8 @@ TEST(DlnSimProgram, ServesTheDefaultRobotAndStopsCleanlyWithItsTrace) {
 }
 
 TEST(DlnSimProgram, StopsOnSigintAndReportsInjectedFaults) {
-    std::string scenario = ::testing::TempDir() + "dlnsim_program_faults.json";
+    std::string scenario =
+        ::testing::TempDir() + std::to_string(getpid()) + "_dlnsim_program_faults.json";
     std::ofstream(scenario) << R"({"faults": [{"call": "DlnOpenDevice", "code": "0x4f"}]})";
     Program sim({"--port", "0", "--scenario", scenario});
     uint16_t port = PortOf(sim.line());
@@ -150,7 +152,8 @@ TEST(DlnSimProgram, StopsOnSigintAndReportsInjectedFaults) {
 }
 
 TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
-    std::string scenario = ::testing::TempDir() + "dlnsim_program_bad.json";
+    std::string scenario =
+        ::testing::TempDir() + std::to_string(getpid()) + "_dlnsim_program_bad.json";
     std::ofstream(scenario) << R"({"i2c": [{"address": "0x50", "model": "nothing"}]})";
     struct Case {
         std::vector<std::string> args;
@@ -185,7 +188,8 @@ TEST(DlnSimProgram, RefusesBadOptionsAndScenarios) {
 }
 
 TEST(DlnSimProgram, RandomFaultsWithoutSeedPrintTheSeedDrawn) {
-    std::string scenario = ::testing::TempDir() + "dlnsim_program_seed.json";
+    std::string scenario =
+        ::testing::TempDir() + std::to_string(getpid()) + "_dlnsim_program_seed.json";
     std::ofstream(scenario) << R"({"randomFaults": {"rate": 0.01}})";
     Program sim({"--port", "0", "--scenario", scenario});
     std::string first = sim.line();

@@ -378,7 +378,7 @@ std::string DocsPythonProvider() {
 TEST(ExternalDevice, PythonProviderFromTheDocs) {
     std::string script = DocsPythonProvider();
     ASSERT_FALSE(script.empty());
-    std::string path = ::testing::TempDir() + "thermometer_provider.py";
+    std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_thermometer_provider.py";
     std::ofstream(path) << script;
     ProviderRig rig(R"({"i2c": [{"address": 74, "model": "external", "name": "thermometer"}]})");
     std::string port = std::to_string(rig.providers.port());

@@ -9,48 +9,17 @@
 // Exits 0 when every method was found and called, 1 otherwise. What the calls did is the
 // output's business: this program judges nothing.
 #include "support/fake_jni.h"
+#include "windows/loaded_library.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
 
 using NoArrayMethod = jint(JNICALL *)(JNIEnv *, jclass);
 using ArrayMethod = jint(JNICALL *)(JNIEnv *, jclass, jintArray);
-
-class Library {
-  public:
-    explicit Library(const char *path) {
-#ifdef _WIN32
-        // With the altered search path, Windows looks for dln.dll in I2C_DLN.dll's folder first.
-        handle_ = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-#else
-        handle_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-#endif
-    }
-    bool loaded() const {
-        return handle_ != nullptr;
-    }
-    void *find(const std::string &name) const {
-#ifdef _WIN32
-        return reinterpret_cast<void *>(
-            GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
-#else
-        return dlsym(handle_, name.c_str());
-#endif
-    }
-
-  private:
-    void *handle_ = nullptr;
-};
 
 class Host {
   public:

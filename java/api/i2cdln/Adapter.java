@@ -6,7 +6,7 @@ import java.util.List;
 
 /** The adapter: its description and the devices on its I2C bus. Safe to share between threads. */
 public final class Adapter {
-    private static final int NO_SERVER = 38; // print's return when no server answered
+    private static final String DEVICE = "adapter";
 
     private final Dln dln;
 
@@ -15,46 +15,77 @@ public final class Adapter {
     }
 
     /**
-     * Has the library print the adapter's description (type, versions, ports, the devices on
-     * the bus) on its standard output; the native method hands none of it to Java. Takes one
-     * adapter connection (9 adapter calls); no waits. Worst case: the native method's bound.
+     * The adapter's description: its type and versions and the devices on the I2C bus, as
+     * {@link #printDescription()} prints it. One adapter call for the versions (answered by the
+     * server) and one bus scan. Worst case: two native calls of a 1 s bound each (see
+     * {@link Dln} on worst-case times).
      *
-     * @throws NoServerException when no adapter server answered ({@code print} returned 38)
+     * @return two lines: "adapter DLN-4M: hardware version 0x1000000, firmware 0x70000, server
+     *     0x30100, library 0x40200"
+     *     and "I2C devices: 0x29 0x30" (or "I2C devices: none")
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when the adapter could not report itself
      */
-    public void printDescription() {
-        if (Native.PRINT.call() == NO_SERVER) {
-            throw new NoServerException(Native.PRINT.javaName, "adapter",
-                    "no adapter server answered");
+    public String description() {
+        int[] version = new int[5];
+        dln.session().run("Adapter.description", DEVICE,
+                session -> NativeSession.version(session, version));
+        StringBuilder text = new StringBuilder(String.format(
+                "adapter %s: hardware version %#x, firmware %#x, server %#x, library %#x%n",
+                typeName(version[0]), version[1], version[2], version[3], version[4]));
+        text.append("I2C devices:");
+        List<Integer> found = scan("Adapter.description");
+        if (found.isEmpty()) {
+            text.append(" none");
         }
+        found.forEach(address -> text.append(String.format(" 0x%02x", address)));
+        return text.toString();
     }
 
     /**
-     * Scans the I2C bus. The native method scans twice and hands back the first ten addresses
-     * found, so at most ten are listed. A failed scan hands back no address at all, just as an
-     * empty bus would, and the native method takes nothing in that could mark it; so a scan
-     * that found nothing is reported as a failure, never as an empty list. Worst case: two
-     * adapter connections of 9 adapter calls each: the native method's bound, plus {@value
-     * Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
+     * Prints {@link #description()} on {@code System.out}. Worst case: as
+     * {@link #description()}.
      *
-     * @return the addresses that answered, ascending, one to ten of them
-     * @throws NoServerException when nothing was found and no adapter server answers
-     * @throws NoDeviceException when nothing was found though the server answers: a failed
-     *     scan, or a bus without any device
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when the adapter could not report itself
+     */
+    public void printDescription() {
+        System.out.println(description());
+    }
+
+    /**
+     * Scans the I2C bus: one adapter call. Worst case: its native call's bound of 1 s (see
+     * {@link Dln} on worst-case times).
+     *
+     * @return the addresses that answered, ascending; empty when the bus has no device
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when the scan failed, with its result code
      */
     public List<Integer> scan() {
-        int[] slots = new int[10];
-        Native.I2C_SCAN.call(slots);
+        return scan("Adapter.scan");
+    }
+
+    private List<Integer> scan(String method) {
+        int[] addresses = new int[128];
+        int[] count = new int[1];
+        dln.session().run(method, DEVICE,
+                session -> NativeSession.scan(session, addresses, count));
         List<Integer> found = new ArrayList<>();
-        for (int address : slots) {
-            if (address == 0) {
-                break;
-            }
-            found.add(address);
-        }
-        if (found.isEmpty()) {
-            throw dln.failure(Native.I2C_SCAN.javaName, "adapter",
-                    "the scan found no device (a failed scan and an empty bus look alike)");
+        for (int i = 0; i < count[0]; i++) {
+            found.add(addresses[i]);
         }
         return Collections.unmodifiableList(found);
+    }
+
+    /** The adapter types of dln_api.h by their hardware type. */
+    private static String typeName(int hardwareType) {
+        return switch (hardwareType) {
+            case 0x0100 -> "DLN-1";
+            case 0x0200 -> "DLN-2";
+            case 0x0300 -> "DLN-3";
+            case 0x0401 -> "DLN-4M";
+            case 0x0402 -> "DLN-4S";
+            default -> String.format("of type 0x%04x", hardwareType);
+        };
     }
 }

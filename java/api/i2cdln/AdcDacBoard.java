@@ -1,15 +1,13 @@
 package i2cdln;
 
-import java.util.Arrays;
-
 /**
- * The ADC/DAC board: four 8-bit analogue inputs and one analogue output. Calls open their own
- * adapter connection and may run from several threads at once.
+ * The ADC/DAC board: four 8-bit analogue inputs and one analogue output. Safe to share between
+ * threads; calls from several threads run at once, each on a session of its own.
  */
 public final class AdcDacBoard {
     private final Dln dln;
     private final int address;
-    private final String device; // formatted once: messages are built on every call
+    private final String device; // formatted once: messages are built on every failure
 
     AdcDacBoard(Dln dln, int address) {
         this.dln = dln;
@@ -18,14 +16,13 @@ public final class AdcDacBoard {
     }
 
     /**
-     * Sets the output and reads the four inputs ({@code adcsdac}): each input is selected by a
-     * command that also carries the output value. No waits: 20 adapter calls. Worst case:
-     * the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a
-     * failure.
+     * Sets the output and reads the four inputs: each input is selected by a command (0x40 to
+     * 0x43) that also carries the output value, then read twice, as the board answers the
+     * first read with its previous conversion. No waits: 12 adapter calls. An input is handed
+     * back only when every transfer of the exchange worked; any failure is an exception naming
+     * the input.
      *
-     * <p>The board answers the first read of each input with its previous conversion, so an
-     * input is handed back only when both of its reads succeeded: the library leaves the input's
-     * slot as it was when either fails, and this method fills the slots with -1 beforehand.
+     * <p>Worst case: its native call's bound of 1 s (see {@link Dln} on worst-case times).
      *
      * @param output the output value, 0..255
      * @return the inputs 1 to 4, each 0..255, unscaled
@@ -34,20 +31,11 @@ public final class AdcDacBoard {
      * @throws NoServerException when no adapter server answers
      */
     public int[] exchange(int output) {
-        String method = Native.ADCS_DAC.javaName;
+        String method = "AdcDacBoard.exchange";
         ArgumentOutOfRangeException.check(method, device, "output", output, 0, 255);
-        int[] slots = new int[255];
-        slots[0] = address;
-        slots[1] = output;
-        Arrays.fill(slots, 2, 6, -1);
-        Native.ADCS_DAC.call(slots);
-        for (int channel = 0; channel < 4; channel++) {
-            // The channels before a failure keep their values; the failing one and later do not.
-            if (slots[2 + channel] < 0) {
-                throw dln.failure(method, device,
-                        "reading input " + (channel + 1) + " failed");
-            }
-        }
-        return Arrays.copyOfRange(slots, 2, 6);
+        int[] inputs = new int[4];
+        dln.session().run(method, device,
+                session -> NativeSession.adcDac(session, address, output, inputs));
+        return inputs;
     }
 }

@@ -1,7 +1,7 @@
 package i2cdln;
 
 /**
- * An argument lay outside what the native method can carry; refused before any native call,
+ * An argument lay outside what the call can carry; refused before any native call,
  * so nothing happened on the bus.
  */
 public class ArgumentOutOfRangeException extends DlnException {
@@ -10,7 +10,7 @@ public class ArgumentOutOfRangeException extends DlnException {
     /**
      * Creates the exception.
      *
-     * @param method the native method that would have been called
+     * @param method the typed call that was refused
      * @param device the device it would have addressed
      * @param what the argument, its value and the range allowed
      */

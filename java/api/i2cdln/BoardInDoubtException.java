@@ -14,7 +14,7 @@ public class BoardInDoubtException extends DlnException {
     /**
      * Creates the exception.
      *
-     * @param method the native method that was not called
+     * @param method the typed call that was refused
      * @param device the board refused
      * @param what why, with the failure that left the board in doubt
      */

@@ -10,7 +10,7 @@ public class DeadlineException extends DlnException {
     /**
      * Creates the exception.
      *
-     * @param method the native method whose work outlived the deadline
+     * @param method the typed call whose work outlived the deadline
      * @param device the device it addressed
      * @param what the deadline and the step still under way
      */

@@ -1,43 +1,40 @@
 package i2cdln;
 
-import java.io.IOException;
-import java.net.InetSocketAddress;
-import java.net.Socket;
 import java.util.List;
-import java.util.concurrent.ExecutionException;
-import java.util.concurrent.ExecutorService;
-import java.util.concurrent.Executors;
-import java.util.concurrent.Future;
-import java.util.concurrent.TimeUnit;
-import java.util.concurrent.TimeoutException;
 
 /**
  * The entry to the typed API: builds the objects for the adapter and the devices on its buses.
  * Building an object does nothing on the bus; every object is immutable (the laser ranger
  * serialises its own state) and safe to share between threads.
  *
- * <p>Failures arrive as {@link DlnException}s. The native methods never say whether a call
- * worked; the objects tell from the slots a method writes (see each method). To tell "no adapter
- * server" ({@link NoServerException}) from "no device" ({@link NoDeviceException}), a failed call
- * then tries one TCP connection to the server address, closed at once: it costs one connection on
- * the failure path only and nothing when calls succeed. The address is that of our adapter
- * library, {@link ServerAddress#fromEnvironment()}: {@code DLN_SERVER} ("host:port",
- * "[v6-address]:port" or a port), else localhost:9656, the maker's fixed address. The probe,
- * name lookup included, ends within {@value #PROBE_BOUND_MS} ms.
+ * <p>A {@code Dln} keeps an adapter session (connected, adapter 0 open, I2C port 0 enabled)
+ * open between calls, opened on first use: a raw read or write then costs one adapter call.
+ * Calls from several threads at once each get a session of their own, so they never wait for
+ * each other's board waits. A call that finds the connection lost fails, and the next one
+ * opens a new session, so after an adapter server restart calls work again by themselves.
+ * {@link #close()} releases the sessions.
+ *
+ * <p>Failures arrive as {@link DlnException}s carrying the native call's result code and its
+ * name ({@link DlnException#resultCode()}): the adapter library's {@code DLN_RESULT}, such as
+ * 0x44 (I2C NACK), or one of the typed library's own codes. Which subtype is thrown follows
+ * from the code alone: {@link NoServerException} when no adapter server answers,
+ * {@link NoDeviceException} when the device did not. Nothing is printed and no file is
+ * touched.
+ *
+ * <p><b>Worst-case times.</b> Each call states its worst case in the bounds of the native calls
+ * it makes: a native call makes no further adapter call once its bound has passed, so it ends
+ * within its bound plus the adapter call in flight at that moment (our adapter library ends
+ * every adapter call within 2 s). A call that finds no open session first opens one, within
+ * {@value #OPEN_BOUND_MS} ms plus the call in flight.
  */
-public final class Dln {
+public final class Dln implements AutoCloseable {
     /** The adapter server's port when {@code DLN_SERVER} does not name one. */
     public static final int DEFAULT_PORT = ServerAddress.FIXED_PORT;
-    /** The longest a failed call's probe of the server takes, name lookup included. */
-    public static final int PROBE_BOUND_MS = 500;
-    private static final int PROBE_TIMEOUT_MS = 300;
-    private static final ExecutorService PROBES = Executors.newCachedThreadPool(task -> {
-        Thread thread = new Thread(task, "i2cdln server probe");
-        thread.setDaemon(true); // a name lookup that never ends must not keep the JVM alive
-        return thread;
-    });
+    /** The bound of opening a session (connect, open adapter 0, enable I2C port 0), in ms. */
+    public static final int OPEN_BOUND_MS = 3000;
 
     private final ServerAddress server;
+    private volatile Session session; // opened on the first device call: it loads the library
 
     private Dln(ServerAddress server) {
         this.server = server;
@@ -45,7 +42,9 @@ public final class Dln {
 
     /**
      * The entry for the adapter server named by {@code DLN_SERVER}, or localhost:9656 when it
-     * is unset or empty. Loads the native library on the first device call, not here.
+     * is unset or empty. Loads the native library and opens the adapter session on the first
+     * device call, not
+     * here.
      *
      * @return the entry
      * @throws IllegalArgumentException when {@code DLN_SERVER} is malformed: our adapter
@@ -56,12 +55,40 @@ public final class Dln {
     }
 
     /**
-     * The address a failed call probes to tell a missing server from a missing device.
+     * The adapter server's address, as our adapter library reads it; messages of
+     * {@link NoServerException} name it.
      *
      * @return the adapter server's host and port, printed as "host:port"
      */
     public ServerAddress serverAddress() {
         return server;
+    }
+
+    /**
+     * Closes the adapter sessions this entry keeps open. Objects built from it stay usable: their
+     * next call opens a session again. The laser ranger keeps its own.
+     */
+    @Override
+    public void close() {
+        Session open = session;
+        if (open != null) {
+            open.close();
+        }
+    }
+
+    /** The sessions of this entry, created on first use. */
+    Session session() {
+        Session open = session;
+        if (open == null) {
+            synchronized (this) {
+                open = session;
+                if (open == null) {
+                    open = new Session(server);
+                    session = open;
+                }
+            }
+        }
+        return open;
     }
 
     /**
@@ -81,7 +108,7 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the address is outside 1..127
      */
     public I2cDevice i2c(int address) {
-        return new I2cDevice(this, checkAddress("read", address));
+        return new I2cDevice(this, checkAddress("I2cDevice", address));
     }
 
     /**
@@ -100,14 +127,14 @@ public final class Dln {
     }
 
     /**
-     * The serial EEPROM on an SPI line (mode 0, 1 MHz for its transfers).
+     * The serial EEPROM on an SPI line.
      *
      * @param line the slave-select line, 0..3
      * @return the EEPROM
      * @throws ArgumentOutOfRangeException when the line is outside 0..3
      */
     public SpiEeprom eeprom(int line) {
-        return new SpiEeprom(new SpiDevice(this, line, 0, SpiEeprom.FREQUENCY_HZ));
+        return new SpiEeprom(this, line);
     }
 
     /**
@@ -118,7 +145,7 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the address is outside 1..127
      */
     public ServoBoard servo(int address) {
-        return new ServoBoard(this, checkAddress("dualServo_1500_PWM", address));
+        return new ServoBoard(this, checkAddress("ServoBoard", address));
     }
 
     /**
@@ -130,46 +157,56 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when an address is outside 1..127
      */
     public ServoPair servos(int first, int second) {
-        return new ServoPair(this, checkAddress("dualServo_1500_PWM", first),
-                checkAddress("dualServo_1500_PWM", second));
+        return new ServoPair(this, checkAddress("ServoPair", first),
+                checkAddress("ServoPair", second));
     }
 
     /**
-     * Sets the pulse widths of up to 63 servo boards in one connection: every board first gets
-     * the parameter, then each its width, in list order ({@code I2C_Servo_PWM_Sequence}).
+     * Sets the pulse widths of up to 63 servo boards in one call: every board first gets the
+     * 0xA3 command with the parameter, then each its 0xA1 command with its width, in list
+     * order. No waits: five exchanges of three adapter calls per board, 15 adapter calls each.
+     * Worst case: its native call's bound of 2 s (see the class on worst-case times).
      *
-     * <p>The native method hands nothing back, so a failure (no server, a board missing, a
-     * NACK) is not observable and this method cannot report it; it appears only in the
-     * library's printed lines. Read the boards' currents or use {@link ServoPair} where a
-     * confirmation is needed. Since its failures are not seen, they leave no board in doubt
-     * (see {@link ServoBoard}); a board already in doubt is refused. Blocks for the round
-     * trips only: 15 adapter calls per board plus 8 for the connection; worst case the native
-     * method's bound.
+     * <p>A failure while the server answers leaves every listed board in doubt (see
+     * {@link ServoBoard}): the call does not say at which board it stopped. A board already in
+     * doubt is refused before anything is sent.
      *
      * @param parameter the parameter byte every board receives with its 0xA3 command, 0..255
      * @param pulses the boards and their widths, 1 to 63 of them
      * @throws ArgumentOutOfRangeException when an argument is outside its range
      * @throws BoardInDoubtException when a listed board is in doubt after a failed command
+     * @throws NoDeviceException when a board did not answer; the listed boards are in doubt
+     * @throws NoServerException when no adapter server answers
      */
     public void servoSequence(int parameter, List<ServoPulse> pulses) {
-        String method = Native.SERVO_SEQUENCE.javaName;
-        ArgumentOutOfRangeException.check(method, "I2C servo boards", "parameter", parameter, 0,
-                255);
-        ArgumentOutOfRangeException.check(method, "I2C servo boards", "number of boards",
-                pulses.size(), 1, 63);
-        int[] slots = new int[255];
-        slots[0] = pulses.size();
-        slots[1] = parameter;
-        for (int i = 0; i < pulses.size(); i++) {
+        String method = "Dln.servoSequence";
+        String device = "I2C servo boards";
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter, 0, 255);
+        ArgumentOutOfRangeException.check(method, device, "number of boards", pulses.size(), 1,
+                63);
+        int count = pulses.size();
+        int[] addresses = new int[count];
+        int[] highs = new int[count];
+        int[] lows = new int[count];
+        for (int i = 0; i < count; i++) {
             ServoPulse pulse = pulses.get(i);
             checkAddress(method, pulse.address());
             ServoBoard.checkWidth(method, i2cName(pulse.address()), pulse.microseconds());
             ServoDoubt.refuse(method, pulse.address());
-            slots[2 + 4 * i] = pulse.address();
-            slots[3 + 4 * i] = pulse.microseconds() >> 8;
-            slots[4 + 4 * i] = pulse.microseconds() & 0xFF;
+            addresses[i] = pulse.address();
+            highs[i] = pulse.microseconds() >> 8;
+            lows[i] = pulse.microseconds() & 0xFF;
         }
-        Native.SERVO_SEQUENCE.call(slots);
+        Session.Outcome outcome = session().attempt(method, device, handle ->
+                NativeSession.servoSequence(handle, parameter, addresses, highs, lows, count),
+                () -> false);
+        if (!outcome.ok()) {
+            DlnException failure = session().failure(method, device, outcome);
+            for (int address : addresses) {
+                ServoDoubt.mark(address, outcome.code(), failure);
+            }
+            throw failure;
+        }
     }
 
     /**
@@ -180,7 +217,7 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the address is outside 1..127
      */
     public AdcDacBoard adcDac(int address) {
-        return new AdcDacBoard(this, checkAddress("adcsdac", address));
+        return new AdcDacBoard(this, checkAddress("AdcDacBoard", address));
     }
 
     /**
@@ -191,7 +228,7 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the address is outside 1..127
      */
     public UltrasonicRanger ultrasonic(int address) {
-        return new UltrasonicRanger(this, checkAddress("Ultra_Sonic", address));
+        return new UltrasonicRanger(this, checkAddress("UltrasonicRanger", address));
     }
 
     /**
@@ -202,12 +239,12 @@ public final class Dln {
      * @throws ArgumentOutOfRangeException when the address is outside 1..127
      */
     public MotorBoard motor(int address) {
-        return new MotorBoard(this, checkAddress("ReadMotorSpeeds", address));
+        return new MotorBoard(this, checkAddress("MotorBoard", address));
     }
 
     /**
-     * The laser ranger (the time-of-flight sensor at 0x29). The library keeps one sensor
-     * connection per process, so every call returns the same object.
+     * The laser ranger (the time-of-flight sensor at 0x29). The robot has one sensor, so every
+     * call in the process returns the same object, which keeps an adapter session of its own.
      *
      * @return the process's laser ranger
      */
@@ -225,45 +262,5 @@ public final class Dln {
 
     static String i2cName(int address) {
         return String.format("I2C 0x%02x", address);
-    }
-
-    /**
-     * True when the adapter server accepts a TCP connection: the one extra observation a failed
-     * call makes.
-     */
-    boolean serverAnswers() {
-        Future<Boolean> probe = PROBES.submit(() -> {
-            try (Socket socket = new Socket()) {
-                socket.connect(new InetSocketAddress(server.host(), server.port()),
-                        PROBE_TIMEOUT_MS);
-                return true;
-            } catch (IOException e) {
-                return false;
-            }
-        });
-        try {
-            return probe.get(PROBE_BOUND_MS, TimeUnit.MILLISECONDS);
-        } catch (TimeoutException | ExecutionException e) {
-            probe.cancel(true);
-            return false;
-        } catch (InterruptedException e) {
-            probe.cancel(true);
-            Thread.currentThread().interrupt();
-            return false;
-        }
-    }
-
-    /** The exception for a call whose slots show a failure: no server, else no device. */
-    DlnException failure(String method, String device, String what) {
-        return failure(method, device, what, serverAnswers());
-    }
-
-    /** As above, when the server was probed already. */
-    DlnException failure(String method, String device, String what, boolean serverAnswers) {
-        if (!serverAnswers) {
-            return new NoServerException(method, device, what + "; no adapter server answers at "
-                    + server);
-        }
-        return new NoDeviceException(method, device, what);
     }
 }

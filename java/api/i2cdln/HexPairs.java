@@ -97,7 +97,7 @@ final class HexPairs {
     }
 
     private static ArgumentOutOfRangeException refused(Path file, String device, String what) {
-        return new ArgumentOutOfRangeException(Native.SPI_WRITE_READ.javaName, device,
+        return new ArgumentOutOfRangeException("SpiEeprom.program", device,
                 file + ": " + what);
     }
 }

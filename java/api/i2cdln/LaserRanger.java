@@ -10,15 +10,19 @@ import java.util.concurrent.TimeoutException;
 import java.util.concurrent.locks.ReentrantLock;
 
 /**
- * The time-of-flight laser ranger (the VL53L0X sensor at I2C address 0x29). The library keeps
- * the sensor's adapter connection and driver state for the whole process, so there is one
- * ranger per process, and the native calls run one at a time on the ranger's own thread
+ * The time-of-flight laser ranger (the VL53L0X sensor at I2C address 0x29). The robot has one
+ * sensor, so there is one ranger per process; it keeps an adapter session of its own, which
+ * holds the sensor's driver state, and makes its native calls one at a time on its own thread
  * ("i2cdln laser", a daemon thread).
  *
- * <p>{@link #range()} connects and calibrates on first use. A failed measurement (the library
- * hands back 0 mm) is repeated up to {@link #PLAIN_RETRIES} times; if they all fail the ranger
- * reconnects and recalibrates, at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time and counting the
- * recoveries in the {@link Reading}. After a server restart this brings the sensor back.
+ * <p>{@link #range()} connects and calibrates on first use. A failed measurement is repeated up
+ * to {@link #PLAIN_RETRIES} times; if they all fail, or the failure's code says the connection
+ * was lost (the sensor's set-up went with it), the ranger opens a new session, reconnects and
+ * recalibrates, at most {@link #MAX_RECOVERIES} times, telling the {@link Listener} each time
+ * and counting the recoveries in the {@link Reading}. A connect or calibration that fails is
+ * tried again at once for up to {@link #SET_UP_TIME} before the call fails with it. After a server restart this brings the
+ * sensor back at the first failed measurement; while no server answers, the call ends with
+ * {@link NoServerException}.
  *
  * <p>For a control loop, {@link #range()} ends within its deadline ({@link #setDeadline},
  * {@link #DEFAULT_DEADLINE} unless set) with a reading or an exception: when the laser's thread
@@ -29,10 +33,9 @@ import java.util.concurrent.locks.ReentrantLock;
  * is never handed out; its counts of failed measurements and recoveries go into the reading).
  * Only the very first {@code range()} of the process connects and calibrates without a deadline.
  *
- * <p>Connecting and calibrating hand back nothing: their failures show only in the library's
- * printed lines and in the measurements that follow. A range the sensor flags as doubtful (its
- * range status, printed by the library) is not handed back either, so such a range arrives as
- * a plain reading.
+ * <p>Every failure carries the result code of the native call that failed, connecting and
+ * calibrating included. A range the sensor flags as doubtful (its range status) arrives as a
+ * plain reading, as before; one beyond reach as {@link NoTargetException}.
  */
 public final class LaserRanger {
     /** The sensor's 7-bit address; the library always uses it. */
@@ -54,12 +57,14 @@ public final class LaserRanger {
      * and room to spare) plus the 78 adapter calls of one measurement at up to 1.5 ms each.
      */
     public static final Duration DEFAULT_DEADLINE = Duration.ofMillis(250);
+    /**
+     * How long a connect and calibration is tried again after a failed attempt, on the laser's
+     * thread: a sensor that NACKs for a while fails each attempt at its first transfer.
+     */
+    public static final Duration SET_UP_TIME = Duration.ofSeconds(1);
 
-    private static final int CONNECT = 0;
-    private static final int CALIBRATE = 1;
-    private static final int MEASURE = 2;
     private static final String DEVICE = "I2C 0x29";
-    private static final String METHOD = "I2C_LaserMeasurement";
+    private static final String METHOD = "LaserRanger.range";
     private static LaserRanger shared;
 
     /** Told when the ranger recovers the sensor; called on the laser's own thread. */
@@ -83,7 +88,7 @@ public final class LaserRanger {
      */
     public record Reading(int millimetres, int failedMeasurements, int recoveries) {}
 
-    private final Dln dln;
+    private final Session session; // the laser's own: its calls never wait for a board's
     private final ExecutorService thread = Executors.newSingleThreadExecutor(task -> {
         Thread laser = new Thread(task, "i2cdln laser");
         laser.setDaemon(true); // a sensor call under way must not keep the JVM alive
@@ -99,7 +104,7 @@ public final class LaserRanger {
     private Future<Reading> outstanding; // a measurement that outlived its caller; under callers
 
     private LaserRanger(Dln dln) {
-        this.dln = dln;
+        this.session = new Session(dln.serverAddress());
     }
 
     static synchronized LaserRanger shared(Dln dln) {
@@ -141,44 +146,53 @@ public final class LaserRanger {
     }
 
     /**
-     * Connects to the adapter and resets the sensor (operation 0). A repeated connect opens a
-     * new connection; the library does not release the previous one. 23 adapter calls, no
-     * waits. Has no deadline: worst case, the work already queued on the laser's thread, then
-     * the native method's bound.
+     * Resets the sensor, checks its identification, sets its bus address and reads its stop
+     * variable, on the ranger's session (opened first when needed). No waits beyond the
+     * sensor's reset. Has no deadline: worst case, the work already queued on the laser's
+     * thread, then the native call's bound of 1 s (see {@link Dln} on worst-case times).
+     *
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when a step failed, with its result code
      */
     public void connect() {
         await(thread.submit(() -> {
-            doConnect();
+            throwUnless(connectOnce(), "LaserRanger.connect");
             return null;
         }));
     }
 
     /**
-     * Calibrates the sensor and sets single ranging (operation 1), connecting first if needed.
-     * About 450 adapter calls and 80 ms or more, including the sensor's reference measurements.
-     * Has no deadline: worst case, the work already queued on the laser's thread, then the
-     * native method's bound (twice when it connects first).
+     * Calibrates the sensor and sets single ranging, connecting first if needed: about 420
+     * adapter calls and 80 ms or more, including the sensor's reference measurements. Has no
+     * deadline: worst case, the work already queued on the laser's thread, then the native
+     * call's bound of 3 s (and the connect's, when it connects first; see {@link Dln} on
+     * worst-case times).
+     *
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when a step failed, with its result code
      */
     public void calibrate() {
         await(thread.submit(() -> {
-            doCalibrate();
+            throwUnless(setUp(), "LaserRanger.calibrate");
             return null;
         }));
     }
 
     /**
-     * Measures one range (operation 2), connecting and calibrating first if needed, and
-     * recovering from failed measurements as the class describes. Takes the sensor's
-     * measurement time (about 33 ms) plus about 80 adapter calls; a recovery adds a connect and
-     * a calibration. Worst case: the {@linkplain #deadline() deadline}, counted from the call
+     * Measures one range, connecting and calibrating first if needed, and recovering from
+     * failed measurements as the class describes. Takes the sensor's measurement time (about
+     * 33 ms) plus its adapter calls (a start, the polls while the sensor measures, the result);
+     * a recovery adds a connect and a calibration. Worst case: the {@linkplain #deadline()
+     * deadline}, counted from the call
      * (waiting for another thread's {@code range()} included), plus the few microseconds it
      * takes to notice; except on first use, which first connects and calibrates as
      * {@link #calibrate()} does, without a deadline (call that before a control loop starts).
      *
      * @return the reading
      * @throws NoTargetException when no target is in reach
-     * @throws NoServerException when the measurements failed and no adapter server answers
-     * @throws NoDeviceException when the measurements failed after every recovery
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when the measurements failed after every recovery, with the last
+     *     failure's result code ({@link NoDeviceException} for a NACK or a failed transfer)
      * @throws DeadlineException when the laser's thread was still at work at the deadline; it
      *     goes on, and the next call reports how it ended
      */
@@ -240,8 +254,8 @@ public final class LaserRanger {
      *
      * @return the range, 1..8189 mm
      * @throws NoTargetException when no target is in reach
-     * @throws NoServerException when the measurements failed and no adapter server answers
-     * @throws NoDeviceException when the measurements failed after every recovery
+     * @throws NoServerException when no adapter server answers
+     * @throws DlnException when the measurements failed after every recovery
      * @throws DeadlineException when the laser's thread was still at work at the deadline
      */
     public int rangeMm() {
@@ -252,63 +266,96 @@ public final class LaserRanger {
     private Reading measure() {
         try {
             if (!calibrated) {
-                doCalibrate();
+                throwUnless(setUp(), METHOD);
             }
             int recoveries = 0;
             int failures = 0;
             int sinceRecovery = 0; // failed measurements since the last connect
             while (true) {
                 step = "measuring";
-                int mm = operation(MEASURE);
-                if (mm >= NO_TARGET_MM) {
-                    throw new NoTargetException(METHOD, DEVICE, mm);
+                int[] result = new int[2];
+                Session.Outcome last = session.attempt(METHOD, DEVICE,
+                        handle -> NativeSession.laserMeasure(handle, result), () -> false);
+                // The library calls every range with a status other than 0 "no target"; one
+                // within reach is handed out as before, as a plain (doubtful) reading.
+                boolean measured = last.ok() || last.code() == NativeSession.NO_TARGET;
+                if (measured && result[0] >= NO_TARGET_MM) {
+                    throw new NoTargetException(METHOD, DEVICE, result[0]);
                 }
-                if (mm > 0) {
-                    return new Reading(mm, failures, recoveries);
+                if (measured && result[0] > 0) {
+                    return new Reading(result[0], failures, recoveries);
                 }
-                // 0 mm: the measurement failed (the library clears the result it could not read).
-                String reason = METHOD + " at " + DEVICE + ": measurement failed (0 mm)";
                 failures++;
-                if (++sinceRecovery <= PLAIN_RETRIES) {
+                // A lost connection took the sensor's set-up with it: repeating is no use.
+                if (++sinceRecovery <= PLAIN_RETRIES && !ResultCodes.connectionLost(last.code())) {
                     continue;
                 }
-                step = "asking whether the adapter server answers";
-                boolean serverAnswers = dln.serverAnswers();
-                if (recoveries == MAX_RECOVERIES || !serverAnswers) {
-                    connected = false; // the next call starts over
-                    calibrated = false;
-                    throw dln.failure(METHOD, DEVICE, "measurement failed (0 mm)"
-                            + (recoveries > 0 ? " after " + recoveries + " reconnects" : ""),
-                            serverAnswers);
+                if (recoveries == MAX_RECOVERIES) {
+                    calibrated = false; // the next call starts over
+                    throw session.failure(METHOD, DEVICE, "after " + recoveries + " reconnects: ",
+                            last);
                 }
                 recoveries++;
                 sinceRecovery = 0;
-                listener.recovering(recoveries, reason);
-                doConnect();
-                doCalibrate();
+                listener.recovering(recoveries, session.failure(METHOD, DEVICE, last).getMessage());
+                session.close(); // a new connection: the old one may be what failed
+                connected = false;
+                throwUnless(setUp(), METHOD);
             }
         } finally {
             step = "idle";
         }
     }
 
-    /** On the laser's thread. */
-    private void doConnect() {
-        step = "connecting";
-        operation(CONNECT);
-        connected = true;
-        calibrated = false;
+    /**
+     * On the laser's thread: connects (unless connected) and calibrates. A failed attempt is
+     * made again at once, for up to {@link #SET_UP_TIME} from the first: a sensor that NACKs
+     * for a while fails each attempt at its first transfer, so few attempts would give up on a
+     * passing fault. No server ends it at once.
+     */
+    private Session.Outcome setUp() {
+        long end = System.nanoTime() + SET_UP_TIME.toNanos();
+        while (true) {
+            Session.Outcome outcome = connected ? Session.OK : connectOnce();
+            if (outcome.ok()) {
+                outcome = calibrateOnce();
+            }
+            if (outcome.ok() || ResultCodes.noServer(outcome.code())
+                    || System.nanoTime() - end > 0) {
+                return outcome;
+            }
+            connected = false; // a failed calibration may have left the sensor anywhere
+        }
     }
 
-    /** On the laser's thread. */
-    private void doCalibrate() {
-        if (!connected) {
-            doConnect();
-        }
+    /** On the laser's thread: resets and sets up the sensor; its outcome. */
+    private Session.Outcome connectOnce() {
+        step = "connecting";
+        connected = false;
+        calibrated = false;
+        Session.Outcome outcome = session.attempt("LaserRanger.connect", DEVICE,
+                NativeSession::laserConnect, () -> true);
+        connected = outcome.ok();
+        return outcome;
+    }
+
+    /** On the laser's thread: calibrates, connected already; its outcome. */
+    private Session.Outcome calibrateOnce() {
         step = "calibrating";
-        operation(CALIBRATE);
-        calibrated = true;
-        everCalibrated = true;
+        Session.Outcome outcome = session.attempt("LaserRanger.calibrate", DEVICE,
+                NativeSession::laserCalibrate, () -> false);
+        calibrated = outcome.ok();
+        if (calibrated) {
+            everCalibrated = true;
+        }
+        return outcome;
+    }
+
+    /** Throws the failure of an outcome that is not ok, named after the call. */
+    private void throwUnless(Session.Outcome outcome, String method) {
+        if (!outcome.ok()) {
+            throw session.failure(method, DEVICE, outcome);
+        }
     }
 
     private <T> T within(Future<T> job, long end) {
@@ -352,13 +399,5 @@ public final class LaserRanger {
     private static DlnException interrupted() {
         Thread.currentThread().interrupt();
         return new DlnException(METHOD, DEVICE, "interrupted while waiting for the laser");
-    }
-
-    private static int operation(int code) {
-        int[] slots = new int[255];
-        slots[0] = ADDRESS;
-        slots[1] = code;
-        Native.LASER.call(slots);
-        return slots[2] << 8 | slots[3];
     }
 }

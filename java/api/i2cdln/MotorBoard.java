@@ -1,13 +1,13 @@
 package i2cdln;
 
 /**
- * The motor-speed board. Calls open their own adapter connection and may run from several
- * threads at once.
+ * The motor-speed board. Safe to share between threads; calls from several threads run at
+ * once, each on a session of its own.
  */
 public final class MotorBoard {
     private final Dln dln;
     private final int address;
-    private final String device; // formatted once: messages are built on every call
+    private final String device; // formatted once: messages are built on every failure
 
     MotorBoard(Dln dln, int address) {
         this.dln = dln;
@@ -16,9 +16,10 @@ public final class MotorBoard {
     }
 
     /**
-     * Reads a speed ({@code ReadMotorSpeeds}: 0xC1, the parameter, then 0xC0). Blocks for at
-     * least 210 ms: the board protocol waits 100, 100 and 10 ms. Worst case: the native method's
-     * bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
+     * Reads a speed: 0xC1, the parameter, then 0xC0, as the board's protocol sends them. Blocks
+     * for at least 210 ms: the board protocol waits 100, 100 and 10 ms. Six
+     * adapter calls. Worst case: its native call's bound of 1.21 s (see {@link Dln} on
+     * worst-case times).
      *
      * @param parameter the parameter byte, 0..255 (which motor, on the robot's board)
      * @return the speed byte, 0..255, unscaled
@@ -27,17 +28,11 @@ public final class MotorBoard {
      * @throws NoServerException when no adapter server answers
      */
     public int speed(int parameter) {
-        String method = Native.READ_MOTOR_SPEEDS.javaName;
-        ArgumentOutOfRangeException.check(method, device, "parameter", parameter,
-                0, 255);
-        int[] slots = new int[255];
-        slots[0] = address;
-        slots[1] = parameter;
-        Native.READ_MOTOR_SPEEDS.call(slots);
-        // The fixed values 170, 171, 172 are written only after a complete read.
-        if (slots[3] != 170 || slots[4] != 171 || slots[5] != 172) {
-            throw dln.failure(method, device, "the speed read failed");
-        }
-        return slots[2];
+        String method = "MotorBoard.speed";
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter, 0, 255);
+        int[] speed = new int[1];
+        dln.session().run(method, device,
+                session -> NativeSession.motorSpeed(session, address, parameter, speed));
+        return speed[0];
     }
 }

@@ -14,36 +14,45 @@ import java.security.MessageDigest;
 import java.security.NoSuchAlgorithmException;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.HashSet;
 import java.util.List;
 import java.util.Locale;
+import java.util.Set;
 
 /**
- * Loads the native libraries {@code dln} and {@code I2C_DLN} once per class loader.
+ * Loads the native libraries once per class loader: {@code dln} (the adapter library) and, on
+ * demand, {@code I2C_DLN} (the fifteen native methods of the class {@code I2C_DLN}) and
+ * {@code i2cdln} (the typed API's sessions).
  *
  * <p>The jar carries them under {@code native/<os>-<arch>/} (linux-x86_64, and windows-x86_64
  * when the Windows cross-build was made). They are copied to a per-user cache folder named
  * after their content, {@code <cache>/i2cdln/<sha-256 prefix>/}, and loaded from there with
- * {@link System#load}: {@code dln} first, so that {@code I2C_DLN} finds it already loaded. The
- * cache is {@code $XDG_CACHE_HOME} or {@code ~/.cache} (Linux), {@code %LOCALAPPDATA%}
- * (Windows), or the folder named by the system property {@code i2cdln.cache}. Each file is
- * written to a temporary file first and moved into place atomically, so JVMs that start at
- * the same time never load a half-written copy, and flushed to disk before the rename. A file
- * already in place is compared with the jar's copy before it is loaded: one that differs (changed
- * in place, or left zero-filled by a crash) is written again.
+ * {@link System#load}: {@code dln} first, so that the other two find it already loaded and
+ * share it. The cache is {@code $XDG_CACHE_HOME} or {@code ~/.cache} (Linux),
+ * {@code %LOCALAPPDATA%} (Windows), or the folder named by the system property
+ * {@code i2cdln.cache}. Each file is written to a temporary file first and moved into place
+ * atomically, so JVMs that start at the same time never load a half-written copy, and flushed
+ * to disk before the rename. A file already in place is compared with the jar's copy before it
+ * is loaded: one that differs (changed in place, or left zero-filled by a crash) is written
+ * again.
  *
  * <p>Without libraries for this platform in the jar (classes run from a folder), or when the
  * system property {@code i2cdln.native} is {@code system} (for example on the robot, where the
- * adapter maker's {@code dln.dll} must be used instead of ours), the libraries come from
- * {@code java.library.path} through {@link System#loadLibrary}; {@code I2C_DLN} finds
+ * library built against the maker's {@code dln.dll} must be used instead of ours), the libraries
+ * come from {@code java.library.path} through {@link System#loadLibrary}; each finds
  * {@code dln} next to itself. When extraction fails (say the cache is read-only) that is tried
  * too, and the error names both attempts.
  *
  * <p>{@code I2C_DLN}'s static initialiser calls {@link #load()} (through reflection, so that
- * {@code I2C_DLN.java} still compiles on its own); programs need not call it.
+ * {@code I2C_DLN.java} still compiles on its own); the typed API loads {@code i2cdln} itself.
+ * Programs need not call either.
  */
 public final class NativeLibrary {
     private static final String RESOURCE_ROOT = "/native/";
-    private static boolean loaded;
+    private static final String FIFTEEN = "I2C_DLN";
+    static final String TYPED = "i2cdln";
+    private static final Set<String> LOADED = new HashSet<>();
+    private static Path extracted; // the cache folder once the jar's libraries are there
 
     private NativeLibrary() {
     }
@@ -55,40 +64,48 @@ public final class NativeLibrary {
      * @throws UnsatisfiedLinkError when neither the jar's libraries nor those on
      *     {@code java.library.path} can be loaded; the message names what was tried
      */
-    public static synchronized void load() {
-        if (loaded) {
+    public static void load() {
+        load(FIFTEEN);
+    }
+
+    /** Loads {@code dln} and the named library ({@code I2C_DLN} or {@code i2cdln}) once. */
+    static synchronized void load(String name) {
+        if (LOADED.contains(name)) {
             return;
         }
         String platform = platform();
         List<String> files = libraryFiles(platform);
         boolean bundled = !"system".equals(System.getProperty("i2cdln.native"))
-                && NativeLibrary.class.getResource(RESOURCE_ROOT + platform + "/" + files.get(1))
-                        != null;
+                && NativeLibrary.class.getResource(RESOURCE_ROOT + platform + "/"
+                        + fileName(platform, name)) != null;
         if (bundled) {
             try {
-                Path folder = extract(platform, files);
-                for (String file : files) {
-                    System.load(folder.resolve(file).toString());
+                if (extracted == null) {
+                    extracted = extract(platform, files);
                 }
-                loaded = true;
+                if (LOADED.add("dln")) {
+                    System.load(extracted.resolve(files.get(0)).toString());
+                }
+                System.load(extracted.resolve(fileName(platform, name)).toString());
+                LOADED.add(name);
                 return;
             } catch (IOException | UncheckedIOException | UnsatisfiedLinkError e) {
                 try {
-                    System.loadLibrary("I2C_DLN");
+                    System.loadLibrary(name);
                 } catch (UnsatisfiedLinkError fallback) {
                     UnsatisfiedLinkError both = new UnsatisfiedLinkError(
                             "the jar's native libraries for " + platform + " could not be loaded ("
-                            + e.getMessage() + "), nor I2C_DLN from java.library.path ("
+                            + e.getMessage() + "), nor " + name + " from java.library.path ("
                             + fallback.getMessage() + ")");
                     both.initCause(e);
                     throw both;
                 }
-                loaded = true;
+                LOADED.add(name);
                 return;
             }
         }
-        System.loadLibrary("I2C_DLN");
-        loaded = true;
+        System.loadLibrary(name);
+        LOADED.add(name);
     }
 
     /**
@@ -105,10 +122,14 @@ public final class NativeLibrary {
         return osName + "-" + archName;
     }
 
-    /** The two library files in load order: dln first, I2C_DLN second. */
+    /** The library files the jar carries, dln first: the others link it. */
     private static List<String> libraryFiles(String platform) {
-        return platform.startsWith("windows") ? List.of("dln.dll", "I2C_DLN.dll")
-                                              : List.of("libdln.so", "libI2C_DLN.so");
+        return List.of(fileName(platform, "dln"), fileName(platform, FIFTEEN),
+                fileName(platform, TYPED));
+    }
+
+    private static String fileName(String platform, String name) {
+        return platform.startsWith("windows") ? name + ".dll" : "lib" + name + ".so";
     }
 
     /** Copies the libraries into their content-named cache folder unless they are there. */

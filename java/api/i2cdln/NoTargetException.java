@@ -14,7 +14,7 @@ public class NoTargetException extends DlnException {
     /**
      * Creates the exception.
      *
-     * @param method the native method that was called
+     * @param method the typed call
      * @param device the sensor's address
      * @param reportedMm the out-of-reach value the sensor reported
      */

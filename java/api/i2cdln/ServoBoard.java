@@ -1,27 +1,22 @@
 package i2cdln;
 
 /**
- * One servo board: its pulse width and its current. Calls open their own adapter connection
- * and may run from several threads at once.
+ * One servo board: its pulse width and its current. Safe to share between threads; calls from
+ * several threads run at once, each on a session of its own.
  *
  * <p>The board takes a command byte by byte: after 0xA1 the next two bytes are a pulse width,
  * after 0xA3 the next byte is a parameter. A pulse-width command that fails part-way can leave
  * it waiting for the rest, and it would then read the next command's bytes (even the current
- * command 0xA2) as a width. So after such a failure, seen while the adapter server answers, the
- * board is in doubt: every later call to it, from any object of this process, throws
- * {@link BoardInDoubtException} without touching the bus, until the program has reset the board
- * and calls {@link #acknowledgeFailure()}. A failure while no server answers leaves the board
- * as it was (the connection failed before the command, or the server went away with it).
+ * command 0xA2) as a width. So after such a failure the board is in doubt: every later call to
+ * it, from any object of this process, throws {@link BoardInDoubtException} without touching the
+ * bus, until the program has reset the board and calls {@link #acknowledgeFailure()}. A failure
+ * whose result code says that nothing reached the adapter (0x40 not connected, 0x41 invalid
+ * handle, 0x47 connection failed) leaves the board as it was.
  */
 public final class ServoBoard {
-    // Parameter slots are input and output: with this bit set they still hold the input, so
-    // the first exchange never completed. The board receives only the low 8 bits; the
-    // library's echo line of the slot ("Dual Servo: i=6 Data=263 : 107") shows the bit.
-    static final int UNTOUCHED = 0x100;
-
     private final Dln dln;
     private final int address;
-    private final String device; // formatted once: messages are built on every call
+    private final String device; // formatted once: messages are built on every failure
 
     ServoBoard(Dln dln, int address) {
         this.dln = dln;
@@ -62,51 +57,50 @@ public final class ServoBoard {
     }
 
     /**
-     * Sets the pulse width ({@code dualServo_1500_PWM} with one board: the 0xA3 command with the
-     * parameter, then 0xA1 with the width). No waits: five exchanges, 23 adapter calls.
-     *
-     * <p>Only a failure of the connection or of the first exchange is observable: the library
-     * stores a reply after each exchange in the same slot, so a board that stops answering after
-     * the first exchange looks like success. Use {@link ServoPair}, whose result is complete,
-     * or read the current, where a confirmation matters. The library's echo of slot 6 shows
-     * the parameter with bit 8 set (263 for 7): the mark this method reads the outcome by. An
-     * observed failure leaves the board in doubt (see the class).
-     *
-     * <p>Worst case: the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the
-     * server probe after a failure.
+     * Sets the pulse width: the 0xA3 command with the parameter, then 0xA1 with the width's
+     * high and low byte, each byte in an exchange of a write and two reads. No waits: 15
+     * adapter calls. Every failed exchange is an exception, and leaves the board in doubt (see
+     * the class). Worst case: its native call's bound of 1 s (see {@link Dln} on worst-case
+     * times).
      *
      * @param microseconds the pulse width, 0..65535 µs (1500 is the middle of a servo's travel)
      * @param parameter the parameter byte sent with the 0xA3 command, 0..255
      * @throws ArgumentOutOfRangeException when an argument is outside its range
-     * @throws NoDeviceException when the board did not answer its first exchange
+     * @throws NoDeviceException when the board did not answer; it is in doubt from then on
      * @throws NoServerException when no adapter server answers
      * @throws BoardInDoubtException when an earlier pulse-width command to the board failed
      */
     public void setPulseWidth(int microseconds, int parameter) {
-        String method = Native.DUAL_SERVO_PWM.javaName;
+        String method = "ServoBoard.setPulseWidth";
         checkWidth(method, device, microseconds);
-        ArgumentOutOfRangeException.check(method, device, "parameter", parameter,
-                0, 255);
+        ArgumentOutOfRangeException.check(method, device, "parameter", parameter, 0, 255);
         ServoDoubt.refuse(method, address);
-        int[] slots = new int[255];
-        slots[0] = address;
-        slots[2] = microseconds >> 8;
-        slots[3] = microseconds & 0xFF;
-        slots[6] = parameter | UNTOUCHED;
-        Native.DUAL_SERVO_PWM.call(slots);
-        if (slots[6] >= UNTOUCHED) {
-            DlnException failure = dln.failure(method, device,
-                    "setting the pulse width failed at the first exchange");
-            ServoDoubt.mark(address, failure);
+        pulse(dln, method, device, address, microseconds, parameter);
+    }
+
+    /** One board's pulse-width command; a failure marks the board in doubt and is thrown. */
+    static void pulse(Dln dln, String method, String device, int address, int microseconds,
+            int parameter) {
+        int[] steps = new int[1];
+        Session session = dln.session();
+        // Made again on a fresh session only when nothing of the command went out.
+        Session.Outcome outcome = session.attempt(method, device, handle -> {
+            steps[0] = 0;
+            return NativeSession.servoPulse(handle, address, microseconds, parameter, steps);
+        }, () -> steps[0] == 0);
+        if (!outcome.ok()) {
+            DlnException failure = session.failure(method, device, outcome);
+            ServoDoubt.mark(address, steps[0] == 0 ? outcome.code() : ResultCodes.FAIL, failure);
             throw failure;
         }
     }
 
     /**
-     * Reads the current the board draws ({@code dualServo_1500_Current} with one board). Blocks
-     * for at least 200 ms: the board protocol waits 100 ms twice. Worst case: the native
-     * method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
-     * The current command is one byte, so a failure here leaves the board waiting for a command.
+     * Reads the current the board draws: the one-byte command 0xA2, then its reply; three
+     * adapter calls. Blocks for at least 200 ms: the board protocol waits 100 ms twice. Worst
+     * case: its native call's bound of 1.4 s (see {@link Dln} on worst-case times). The current
+     * command is one byte, so a failure here leaves the board waiting
+     * for a command.
      *
      * @return the current byte, 0..255, unscaled
      * @throws NoDeviceException when the board did not answer
@@ -114,15 +108,15 @@ public final class ServoBoard {
      * @throws BoardInDoubtException when an earlier pulse-width command to the board failed
      */
     public int current() {
-        ServoDoubt.refuse(Native.DUAL_SERVO_CURRENT.javaName, address);
-        int[] slots = new int[255];
-        slots[0] = address;
-        slots[6] = -1;
-        Native.DUAL_SERVO_CURRENT.call(slots);
-        if (slots[6] < 0) {
-            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, device,
-                    "reading the current failed");
-        }
-        return slots[6];
+        String method = "ServoBoard.current";
+        ServoDoubt.refuse(method, address);
+        return current(dln, method, device, address);
+    }
+
+    static int current(Dln dln, String method, String device, int address) {
+        int[] current = new int[1];
+        dln.session().run(method, device,
+                session -> NativeSession.servoCurrent(session, address, current));
+        return current[0];
     }
 }

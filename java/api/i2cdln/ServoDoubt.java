@@ -15,11 +15,12 @@ final class ServoDoubt {
     }
 
     /**
-     * Marks a board after a pulse-width command to it failed, unless no server answered: then
-     * the connection failed before the command, or the adapter server went away with it.
+     * Marks a board after a pulse-width command to it failed, unless the failure's code says
+     * that no request reached an adapter (no connection, a closed handle).
      */
-    static void mark(int address, DlnException failure) {
-        if (!(failure instanceof NoServerException)) {
+    static void mark(int address, int code, DlnException failure) {
+        if (code != ResultCodes.NOT_CONNECTED && code != ResultCodes.CONNECTION_FAILED
+                && code != ResultCodes.INVALID_HANDLE) {
             BOARDS.put(address, failure.getMessage());
         }
     }

@@ -1,20 +1,17 @@
 package i2cdln;
 
 /**
- * Two servo boards driven by one call, whose outcome the library reports completely. Calls
- * open their own adapter connection and may run from several threads at once.
+ * Two servo boards driven together. Safe to share between threads.
  *
- * <p>A failed {@link #setPulseWidths} while the server answers leaves the boards it may have
- * reached in doubt: the first board when it failed at its first exchange, else both (the slots
- * do not show at which byte it stopped). Every later call to such a board throws
- * {@link BoardInDoubtException} until the program has reset it and calls
- * {@link #acknowledgeFailure()} (see {@link ServoBoard}).
+ * <p>A failed {@link #setPulseWidths} leaves the board whose command failed in doubt (see
+ * {@link ServoBoard}): every later call to it throws {@link BoardInDoubtException} until the
+ * program has reset it and calls {@link #acknowledgeFailure()}.
  */
 public final class ServoPair {
     private final Dln dln;
     private final int first;
     private final int second;
-    private final String devices; // formatted once: messages are built on every call
+    private final String devices; // formatted once: messages are built on every failure
 
     ServoPair(Dln dln, int first, int second) {
         this.dln = dln;
@@ -42,23 +39,23 @@ public final class ServoPair {
     }
 
     /**
-     * Sets both boards' pulse widths ({@code dualServo_1500_PWM}): the first board receives
-     * 0xA3 with each parameter and its width, the second board its width. No waits: ten
-     * exchanges, 38 adapter calls. Worst case: the native method's bound, plus
-     * {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
+     * Sets both boards' pulse widths, the first board first: each board gets the 0xA3 command
+     * with its own parameter, then 0xA1 with its width, as
+     * {@link ServoBoard#setPulseWidth(int, int)} sends them. No waits: 30 adapter calls. Worst
+     * case: twice {@link ServoBoard#setPulseWidth(int, int)}'s.
      *
      * @param firstUs the first board's pulse width, 0..65535 µs
      * @param secondUs the second board's pulse width, 0..65535 µs
-     * @param firstParameter the parameter of the first 0xA3 command, 0..255
-     * @param secondParameter the parameter of the second 0xA3 command, 0..255
+     * @param firstParameter the parameter of the first board's 0xA3 command, 0..255
+     * @param secondParameter the parameter of the second board's 0xA3 command, 0..255
      * @throws ArgumentOutOfRangeException when an argument is outside its range
-     * @throws NoDeviceException when a board did not answer; the first board may have taken its
-     *     width; the boards it may have reached are in doubt from then on
+     * @throws NoDeviceException when a board did not answer; the message names it, it is in
+     *     doubt from then on, and when it is the second, the first has taken its width
      * @throws NoServerException when no adapter server answers
      * @throws BoardInDoubtException when an earlier pulse-width command to a board failed
      */
     public void setPulseWidths(int firstUs, int secondUs, int firstParameter, int secondParameter) {
-        String method = Native.DUAL_SERVO_PWM.javaName;
+        String method = "ServoPair.setPulseWidths";
         ServoBoard.checkWidth(method, devices, firstUs);
         ServoBoard.checkWidth(method, devices, secondUs);
         ArgumentOutOfRangeException.check(method, devices, "first parameter", firstParameter,
@@ -66,54 +63,25 @@ public final class ServoPair {
         ArgumentOutOfRangeException.check(method, devices, "second parameter",
                 secondParameter, 0, 255);
         refuseInDoubt(method);
-        int[] slots = new int[255];
-        slots[0] = first;
-        slots[1] = second;
-        slots[2] = firstUs >> 8;
-        slots[3] = firstUs & 0xFF;
-        slots[4] = secondUs >> 8;
-        slots[5] = secondUs & 0xFF;
-        slots[6] = firstParameter | ServoBoard.UNTOUCHED;
-        slots[7] = secondParameter;
-        slots[8] = -1; // written only when every exchange completed
-        Native.DUAL_SERVO_PWM.call(slots);
-        if (slots[8] < 0) {
-            boolean atFirstExchange = slots[6] >= ServoBoard.UNTOUCHED;
-            DlnException failure = dln.failure(method, devices, atFirstExchange
-                    ? "setting the pulse widths failed at the first board's first exchange"
-                    : "setting the pulse widths failed after the first board's first exchange");
-            ServoDoubt.mark(first, failure);
-            if (!atFirstExchange) { // the slots do not show which board the failure hit
-                ServoDoubt.mark(second, failure);
-            }
-            throw failure;
-        }
+        ServoBoard.pulse(dln, method, Dln.i2cName(first), first, firstUs, firstParameter);
+        ServoBoard.pulse(dln, method, Dln.i2cName(second), second, secondUs, secondParameter);
     }
 
     /**
-     * Reads both boards' currents ({@code dualServo_1500_Current}). Blocks for at least 400 ms:
-     * the board protocol waits 100 ms twice per board. Worst case: the native method's bound,
-     * plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
+     * Reads both boards' currents, the first board first. Blocks for at least 400 ms: the
+     * board protocol waits 100 ms twice per board. Worst case: twice
+     * {@link ServoBoard#current()}'s.
      *
      * @return the two current bytes, first board first, each 0..255
-     * @throws NoDeviceException when a board did not answer
+     * @throws NoDeviceException when a board did not answer; the message names it
      * @throws NoServerException when no adapter server answers
      * @throws BoardInDoubtException when an earlier pulse-width command to a board failed
      */
     public int[] currents() {
-        refuseInDoubt(Native.DUAL_SERVO_CURRENT.javaName);
-        int[] slots = new int[255];
-        slots[0] = first;
-        slots[1] = second;
-        slots[6] = -1; // the first board's current
-        slots[8] = -1; // set to 0 once both boards answered
-        Native.DUAL_SERVO_CURRENT.call(slots);
-        if (slots[8] != 0) {
-            int failed = slots[6] < 0 ? first : second;
-            throw dln.failure(Native.DUAL_SERVO_CURRENT.javaName, Dln.i2cName(failed),
-                    "reading the current failed");
-        }
-        return new int[] {slots[6], slots[7]};
+        String method = "ServoPair.currents";
+        refuseInDoubt(method);
+        return new int[] {ServoBoard.current(dln, method, Dln.i2cName(first), first),
+                ServoBoard.current(dln, method, Dln.i2cName(second), second)};
     }
 
     private void refuseInDoubt(String method) {

@@ -1,30 +1,26 @@
 package i2cdln;
 
-import java.util.Arrays;
-
 /**
  * A device on one SPI slave-select line, with the mode and clock frequency of its transfers.
- * Safe to share between threads. The adapter's SPI port keeps the mode, frequency and selected
- * line between calls, and the EEPROM commands use what the last transfer left; so all SPI calls
- * of this process are serialised through one lock. No call waits on purpose: a transfer costs
- * its adapter round trips only (13 adapter calls).
+ * Safe to share between threads. The adapter's SPI port keeps its mode, frequency and selected
+ * line between calls; the native side sets all three for each transfer under one lock of the
+ * process, so transfers of threads on different lines never get each other's bytes. No call
+ * waits on purpose.
  */
 public final class SpiDevice {
     /** The most bytes one transfer carries. */
-    public static final int MAX_TRANSFER = 247;
+    public static final int MAX_TRANSFER = 256;
+    /** Held by EEPROM sequences whose commands must follow each other on the port. */
     static final Object PORT_LOCK = new Object();
-    // The library sends the low 8 bits; a slot still carrying this bit was never replaced by a
-    // received byte, so the call ended before the transfer.
-    private static final int UNTOUCHED = 0x100;
 
     private final Dln dln;
     private final int line;
     private final int mode;
     private final int frequencyHz;
-    private final String device; // formatted once: messages are built on every call
+    private final String device; // formatted once: messages are built on every failure
 
     SpiDevice(Dln dln, int line, int mode, int frequencyHz) {
-        String method = Native.SPI_WRITE_READ.javaName;
+        String method = "SpiDevice";
         String device = "SPI line " + line;
         ArgumentOutOfRangeException.check(method, device, "slave-select line", line, 0, 3);
         ArgumentOutOfRangeException.check(method, device, "SPI mode", mode, 0, 3);
@@ -47,51 +43,34 @@ public final class SpiDevice {
     }
 
     /**
-     * One full-duplex transfer: sends the bytes and returns those received meanwhile.
+     * One full-duplex transfer: sends the bytes and returns those received meanwhile. Every
+     * failure is an exception; bytes are handed back only from a transfer that worked.
      *
-     * <p>A transfer that failed after the connection hands back zeros, as the library does; a
-     * device sending zeros looks the same, so that failure is not detected here (check a known
-     * reply, such as an identification, where it matters).
+     * <p>Four adapter calls: the line, mode and frequency set, then the transfer. Worst case:
+     * the wait for the process's SPI lock (another thread's transfer or EEPROM command), then
+     * its native call's bound of 1 s (see {@link Dln} on worst-case times).
      *
-     * <p>Worst case: the wait for the process's SPI lock (another thread's SPI calls, an EEPROM
-     * programming included), then the native method's bound, plus {@value Dln#PROBE_BOUND_MS} ms
-     * for the server probe after a failure.
-     *
-     * @param bytes the bytes to send, 1 to 247 of them, each 0..255
+     * @param bytes the bytes to send, 1 to 256 of them, each 0..255
      * @return the bytes received, as many as sent
      * @throws ArgumentOutOfRangeException when the count or a byte is outside its range
      * @throws NoServerException when no adapter server answers
-     * @throws DlnException when the adapter could not be used for the transfer
+     * @throws DlnException when the transfer failed, with its result code
      */
     public int[] transfer(int... bytes) {
-        String method = Native.SPI_WRITE_READ.javaName;
+        String method = "SpiDevice.transfer";
         ArgumentOutOfRangeException.check(method, device, "byte count", bytes.length, 1,
                 MAX_TRANSFER);
-        int[] slots = new int[8 + bytes.length];
-        slots[0] = bytes.length;
-        slots[1] = mode & 1;
-        slots[2] = mode >> 1;
-        slots[3] = line;
-        for (int i = 0; i < 4; i++) {
-            slots[4 + i] = frequencyHz >>> (8 * i) & 0xFF;
-        }
+        byte[] data = new byte[bytes.length];
         for (int i = 0; i < bytes.length; i++) {
-            ArgumentOutOfRangeException.check(method, device, "byte " + i, bytes[i], 0, 255);
-            slots[8 + i] = bytes[i] | UNTOUCHED;
+            data[i] = (byte) ArgumentOutOfRangeException.check(method, device, "byte " + i,
+                    bytes[i], 0, 255);
         }
-        synchronized (PORT_LOCK) {
-            Native.SPI_WRITE_READ.call(slots);
+        dln.session().run(method, device, session ->
+                NativeSession.spiTransfer(session, line, mode, frequencyHz, data, data.length));
+        int[] received = new int[data.length];
+        for (int i = 0; i < data.length; i++) {
+            received[i] = data[i] & 0xFF;
         }
-        if (slots[8] >= UNTOUCHED) {
-            DlnException failure = dln.failure(method, device,
-                    "the adapter connection failed before the transfer");
-            if (failure instanceof NoServerException) {
-                throw failure;
-            }
-            // The server is there, yet the adapter could not be opened: not a device matter.
-            throw new DlnException(method, device,
-                    "the adapter connection failed before the transfer");
-        }
-        return Arrays.copyOfRange(slots, 8, 8 + bytes.length);
+        return received;
     }
 }

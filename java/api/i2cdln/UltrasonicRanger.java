@@ -1,16 +1,13 @@
 package i2cdln;
 
 /**
- * The ultrasonic ranger board. Calls open their own adapter connection and may run from
- * several threads at once.
+ * The ultrasonic ranger board. Safe to share between threads; calls from several threads run
+ * at once, each on a session of its own.
  */
 public final class UltrasonicRanger {
-    private static final int FIRST_MARK = 237; // the fixed values around a complete range
-    private static final int LAST_MARK = 170;
-
     private final Dln dln;
     private final int address;
-    private final String device; // formatted once: messages are built on every call
+    private final String device; // formatted once: messages are built on every failure
 
     UltrasonicRanger(Dln dln, int address) {
         this.dln = dln;
@@ -19,25 +16,19 @@ public final class UltrasonicRanger {
     }
 
     /**
-     * Measures the range ({@code Ultra_Sonic}: temperature, low byte, high byte). Blocks for at
-     * least 300 ms: the board protocol waits 100 ms before each of its three reads. The
-     * temperature is only printed by the library, never handed back. Worst case: the native
-     * method's bound, plus {@value Dln#PROBE_BOUND_MS} ms for the server probe after a failure.
+     * Measures the range: the temperature (0xF1), then the range's low (0xF4) and high (0xF5)
+     * bytes, each a write and a read. Blocks for at least 300 ms: the board protocol waits
+     * 100 ms before each. Six adapter calls. Worst case: its native call's bound of 1.3 s (see
+     * {@link Dln} on worst-case times).
      *
      * @return the range in centimetres, 0..65535
      * @throws NoDeviceException when the board did not answer
      * @throws NoServerException when no adapter server answers
      */
     public int rangeCm() {
-        int[] slots = new int[255];
-        slots[0] = address;
-        slots[2] = -1;
-        slots[5] = -1;
-        Native.ULTRA_SONIC.call(slots);
-        if (slots[2] != FIRST_MARK || slots[5] != LAST_MARK) {
-            throw dln.failure(Native.ULTRA_SONIC.javaName, device,
-                    "the range is incomplete (no reply to a command)");
-        }
-        return slots[3] + 256 * slots[4];
+        int[] centimetres = new int[1];
+        dln.session().run("UltrasonicRanger.rangeCm", device,
+                session -> NativeSession.ultrasonic(session, address, centimetres));
+        return centimetres[0];
     }
 }

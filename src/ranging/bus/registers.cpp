@@ -1,6 +1,6 @@
 #include "ranging/bus/registers.h"
 
-#include "adapter/method_bound.h"
+#include "adapter/bus.h"
 #include "ranging/bus/register_map.h"
 
 #include <cstdio>
@@ -12,30 +12,35 @@ uint8_t BusAddress(const RangingDevice &device) {
     return static_cast<uint8_t>(device.busAddress >> 1);
 }
 
+// A transfer's status for the driver; the first failure is kept with its code.
+SensorStatus Judged(RangingDevice &device, const BusResult &result) {
+    if (result.ok())
+        return kSensorOk;
+    if (device.busFailure.ok())
+        device.busFailure = result;
+    return kSensorControlInterface;
+}
+
 // The one write primitive: the index, then count data bytes, in one transfer.
-SensorStatus WriteIndexed(const RangingDevice &device, uint8_t index, const uint8_t *bytes,
+SensorStatus WriteIndexed(RangingDevice &device, uint8_t index, const uint8_t *bytes,
                           uint8_t count) {
     uint8_t buffer[1 + 255];
     buffer[0] = index;
     if (count > 0)
         std::memcpy(buffer + 1, bytes, count);
-    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
-                                    0, 0, static_cast<uint16_t>(count + 1), buffer);
-    return DLN_SUCCEEDED(result) ? kSensorOk : kSensorControlInterface;
+    const BusResult result = I2cWrite(device.adapterHandle, BusAddress(device), buffer,
+                                      static_cast<uint16_t>(count + 1));
+    return Judged(device, result);
 }
 
 // The one read primitive: the index write, then a read of count bytes. The buffer is cleared
 // first, so that a failed transfer yields zeros rather than whatever the caller had there.
-SensorStatus ReadIndexed(const RangingDevice &device, uint8_t index, uint8_t *bytes,
-                         uint8_t count) {
+SensorStatus ReadIndexed(RangingDevice &device, uint8_t index, uint8_t *bytes, uint8_t count) {
     std::memset(bytes, 0, count);
-    DLN_RESULT result = BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, BusAddress(device),
-                                    0, 0, 1, &index);
-    if (!DLN_SUCCEEDED(result))
+    if (Judged(device, I2cWrite(device.adapterHandle, BusAddress(device), &index, 1)) != kSensorOk)
         return kSensorControlInterface;
-    result = BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, BusAddress(device), 0, 0, count,
-                         bytes);
-    if (!DLN_SUCCEEDED(result)) {
+    if (Judged(device, I2cRead(device.adapterHandle, BusAddress(device), bytes, count)) !=
+        kSensorOk) {
         std::memset(bytes, 0, count);
         return kSensorControlInterface;
     }
@@ -65,7 +70,7 @@ SensorStatus VL53L0X_ReadReg8(RangingDevice &device, uint8_t index, uint8_t *val
 SensorStatus VL53L0X_ReadReg16(RangingDevice &device, uint8_t index, uint16_t *value) {
     uint8_t bytes[2];
     SensorStatus status = ReadIndexed(device, index, bytes, 2);
-    printf("%2x%2x", bytes[0], bytes[1]);
+    device.reporter->Line("%2x%2x", bytes[0], bytes[1]);
     *value = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
     return status;
 }

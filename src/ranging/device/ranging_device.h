@@ -1,6 +1,8 @@
 // The one record of the ranging sensor's driver, with the adapter handle its traffic uses.
 #pragma once
 
+#include "adapter/bus.h"
+#include "adapter/reporter.h"
 #include "dln_api.h"
 #include "ranging/device/sensor_status.h"
 
@@ -66,6 +68,11 @@ struct RangingDevice {
     uint16_t linearityGain = 1000; // thousandths; 1000 leaves ranges unchanged
     uint8_t busAddress = 0;        // 8-bit form; the bus uses it shifted right by one
     HDLN adapterHandle = 0;        // every register operation uses it, port 0; 0: none opened
+    // Where the driver's printed lines go: the fifteen methods print them, the typed library not.
+    const Reporter *reporter = &kPrintingReporter;
+    // The first transfer that failed since the caller cleared it, with the adapter's code: the
+    // driver's statuses say only that the control interface failed.
+    BusResult busFailure;
 };
 
 // The sensor's bus address in the 8-bit form the record keeps (0x29 on the bus).

@@ -1,5 +1,6 @@
 #include "ranging/service/laser_service.h"
 
+#include "adapter/bus.h"
 #include "adapter/method_bound.h"
 #include "ranging/bus/register_map.h"
 #include "ranging/bus/registers.h"
@@ -7,29 +8,23 @@
 #include "ranging/service/laser_sequences.h"
 #include "ranging/service/status_texts.h"
 
-#include <cstdio>
-
 namespace {
 
 void ReleasePreviousConnection(AdapterConnection &connection, RangingDevice &device) {
-    if (connection.opened)
-        DlnCloseHandle(connection.handle);
-    if (connection.connected)
-        DlnDisconnect(kDlnHost, kDlnPort);
-    connection = AdapterConnection{};
+    ReleaseKeptConnection(connection);
     device.adapterHandle = 0;
 }
 
-void ScanBus(HDLN handle) {
+void ScanBus(const Reporter &reporter, HDLN handle) {
     uint8_t count = 0;
     uint8_t list[256] = {};
-    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, 0, &count, list))) {
-        printf("DlnI2cMasterScanDevices() failed\n");
+    if (!DLN_SUCCEEDED(BoundedCall(DlnI2cMasterScanDevices, handle, kBusPort, &count, list))) {
+        reporter.Line("DlnI2cMasterScanDevices() failed\n");
         return;
     }
-    printf("Number of Devices: %d\n", count);
+    reporter.Line("Number of Devices: %d\n", count);
     for (int i = 0; i < count; ++i)
-        printf("%d %x\n", list[i], list[i]);
+        reporter.Line("%d %x\n", list[i], list[i]);
 }
 
 // Reads the four identification bytes from 0xC0 on and sets the bus address. Transfer
@@ -38,28 +33,34 @@ void ReadIdentification(RangingDevice &device) {
     constexpr uint8_t kAddress = kSensorBusAddress >> 1;
     uint8_t id[4] = {};
     id[0] = kRegIdentification;
-    BoundedCall(DlnI2cMasterWrite, device.adapterHandle, 0, kAddress, 0, 0, 1, id);
-    BoundedCall(DlnI2cMasterRead, device.adapterHandle, 0, kAddress, 0, 0, 4, id);
-    printf("IDs\n");
+    I2cWrite(device.adapterHandle, kAddress, id, 1);
+    I2cRead(device.adapterHandle, kAddress, id, 4);
+    device.reporter->Line("IDs\n");
     for (uint8_t byte : id)
-        printf("%2x", byte);
-    printf("\nEnd IDs\n");
+        device.reporter->Line("%2x", byte);
+    device.reporter->Line("\nEnd IDs\n");
     device.busAddress = kSensorBusAddress;
 }
 
-// The sensor's own stop value lives at 0x91 behind its private register page; every
-// measurement start writes it back.
-void ReadStopVariable(RangingDevice &device) {
-    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x01);
-    VL53L0X_WriteReg8(device, kRegPageSelect, 0x01);
-    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x00);
-    VL53L0X_ReadReg8(device, kRegStopVariable, &device.stopVariable);
-    VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x01);
-    VL53L0X_WriteReg8(device, kRegPageSelect, 0x00);
-    VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x00);
-}
-
 } // namespace
+
+SensorStatus ReadStopVariable(RangingDevice &device) {
+    // Every step runs whatever an earlier one returned: the page must be switched back.
+    const SensorStatus steps[] = {
+        VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x01),
+        VL53L0X_WriteReg8(device, kRegPageSelect, 0x01),
+        VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x00),
+        VL53L0X_ReadReg8(device, kRegStopVariable, &device.stopVariable),
+        VL53L0X_WriteReg8(device, kRegSysRangeStart, 0x01),
+        VL53L0X_WriteReg8(device, kRegPageSelect, 0x00),
+        VL53L0X_WriteReg8(device, kRegPrivateAccess, 0x00),
+    };
+    for (SensorStatus status : steps) {
+        if (status != kSensorOk)
+            return status;
+    }
+    return kSensorOk;
+}
 
 void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) {
     ReleasePreviousConnection(connection, device);
@@ -69,7 +70,7 @@ void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) 
     device.adapterHandle = connection.handle;
     if (!RunConnectionSteps(connection, 3, 6))
         return;
-    ScanBus(device.adapterHandle);
+    ScanBus(*device.reporter, device.adapterHandle);
     ReadIdentification(device);
     VL53L0X_SoftReset(device);
     ReadStopVariable(device);
@@ -77,9 +78,9 @@ void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device) 
 
 void RunLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
     ReadIdentification(device);
-    printf("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
+    device.reporter->Line("Start Test Ranging +++++++++++++++++++++++++++++++++++++++++++\n");
     if (!DispatchLaserOperation(device, code, resultWord))
-        printf("Laser Operation UNKOWN\n");
+        device.reporter->Line("Laser Operation UNKOWN\n");
 }
 
 bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord) {
@@ -89,18 +90,18 @@ bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *result
         CalibrateRangingSensor(device);
         return true;
     case 2:
-        ReportLaserRange(MeasureRange(device), resultWord);
+        ReportLaserRange(*device.reporter, MeasureRange(device), resultWord);
         return true;
     default:
         return false;
     }
 }
 
-void ReportLaserRange(uint16_t rangeMm, int32_t *resultWord) {
+void ReportLaserRange(const Reporter &reporter, uint16_t rangeMm, int32_t *resultWord) {
     const float scaled = static_cast<float>(static_cast<double>(rangeMm) / 9100.0 * 120.0);
-    printf("Laser Measuremnet=%d  in mm=%f\n", rangeMm, scaled);
+    reporter.Line("Laser Measuremnet=%d  in mm=%f\n", rangeMm, scaled);
     char text[kStatusTextSize];
     VL53L0X_StatusText(kSensorOk, text);
-    printf("API Status: %i : %s\n", kSensorOk, text);
+    reporter.Line("API Status: %i : %s\n", kSensorOk, text);
     *resultWord = rangeMm;
 }

@@ -15,6 +15,10 @@
 // gets the new handle (0 until the open succeeds); its other fields are kept.
 void ConnectRangingSensor(AdapterConnection &connection, RangingDevice &device);
 
+// The sensor's own stop value, at 0x91 behind its private register page, into the record:
+// every measurement start writes it back. Returns the first failed step's status.
+SensorStatus ReadStopVariable(RangingDevice &device);
+
 // Operation codes other than 0: identification read, bus address, the start line, then the
 // operation of code. Writes *resultWord only for an operation that measures a range.
 void RunLaserOperation(RangingDevice &device, int32_t code, int32_t *resultWord);
@@ -25,4 +29,4 @@ bool DispatchLaserOperation(RangingDevice &device, int32_t code, int32_t *result
 
 // Reports a measured range: its value in mm scaled by 120/9100, the status line of status 0,
 // and stores the range in *resultWord.
-void ReportLaserRange(uint16_t rangeMm, int32_t *resultWord);
+void ReportLaserRange(const Reporter &reporter, uint16_t rangeMm, int32_t *resultWord);

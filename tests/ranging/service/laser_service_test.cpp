@@ -202,7 +202,8 @@ TEST(LaserRange, TheRangeIsReportedScaledAndHandedBackUnscaled) {
     } cases[] = {{9100, "120.000000"}, {300, "3.956044"}, {8190, "108.000000"}, {0, "0.000000"}};
     for (const auto &c : cases) {
         int32_t word = -1;
-        std::string out = CaptureStdout([&] { ReportLaserRange(c.range, &word); });
+        std::string out =
+            CaptureStdout([&] { ReportLaserRange(kPrintingReporter, c.range, &word); });
         EXPECT_EQ(out, "Laser Measuremnet=" + std::to_string(c.range) + "  in mm=" + c.scaled +
                            "\nAPI Status: 0 : No Error\n");
         EXPECT_EQ(word, c.range);

@@ -110,9 +110,14 @@ public final class Patrol {
         }
     }
 
-    public static void main(String[] args) throws InterruptedException {
-        long seconds = args.length > 0 ? Long.parseLong(args[0]) : 10;
-        Dln dln = Dln.create();
+    /**
+     * Starts the patrol on two threads of its own: the 100 ms loop and the slower ultrasonic
+     * one. Closing the handle stops both, after the turn under way.
+     *
+     * @param dln the adapter to patrol with
+     * @return the running patrol
+     */
+    public static Running start(Dln dln) {
         Patrol patrol = new Patrol(dln);
         patrol.log("start epochMs=%d", System.currentTimeMillis());
         UltrasonicRanger sonar = dln.ultrasonic(0x70);
@@ -121,11 +126,37 @@ public final class Patrol {
         ScheduledExecutorService slow = Executors.newSingleThreadScheduledExecutor();
         loop.scheduleAtFixedRate(patrol::step, 0, 100, TimeUnit.MILLISECONDS);
         slow.scheduleWithFixedDelay(() -> patrol.sonar(sonar), 0, 200, TimeUnit.MILLISECONDS);
-        Thread.sleep(seconds * 1000);
-        loop.shutdown();
-        slow.shutdown();
-        loop.awaitTermination(10, TimeUnit.SECONDS);
-        slow.awaitTermination(10, TimeUnit.SECONDS);
-        patrol.log("done");
+        return new Running(patrol, loop, slow);
+    }
+
+    /** A patrol started by {@link #start}. */
+    public static final class Running implements AutoCloseable {
+        private final Patrol patrol;
+        private final ScheduledExecutorService loop;
+        private final ScheduledExecutorService slow;
+
+        private Running(Patrol patrol, ScheduledExecutorService loop,
+                ScheduledExecutorService slow) {
+            this.patrol = patrol;
+            this.loop = loop;
+            this.slow = slow;
+        }
+
+        /** Stops both threads, waiting up to 10 s each for the call under way. */
+        @Override
+        public void close() throws InterruptedException {
+            loop.shutdown();
+            slow.shutdown();
+            loop.awaitTermination(10, TimeUnit.SECONDS);
+            slow.awaitTermination(10, TimeUnit.SECONDS);
+            patrol.log("done");
+        }
+    }
+
+    public static void main(String[] args) throws InterruptedException {
+        long seconds = args.length > 0 ? Long.parseLong(args[0]) : 10;
+        try (Running patrol = start(Dln.create())) {
+            Thread.sleep(seconds * 1000);
+        }
     }
 }

@@ -26,9 +26,12 @@ import java.util.concurrent.TimeUnit;
  * failed command leaves it in doubt, the patrol stops steering (the board would need a reset).
  */
 public final class Patrol {
-    static final int STOP_BELOW_MM = 400;
-    static final int DRIVE = 160; // the output value that makes the motor run
-    static final int STOP = 0;
+    /** The laser range, in millimetres, below which the motor stops. */
+    public static final int STOP_BELOW_MM = 400;
+    /** The ADC/DAC board's output value that makes the motor run. */
+    public static final int DRIVE = 160;
+    /** The output value that stops the motor. */
+    public static final int STOP = 0;
 
     private final ServoBoard steering;
     private final AdcDacBoard motor;

@@ -14,12 +14,16 @@ public interface DeviceModel {
      * The name dln-sim shows for the device (model {@code external}), and that a scenario
      * declaring an external device at the address expects.
      *
-     * @return by default the class's simple name with its first letter in lower case
+     * @return by default the class's simple name with its first letter in lower case, or
+     *     {@code "java-model"} for a lambda or an anonymous class
      */
     default String name() {
-        String simple = getClass().getSimpleName();
-        return simple.isEmpty() ? "java-model"
-                : Character.toLowerCase(simple.charAt(0)) + simple.substring(1);
+        Class<?> type = getClass();
+        if (type.isHidden() || type.isSynthetic() || type.isAnonymousClass()) {
+            return "java-model";
+        }
+        String simple = type.getSimpleName();
+        return Character.toLowerCase(simple.charAt(0)) + simple.substring(1);
     }
 
     /**

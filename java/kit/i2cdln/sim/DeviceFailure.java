@@ -7,6 +7,7 @@ package i2cdln.sim;
 public final class DeviceFailure extends RuntimeException {
     private static final long serialVersionUID = 1L;
 
+    /** The result's name, as dln-sim takes it. */
     private final String result;
 
     /**

@@ -34,7 +34,8 @@ public final class SimWorld {
 
     SimWorld(URI page) {
         this.page = page;
-        this.client = HttpClient.newBuilder().connectTimeout(ANSWER).build();
+        this.client = HttpClient.newBuilder().version(HttpClient.Version.HTTP_1_1)
+                .connectTimeout(ANSWER).build();
     }
 
     /**

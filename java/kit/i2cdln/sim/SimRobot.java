@@ -221,7 +221,8 @@ public final class SimRobot implements AutoCloseable {
     }
 
     private List<String> readOutput() throws IOException {
-        String text = Files.readString(outputFile, StandardCharsets.UTF_8);
+        // Not readString: a byte that is no UTF-8 must not hide the rest.
+        String text = new String(Files.readAllBytes(outputFile), StandardCharsets.UTF_8);
         List<String> lines = new ArrayList<>(List.of(text.split("\n", -1)));
         lines.remove(lines.size() - 1); // empty, or a line not finished yet
         return lines;
@@ -310,6 +311,10 @@ public final class SimRobot implements AutoCloseable {
      */
     public List<String> replayMismatches() {
         return replayMismatches(0);
+    }
+
+    boolean isReplay() {
+        return replay != null;
     }
 
     /** The mismatch reports among the output's lines from a line on. */

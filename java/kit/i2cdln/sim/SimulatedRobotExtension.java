@@ -121,7 +121,7 @@ public final class SimulatedRobotExtension implements BeforeAllCallback, BeforeE
     @Override
     public void beforeEach(ExtensionContext context) {
         Held held = held(context);
-        if (held != null) {
+        if (held != null && held.robot.isReplay()) {
             held.testFrom = held.robot.output().size();
         }
     }
@@ -168,7 +168,7 @@ public final class SimulatedRobotExtension implements BeforeAllCallback, BeforeE
 
     /** The failure for the replay's mismatches during the test, once; null when none. */
     private static AssertionError mismatch(Held held, Throwable cause) {
-        if (held == null) {
+        if (held == null || !held.robot.isReplay()) {
             return null;
         }
         // The report is in the output before the mismatched call's answer left dln-sim.
@@ -186,7 +186,7 @@ public final class SimulatedRobotExtension implements BeforeAllCallback, BeforeE
     @Override
     public void afterAll(ExtensionContext context) {
         Held held = held(context);
-        if (held == null) {
+        if (held == null || !held.robot.isReplay()) {
             return;
         }
         List<String> mismatches = held.robot.replayMismatches();

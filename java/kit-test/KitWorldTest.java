@@ -53,7 +53,9 @@ class KitWorldTest {
     void aRefusedStepThrowsWithTheSimulatorsReason(SimRobot robot) {
         SimWorld world = robot.world();
         Map<String, Executable> refused = Map.of(
-                "set.distanceMm: 5000 is outside 0..2000", () -> world.set(0x29, "distanceMm", 5000),
+                "dln-sim refused POST /api/world {\"i2c\":41,\"set\":{\"distanceMm\":5000}}: "
+                        + "set.distanceMm: 5000 is outside 0..2000",
+                () -> world.set(0x29, "distanceMm", 5000),
                 "set.distanceMm: \"far\" is not a number", () -> world.set(0x29, "distanceMm", "far"),
                 "DlnNoSuchCall", () -> world.fault(SimFault.on("DlnNoSuchCall")),
                 "no I2C device at 0x11", () -> world.device(0x11));

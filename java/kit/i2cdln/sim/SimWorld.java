@@ -6,6 +6,7 @@ import java.net.http.HttpClient;
 import java.net.http.HttpRequest;
 import java.net.http.HttpResponse;
 import java.time.Duration;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 
@@ -61,7 +62,7 @@ public final class SimWorld {
      * @throws IOException when dln-sim does not answer
      */
     public String set(int i2cAddress, String setting, Object value) throws IOException {
-        return change(Map.of("i2c", i2cAddress, "set", Map.of(setting, value)));
+        return change(setting("i2c", i2cAddress, setting, value));
     }
 
     /**
@@ -75,7 +76,7 @@ public final class SimWorld {
      * @throws IOException when dln-sim does not answer
      */
     public String setSpi(int line, String setting, Object value) throws IOException {
-        return change(Map.of("spi", line, "set", Map.of(setting, value)));
+        return change(setting("spi", line, setting, value));
     }
 
     /**
@@ -144,6 +145,14 @@ public final class SimWorld {
             }
         }
         throw new IllegalArgumentException(String.format("no I2C device at 0x%02x", i2cAddress));
+    }
+
+    /** The event in the order a reader expects it in a message: the device, then the setting. */
+    private static Map<String, Object> setting(String bus, int number, String name, Object value) {
+        Map<String, Object> event = new LinkedHashMap<>();
+        event.put(bus, number);
+        event.put("set", Map.of(name, value));
+        return event;
     }
 
     private String send(String method, String path, String body) throws IOException {

@@ -24,7 +24,8 @@ std::string Format(const char *format, unsigned long value) {
     return text;
 }
 
-// The memory address phase of a transfer: its bytes, most significant first.
+} // namespace
+
 bool MemoryAddressBytes(const Request &request, std::vector<uint8_t> &bytes) {
     if (request.memoryAddressLength > 4)
         return false;
@@ -32,8 +33,6 @@ bool MemoryAddressBytes(const Request &request, std::vector<uint8_t> &bytes) {
         bytes.push_back(static_cast<uint8_t>(request.memoryAddress >> (8 * i)));
     return true;
 }
-
-} // namespace
 
 uint32_t ActualSpiFrequency(uint32_t requested) {
     if (requested == 0)
@@ -67,6 +66,12 @@ std::shared_ptr<I2cDevice> AdapterState::i2cDevice(uint8_t address) const {
 std::shared_ptr<SpiDevice> AdapterState::spiDevice(uint8_t ssLine) const {
     auto it = spi_.find(ssLine);
     return it == spi_.end() ? nullptr : it->second;
+}
+
+void AdapterState::powerOn() {
+    spiMode_ = 0;
+    ssMask_ = 0xFE;
+    spiFrequency_ = config_.spiFrequency;
 }
 
 void AdapterState::finishDevices() {

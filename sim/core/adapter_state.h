@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace dlnsim {
 
@@ -34,6 +35,8 @@ class AdapterState {
     // Answers a call on an open handle and port (GetVersion and everything after it on the
     // wire): the adapter's settings, or a transfer on the bus. Returns the result code.
     uint16_t answer(const dln::wire::Request &request, dln::wire::Reply &reply, TraceEntry &entry);
+    // The SPI port's mode, select and frequency as at power-on (after an unplug).
+    void powerOn();
     // Calls finish() of every device.
     void finishDevices();
 
@@ -57,6 +60,9 @@ class AdapterState {
 // The frequency a 48 MHz clock divided by an even divider gives: the largest not above
 // requested, clamped to what the dividers reach.
 uint32_t ActualSpiFrequency(uint32_t requested);
+// Appends the memory address phase of a transfer to bytes, most significant first; false
+// when its length is above 4.
+bool MemoryAddressBytes(const dln::wire::Request &request, std::vector<uint8_t> &bytes);
 // The slave-select line of an active-low mask: its lowest cleared bit; -1 when none is.
 int SelectedLine(uint8_t mask);
 

@@ -3,11 +3,16 @@
 // simulator's lock.
 #include "simulator_impl.h"
 
+#include "external_call.h"
+
 #include "dln_api.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <future>
 #include <string>
+#include <utility>
 
 namespace dlnsim {
 
@@ -33,26 +38,55 @@ bool NeedsHandle(Call call) {
 
 } // namespace
 
-Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64_t *heldUs) {
-    std::lock_guard lock(mutex);
-    TraceEntry entry;
-    entry.timeUs = clock();
-    if (timeline)
-        timeline->applyDue(faults.plan(), entry.timeUs);
-    entry.call = dln::wire::CallName(request.call);
+std::optional<Reply> Simulator::Impl::start(uint32_t session, const Request &request,
+                                            uint64_t *heldUs, Done done) {
+    std::unique_lock lock(mutex);
+    CallRecord call{request, {}, {}};
+    call.entry.timeUs = clock();
+    if (timeline) {
+        WorldParts parts = worldParts(call.entry.timeUs);
+        timeline->applyDue(parts, call.entry.timeUs);
+    }
+    call.entry.call = dln::wire::CallName(request.call);
     if (HasPort(request.call))
-        entry.port = request.port;
-    Reply reply;
-    reply.call = request.call;
-    Draw draw = Draw::None;
+        call.entry.port = request.port;
+    call.reply.call = request.call;
+    ExternalTransfer external;
+    uint32_t result;
     try {
-        reply.result = run(session, request, reply, entry, draw);
+        result = run(session, call, &external);
     } catch (const std::exception &e) {
         // A model's fault fails this call; it must not take the server down with it.
-        reply.result = DLN_RES_FAIL;
-        entry.note = std::string("device model error: ") + e.what();
+        result = DLN_RES_FAIL;
+        call.entry.note = std::string("device model error: ") + e.what();
     }
-    if (draw == Draw::Flip && DLN_SUCCEEDED(reply.result)) {
+    if (result != kExternal)
+        return conclude(call, static_cast<uint16_t>(result), heldUs);
+    lock.unlock();
+    // The provider is asked without the lock, so every other call goes on meanwhile.
+    AskProvider(*this, std::make_shared<CallRecord>(std::move(call)), std::move(external),
+                std::move(done));
+    return std::nullopt;
+}
+
+Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64_t *heldUs) {
+    std::promise<std::pair<Reply, uint64_t>> later;
+    auto reply = start(session, request, heldUs, [&later](Reply reply, uint64_t held) {
+        later.set_value({std::move(reply), held});
+    });
+    if (reply)
+        return std::move(*reply);
+    auto [answered, held] = later.get_future().get();
+    if (heldUs != nullptr)
+        *heldUs = held;
+    return answered;
+}
+
+Reply Simulator::Impl::conclude(CallRecord &call, uint16_t result, uint64_t *heldUs) {
+    Reply &reply = call.reply;
+    TraceEntry &entry = call.entry;
+    reply.result = result;
+    if (call.draw == Draw::Flip && DLN_SUCCEEDED(reply.result)) {
         faults.flipRandomBit(reply.data, entry.note);
         entry.in = reply.data; // the trace shows what the client received
     }
@@ -65,16 +99,43 @@ Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64
     }
     entry.result = reply.result;
     if (!latency.model().none())
-        entry.heldUs = latency.draw(request, adapter.config().i2cFrequency, adapter.spiFrequency());
+        entry.heldUs =
+            latency.draw(call.request, adapter.config().i2cFrequency, adapter.spiFrequency());
     if (heldUs != nullptr)
         *heldUs = entry.heldUs;
     trace.record(std::move(entry));
-    return reply;
+    return std::move(reply);
 }
 
-uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &reply,
-                              TraceEntry &entry, Draw &draw) {
+WorldParts Simulator::Impl::worldParts(uint64_t nowUs) {
+    return {faults.plan(), [this, nowUs](uint64_t forUs) { unplug(nowUs, forUs); },
+            [this](std::vector<TimedChange> changes) {
+                if (!timeline)
+                    timeline = std::make_shared<Timeline>(std::vector<TimedChange>{});
+                timeline->add(std::move(changes));
+            }};
+}
+
+void Simulator::Impl::unplug(uint64_t nowUs, uint64_t forUs) {
+    unpluggedUntilUs = std::max(unpluggedUntilUs, nowUs + forUs);
+    sessions.closeAllHandles();
+    adapter.powerOn();
+}
+
+uint32_t Simulator::Impl::run(uint32_t session, CallRecord &call, ExternalTransfer *external) {
+    const Request &request = call.request;
+    Reply &reply = call.reply;
+    TraceEntry &entry = call.entry;
+    Draw &draw = call.draw;
     adapter.describe(request, entry);
+    // An unplugged adapter is gone from the server: only the server's own connection calls
+    // still work, and its handles are gone for good.
+    if (unplugged(entry.timeUs) && request.call != Call::Connect &&
+        request.call != Call::Disconnect) {
+        entry.out.clear();
+        entry.note = "adapter unplugged";
+        return DLN_RES_NO_SUCH_DEVICE;
+    }
     int target = request.call == Call::SpiReadWrite
                      ? SelectedLine(static_cast<uint8_t>(entry.address))
                  : request.call == Call::I2cWrite || request.call == Call::I2cRead ? request.address
@@ -119,7 +180,16 @@ uint16_t Simulator::Impl::run(uint32_t session, const Request &request, Reply &r
     case Call::CloseHandle:
         sessions.closeHandle(session, request.handle);
         return DLN_RES_SUCCESS;
+    case Call::I2cScanDevices: {
+        uint16_t result = adapter.answer(request, reply, entry);
+        if (request.port == 0)
+            AddExternalAddresses(externals, reply.data);
+        entry.in = reply.data;
+        return result;
+    }
     default:
+        if (auto result = externalTransfer(request, entry, external))
+            return *result;
         return adapter.answer(request, reply, entry);
     }
 }

@@ -10,10 +10,7 @@
 
 namespace dlnsim {
 
-namespace {
-
-// A failure code by name ("nack") or number (0x40 or above).
-uint16_t FaultCode(const nlohmann::json &value) {
+uint16_t FaultCodeFromJson(const nlohmann::json &value) {
     if (value.is_string()) {
         const std::string &name = value.get_ref<const std::string &>();
         if (auto code = FaultCodeByName(name))
@@ -28,8 +25,6 @@ uint16_t FaultCode(const nlohmann::json &value) {
     return static_cast<uint16_t>(code);
 }
 
-} // namespace
-
 Fault FaultFromJson(const nlohmann::json &object) {
     if (!object.is_object())
         throw OptionError("", "expected an object, found " + std::string(object.type_name()));
@@ -42,7 +37,7 @@ Fault FaultFromJson(const nlohmann::json &object) {
     if (!dln::wire::CallByName(fault.call))
         throw OptionError("call", "unknown call \"" + fault.call + "\"");
     if (object.contains("code"))
-        fault.code = FaultCode(object.at("code"));
+        fault.code = FaultCodeFromJson(object.at("code"));
     if (object.contains("nth")) {
         fault.nth = static_cast<uint32_t>(UnsignedOption(object, "nth", 0xFFFFFFFF, 0));
         if (fault.nth == 0)

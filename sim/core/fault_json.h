@@ -9,6 +9,8 @@
 
 namespace dlnsim {
 
+// A failure code by name ("nack") or number (0x40 or above); throws OptionError("code").
+uint16_t FaultCodeFromJson(const nlohmann::json &value);
 // Throws OptionError naming the key and the problem.
 Fault FaultFromJson(const nlohmann::json &object);
 nlohmann::json FaultToJson(const Fault &fault);

@@ -8,6 +8,7 @@
 #include "timeline.h"
 #include "world_change.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace dlnsim {
@@ -30,6 +31,22 @@ void AddDeviceViews(std::vector<DeviceView> &views, const char *bus, const Map &
     }
 }
 
+// External devices as their provider describes them, after the built-in ones of their bus.
+void AddExternalViews(std::vector<DeviceView> &views, const ExternalDevices &externals) {
+    for (const auto &[place, device] : externals.all()) {
+        DeviceView view;
+        view.bus = place.spi ? "spi" : "i2c";
+        view.address = place.where;
+        view.model = "external";
+        view.state = device.state;
+        view.state["provider"] = device.name + (device.link ? "" : " (not connected)");
+        auto after = std::find_if(views.begin(), views.end(), [&](const DeviceView &other) {
+            return other.bus == view.bus ? other.address > view.address : view.bus == "i2c";
+        });
+        views.insert(after, std::move(view));
+    }
+}
+
 std::shared_ptr<ObservableModel> ObservableAt(const Simulator &simulator, bool spi, uint8_t where) {
     if (spi)
         return std::dynamic_pointer_cast<ObservableModel>(simulator.spiDevice(where));
@@ -43,7 +60,8 @@ Observation Simulator::observe(size_t traceLines, size_t maxFaults) {
     std::lock_guard lock(impl_->mutex);
     seen.nowUs = impl_->clock();
     if (impl_->timeline) {
-        impl_->timeline->applyDue(impl_->faults.plan(), seen.nowUs);
+        WorldParts parts = impl_->worldParts(seen.nowUs);
+        impl_->timeline->applyDue(parts, seen.nowUs);
         seen.timeline = true;
         seen.timelinePending = impl_->timeline->pending();
         const auto &applied = impl_->timeline->applied();
@@ -51,6 +69,7 @@ Observation Simulator::observe(size_t traceLines, size_t maxFaults) {
     }
     AddDeviceViews(seen.devices, "i2c", impl_->adapter.i2cDevices(), seen.nowUs);
     AddDeviceViews(seen.devices, "spi", impl_->adapter.spiDevices(), seen.nowUs);
+    AddExternalViews(seen.devices, impl_->externals);
     seen.trace = impl_->trace.last(traceLines);
     seen.pendingFaults = impl_->faults.plan().active();
     seen.pendingFaultCount = seen.pendingFaults.size();
@@ -59,6 +78,8 @@ Observation Simulator::observe(size_t traceLines, size_t maxFaults) {
     seen.calls = impl_->trace.recorded();
     seen.faultsInjected = impl_->faults.injected();
     seen.clients = impl_->sessions.count();
+    if (impl_->unplugged(seen.nowUs))
+        seen.unpluggedForUs = impl_->unpluggedUntilUs - seen.nowUs;
     return seen;
 }
 
@@ -70,7 +91,8 @@ std::string Simulator::changeWorld(const nlohmann::json &request, uint64_t *atUs
     uint64_t nowUs = impl_->clock();
     if (atUs != nullptr)
         *atUs = nowUs;
-    return ApplyWorldChange(change, impl_->faults.plan(), nowUs);
+    WorldParts parts = impl_->worldParts(nowUs);
+    return ApplyWorldChange(change, parts, nowUs, nowUs);
 }
 
 std::vector<uint8_t> Simulator::i2cAddresses() const {

@@ -6,6 +6,7 @@
 #include "scenario_parts.h"
 #include "timeline.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace dlnsim {
@@ -23,6 +24,11 @@ void CheckPorts(const Context &context, const json &root, const AdapterConfig &c
         context.fail("spi", "devices given but adapter.spiPorts is 0");
 }
 
+// CSV files named in a scenario are found beside it.
+std::string CsvDirectory(const std::string &scenarioPath) {
+    return std::filesystem::path(scenarioPath).parent_path().string();
+}
+
 SimBuilder Load(std::string_view text, const std::string &source, const std::string &path,
                 std::vector<std::string> *notices) {
     Context context(source);
@@ -38,7 +44,7 @@ SimBuilder Load(std::string_view text, const std::string &source, const std::str
     CheckPorts(context, root, adapter);
     builder.adapter(adapter);
     if (root.contains("i2c"))
-        LoadI2c(context, root["i2c"], builder, devices);
+        LoadI2c(context, root["i2c"], builder, devices, CsvDirectory(path));
     if (root.contains("spi"))
         LoadSpi(context, root["spi"], builder, path, devices);
     if (root.contains("faults"))
@@ -53,7 +59,7 @@ SimBuilder Load(std::string_view text, const std::string &source, const std::str
         };
         auto events = context.at("", [&] {
             try {
-                return TimelineFromJson(root["timeline"], lookup);
+                return TimelineFromJson(root["timeline"], lookup, CsvDirectory(path));
             } catch (const OptionError &e) {
                 throw OptionError("timeline" + e.key, e.what());
             }

@@ -52,8 +52,9 @@ AdapterConfig LoadAdapter(const Context &context, const nlohmann::json &adapter)
 struct Devices {
     std::map<uint8_t, std::shared_ptr<ObservableModel>> i2c, spi;
 };
+// csvDirectory: where a laser path's CSV file ({"csv": "wall.csv"}) is found.
 void LoadI2c(const Context &context, const nlohmann::json &list, SimBuilder &builder,
-             Devices &devices);
+             Devices &devices, const std::string &csvDirectory);
 // scenarioPath: the scenario's own file (empty for a text), which no "dump" may name.
 void LoadSpi(const Context &context, const nlohmann::json &list, SimBuilder &builder,
              const std::string &scenarioPath, Devices &devices);

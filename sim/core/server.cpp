@@ -150,19 +150,39 @@ class Client : public std::enable_shared_from_this<Client> {
             return readMore();
         std::span<const uint8_t> body(bytes_.data() + start_ + dln::wire::kLengthPrefix, *length);
         auto taken = std::chrono::steady_clock::now();
-        Session::FrameStatus status = session_->handleFrame(body, reply_);
+        // A call to an external device is answered later, from its provider's thread: the
+        // reply comes back to this thread through the event loop, which serves the other
+        // clients meanwhile.
+        auto later = [self = shared_from_this(), taken](
+                         Session::FrameStatus status, std::vector<uint8_t> reply, uint64_t heldUs) {
+            asio::post(self->server_.io,
+                       [self, taken, status, reply = std::move(reply), heldUs]() mutable {
+                           if (self->ended_)
+                               return;
+                           self->reply_ = std::move(reply);
+                           self->replied(status, taken, heldUs);
+                       });
+        };
+        Session::FrameStatus status = session_->startFrame(body, reply_, std::move(later));
         if (status == Session::FrameStatus::Malformed)
             return end("dropped: malformed request");
-        if (status == Session::FrameStatus::ReplyTooLarge)
-            return end("dropped: reply does not fit in a frame");
         start_ += dln::wire::kLengthPrefix + *length;
         if (start_ == bytes_.size()) {
             bytes_.clear();
             start_ = 0;
         }
-        if (session_->heldUs() == 0)
+        if (status != Session::FrameStatus::Pending)
+            replied(status, taken, session_->heldUs());
+    }
+
+    // Sends the reply in reply_ once it has been held for heldUs from taken.
+    void replied(Session::FrameStatus status, std::chrono::steady_clock::time_point taken,
+                 uint64_t heldUs) {
+        if (status == Session::FrameStatus::ReplyTooLarge)
+            return end("dropped: reply does not fit in a frame");
+        if (heldUs == 0)
             return sendReply();
-        hold_.expires_at(taken + std::chrono::microseconds(session_->heldUs()));
+        hold_.expires_at(taken + std::chrono::microseconds(heldUs));
         hold_.async_wait([self = shared_from_this()](asio::error_code) {
             if (!self->ended_)
                 self->sendReply();

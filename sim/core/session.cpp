@@ -32,4 +32,32 @@ Session::FrameStatus Session::handleFrame(std::span<const uint8_t> body,
     return reply.empty() ? FrameStatus::ReplyTooLarge : FrameStatus::Replied;
 }
 
+Session::FrameStatus Session::startFrame(std::span<const uint8_t> body, std::vector<uint8_t> &reply,
+                                         FrameDone later) {
+    dln::wire::Request request;
+    if (!dln::wire::DecodeRequest(body, request))
+        return FrameStatus::Malformed;
+    heldUs_ = 0;
+    std::optional<dln::wire::Reply> now;
+    if (answer_) {
+        now = answer_(request, heldUs_);
+    } else {
+        uint32_t sequence = request.sequence;
+        now = simulator_->impl_->start(
+            id_, request, &heldUs_,
+            [sequence, later = std::move(later)](dln::wire::Reply answered, uint64_t heldUs) {
+                answered.sequence = sequence;
+                std::vector<uint8_t> frame = dln::wire::EncodeReply(answered);
+                FrameStatus status =
+                    frame.empty() ? FrameStatus::ReplyTooLarge : FrameStatus::Replied;
+                later(status, std::move(frame), heldUs);
+            });
+    }
+    if (!now)
+        return FrameStatus::Pending;
+    now->sequence = request.sequence;
+    reply = dln::wire::EncodeReply(*now);
+    return reply.empty() ? FrameStatus::ReplyTooLarge : FrameStatus::Replied;
+}
+
 } // namespace dlnsim

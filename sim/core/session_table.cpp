@@ -47,4 +47,10 @@ void SessionTable::closeHandle(uint32_t session, uint16_t handle) {
     handles_.erase(handle);
 }
 
+void SessionTable::closeAllHandles() {
+    for (auto &[session, handles] : sessions_)
+        handles.clear();
+    handles_.clear();
+}
+
 } // namespace dlnsim

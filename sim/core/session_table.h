@@ -26,6 +26,8 @@ class SessionTable {
     // kHandlesPerSession already or all 65535 are in use.
     uint16_t openHandle(uint32_t session);
     void closeHandle(uint32_t session, uint16_t handle);
+    // Closes every handle of every session (the adapter was unplugged); sessions stay open.
+    void closeAllHandles();
 
   private:
     std::map<uint32_t, std::set<uint16_t>> sessions_;

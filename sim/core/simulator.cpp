@@ -2,6 +2,8 @@
 // are in dispatch.cpp.
 #include "simulator_impl.h"
 
+#include "dlnsim/models/observable_model.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -26,6 +28,11 @@ SimBuilder &SimBuilder::i2c(uint8_t address, std::shared_ptr<I2cDevice> device) 
 
 SimBuilder &SimBuilder::spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device) {
     spi_[ssLine] = std::move(device);
+    return *this;
+}
+
+SimBuilder &SimBuilder::external(ExternalPlace place, const std::string &name, uint32_t timeoutMs) {
+    externals_.push_back({place, name, timeoutMs});
     return *this;
 }
 
@@ -97,6 +104,8 @@ std::shared_ptr<Simulator> SimBuilder::build() {
         std::make_unique<Simulator::Impl>(config, std::move(i2c), std::move(spi), faults_,
                                           randomFaults_, std::move(clock), file, traceLimit_);
     impl->timeline = timeline_;
+    for (const ExternalDeclaration &declared : externals_)
+        impl->externals.declare(declared.place, declared.name, declared.timeoutMs);
     for (auto &sink : traceSinks_)
         impl->trace.addSink(sink);
     return std::make_shared<Simulator>(std::move(impl));
@@ -160,6 +169,39 @@ std::shared_ptr<SpiDevice> Simulator::spiDevice(uint8_t ssLine) const {
 
 void Simulator::finish() {
     impl_->finish();
+}
+
+std::string Simulator::claimExternal(const std::string &name,
+                                     const std::vector<ExternalPlace> &places, uint32_t timeoutMs,
+                                     std::shared_ptr<ExternalLink> link) {
+    std::lock_guard lock(impl_->mutex);
+    const AdapterState &adapter = impl_->adapter;
+    auto builtIn = [&adapter](ExternalPlace place) -> std::string {
+        std::shared_ptr<ObservableModel> model;
+        if (place.spi) {
+            auto device = adapter.spiDevice(place.where);
+            if (!device)
+                return {};
+            model = std::dynamic_pointer_cast<ObservableModel>(device);
+        } else {
+            auto device = adapter.i2cDevice(place.where);
+            if (!device)
+                return {};
+            model = std::dynamic_pointer_cast<ObservableModel>(device);
+        }
+        return model ? model->modelName() : "device";
+    };
+    return impl_->externals.claim(name, places, timeoutMs, link, builtIn);
+}
+
+void Simulator::releaseExternal(const ExternalLink *link) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->externals.release(link);
+}
+
+void Simulator::setExternalState(const ExternalLink *link, const nlohmann::json &state) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->externals.setState(link, state);
 }
 
 uint64_t Simulator::injectedFaults() const {

@@ -6,7 +6,8 @@
 //     {"at": 2.5, "i2c": "0x29", "set": {"distanceMm": 300}},
 //     {"at": 5, "fault": {"call": "DlnI2cMasterRead", "address": "0x70", "code": "nack",
 //                         "count": 1}},
-//     {"at": 9, "clearFaults": true}
+//     {"at": 9, "clearFaults": true},
+//     {"at": 12, "unplug": {"forS": 2}}
 //   ]
 #pragma once
 
@@ -20,14 +21,13 @@ namespace dlnsim {
 
 class Timeline {
   public:
-    struct Event {
-        uint64_t atUs = 0;
-        WorldChange change;
-    };
+    using Event = TimedChange;
     // Sorted by time; events at the same time keep their order.
     explicit Timeline(std::vector<Event> events);
+    // Adds events to those pending (a CSV series' values), in time order.
+    void add(std::vector<Event> events);
     // Applies every event due at nowUs not applied yet. Runs under the simulator's lock.
-    void applyDue(FaultPlan &faults, uint64_t nowUs);
+    void applyDue(WorldParts &parts, uint64_t nowUs);
     size_t pending() const { return events_.size() - next_; }
     // What the last events did ("2.500 s: i2c 0x29 distanceMm = 300"), oldest first.
     const std::deque<std::string> &applied() const { return applied_; }
@@ -38,8 +38,10 @@ class Timeline {
     std::deque<std::string> applied_;
 };
 
-// Reads a timeline list; throws OptionError naming the place ("[2].set.distanceMm").
+// Reads a timeline list, its CSV files relative to csvDirectory; throws OptionError naming
+// the place ("[2].set.distanceMm").
 std::vector<Timeline::Event> TimelineFromJson(const nlohmann::json &list,
-                                              const DeviceLookup &lookup);
+                                              const DeviceLookup &lookup,
+                                              const std::string &csvDirectory = "");
 
 } // namespace dlnsim

@@ -1,11 +1,14 @@
 #include "world_change.h"
 
+#include "csv_series.h"
 #include "dlnsim/models/registry.h"
 #include "fault_json.h"
 #include "options.h"
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <set>
 
 namespace dlnsim {
 
@@ -46,16 +49,60 @@ std::string Where(bool spi, uint8_t where) {
     return text;
 }
 
+// A setting from a CSV file: a laser path of its rows, or each value at its time.
+void AddSeries(WorldChange &change, bool spi, const std::string &name, const nlohmann::json &value,
+               const std::string &directory) {
+    std::vector<SeriesPoint> points;
+    try {
+        points = ReadCsvSeries(value, directory);
+    } catch (const OptionError &e) {
+        throw OptionError(name + "." + e.key, e.what());
+    }
+    if (name == "path") {
+        nlohmann::json path = PathOfSeries(points);
+        TrySetting(*change.device, spi, name, path);
+        change.settings.emplace_back(name, std::move(path));
+        return;
+    }
+    std::set<double> checked;
+    for (const SeriesPoint &point : points) {
+        // Whole numbers as integers, for settings that take no fractions.
+        nlohmann::json number = point.value;
+        if (std::floor(point.value) == point.value && std::fabs(point.value) < 1e15)
+            number = static_cast<int64_t>(point.value);
+        if (checked.insert(point.value).second)
+            TrySetting(*change.device, spi, name, number);
+        change.series.push_back({static_cast<uint64_t>(point.timeS * 1e6), name, number});
+    }
+}
+
+// {"forS": seconds}: more than nothing, at most a day.
+uint64_t UnplugTime(const nlohmann::json &unplug) {
+    if (!unplug.is_object() || !unplug.contains("forS"))
+        throw OptionError("unplug", "needs {\"forS\": seconds}");
+    try {
+        CheckKnownOptions(unplug, {"forS"});
+        double seconds = NumberOption(unplug, "forS", 0);
+        if (!(seconds > 0 && seconds <= 86400))
+            throw OptionError("forS",
+                              unplug.at("forS").dump() + " is not above 0 and at most 86400");
+        return static_cast<uint64_t>(seconds * 1e6);
+    } catch (const OptionError &e) {
+        throw OptionError("unplug." + e.key, e.what());
+    }
+}
+
 } // namespace
 
 WorldChange WorldChangeFromJson(const nlohmann::json &object, const DeviceLookup &lookup,
-                                std::initializer_list<const char *> extraKeys) {
+                                std::initializer_list<const char *> extraKeys,
+                                const std::string &csvDirectory) {
     if (!object.is_object())
         throw OptionError("", "expected an object, found " + std::string(object.type_name()));
     for (const auto &item : object.items()) {
         const std::string &key = item.key();
         bool known = key == "i2c" || key == "spi" || key == "set" || key == "fault" ||
-                     key == "clearFaults" || key == "comment";
+                     key == "clearFaults" || key == "unplug" || key == "comment";
         for (const char *extra : extraKeys)
             known = known || key == extra;
         if (!known)
@@ -81,6 +128,10 @@ WorldChange WorldChangeFromJson(const nlohmann::json &object, const DeviceLookup
             throw OptionError("set", "is not an object of setting names to values");
         for (const auto &item : settings.items()) {
             try {
+                if (IsCsvSeries(item.value())) {
+                    AddSeries(change, spi, item.key(), item.value(), csvDirectory);
+                    continue;
+                }
                 TrySetting(*change.device, spi, item.key(), item.value());
             } catch (const OptionError &e) {
                 throw OptionError("set." + e.key, e.what());
@@ -100,13 +151,17 @@ WorldChange WorldChangeFromJson(const nlohmann::json &object, const DeviceLookup
             throw OptionError(e.key.empty() ? "fault" : "fault." + e.key, e.what());
         }
     }
-    if (!change.device && change.faults.empty() && !change.clearFaults)
+    if (object.contains("unplug"))
+        change.unplugForUs = UnplugTime(object.at("unplug"));
+    if (!change.device && change.faults.empty() && !change.clearFaults && change.unplugForUs == 0)
         throw OptionError("", "changes nothing: give \"i2c\" or \"spi\" with \"set\", "
-                              "\"fault\" or \"clearFaults\"");
+                              "\"fault\", \"clearFaults\" or \"unplug\"");
     return change;
 }
 
-std::string ApplyWorldChange(const WorldChange &change, FaultPlan &faults, uint64_t nowUs) {
+std::string ApplyWorldChange(const WorldChange &change, WorldParts &parts, uint64_t nowUs,
+                             uint64_t dueUs) {
+    FaultPlan &faults = parts.faults;
     std::string line;
     auto add = [&line](const std::string &part) { line += (line.empty() ? "" : "; ") + part; };
     if (change.clearFaults) {
@@ -125,6 +180,29 @@ std::string ApplyWorldChange(const WorldChange &change, FaultPlan &faults, uint6
             // Checked when the change was read; a path can still fail against a later time.
             add(change.deviceName + " " + name + ": " + e.what());
         }
+    }
+    if (!change.series.empty()) {
+        std::vector<TimedChange> later;
+        for (const WorldChange::Later &value : change.series) {
+            WorldChange one;
+            one.device = change.device;
+            one.deviceName = change.deviceName;
+            one.settings.emplace_back(value.name, value.value);
+            later.push_back({dueUs + value.afterUs, std::move(one)});
+        }
+        parts.schedule(std::move(later));
+        char text[96];
+        std::snprintf(text, sizeof text, " from a series of %zu values over %.3f s",
+                      change.series.size(),
+                      static_cast<double>(change.series.back().afterUs) / 1e6);
+        add(change.deviceName + " " + change.series.front().name + text);
+    }
+    if (change.unplugForUs != 0) {
+        parts.unplug(change.unplugForUs);
+        char text[64];
+        std::snprintf(text, sizeof text, "adapter unplugged for %.3f s",
+                      static_cast<double>(change.unplugForUs) / 1e6);
+        add(text);
     }
     return line;
 }

@@ -17,7 +17,8 @@ class InprocTransport : public Transport {
   public:
     explicit InprocTransport(std::shared_ptr<dlnsim::Simulator> sim) : session_(std::move(sim)) {}
 
-    // The simulator answers at once: there is nothing to bound.
+    // The simulator answers at once, or within an external device's time-out: there is
+    // nothing to bound.
     DLN_RESULT exchange(const wire::Request &request, wire::Reply &reply,
                         Clock::time_point) override {
         std::vector<uint8_t> frame = wire::EncodeRequest(request);
@@ -30,6 +31,7 @@ class InprocTransport : public Transport {
         case dlnsim::Session::FrameStatus::ReplyTooLarge:
             return DLN_RES_PROTOCOL_ERROR;
         case dlnsim::Session::FrameStatus::Replied:
+        case dlnsim::Session::FrameStatus::Pending: // handleFrame waits instead
             break;
         }
         if (!wire::DecodeReply(std::span(replyFrame).subspan(wire::kLengthPrefix), reply))

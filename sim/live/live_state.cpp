@@ -55,7 +55,9 @@ nlohmann::json LiveState::snapshot() {
     state["timeS"] = static_cast<double>(seen.nowUs) / 1e6;
     state["adapter"] = {{"type", config.hardwareType},
                         {"i2cPorts", config.i2cPortCount},
-                        {"spiPorts", config.spiPortCount}};
+                        {"spiPorts", config.spiPortCount},
+                        {"unplugged", seen.unpluggedForUs != 0},
+                        {"unpluggedForS", static_cast<double>(seen.unpluggedForUs) / 1e6}};
     state["devices"] = std::move(devices);
     state["bus"] = {{"calls", seen.calls},
                     {"callsPerSecond", callsPerSecond(seen.nowUs, seen.calls)},

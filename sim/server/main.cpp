@@ -2,6 +2,7 @@
 //
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE] [--trace FILE]
 //           [--latency robot|none] [--vcd FILE] [--http PORT] [--http-public]
+//           [--providers PORT]
 //   dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE [--replay-lenient]
 //           [--replay-stop] [--replay-loop] [--replay-timing none|recorded|recorded-gaps]
 //
@@ -11,6 +12,7 @@
 // has no live page and refuses --http.
 #include "dlnsim/bus_waveform.h"
 #include "dlnsim/observation.h"
+#include "dlnsim/providers.h"
 #include "dlnsim/recent_calls.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
@@ -44,7 +46,8 @@ struct Options {
     std::optional<dlnsim::LatencyModel> latency; // replaces the scenario's
     dlnsim::replay::Timing replayTiming = dlnsim::replay::Timing::None;
     bool replayTimingGiven = false;
-    int http = -1; // the live page's port; -1: no page
+    int http = -1;      // the live page's port; -1: no page
+    int providers = -1; // the device providers' port; -1: none
     bool httpPublic = false;
     size_t maxClients = dlnsim::Server::kDefaultMaxClients;
 };
@@ -68,6 +71,7 @@ struct Options {
         "usage: dln-sim [--port N] [--bind ADDRESS] [--max-clients N] [--scenario FILE]\n"
         "               [--trace FILE] [--latency robot|none] [--vcd FILE]" DLNSIM_HTTP_SYNOPSIS
         "\n"
+        "               [--providers PORT]\n"
         "       dln-sim [--port N] [--bind ADDRESS] [--max-clients N] --replay FILE\n"
         "               [--replay-lenient] [--replay-stop] [--replay-loop]\n"
         "               [--replay-timing none|recorded|recorded-gaps]\n"
@@ -80,7 +84,10 @@ struct Options {
         "                    (robot) or not at all (none, the default); replaces\n"
         "                    the scenario's adapter.latency\n"
         "  --vcd FILE        write the bus as a waveform (Value Change Dump) to "
-        "FILE\n" DLNSIM_HTTP_HELP "  --verbose         also say when each client disconnects\n"
+        "FILE\n" DLNSIM_HTTP_HELP
+        "  --providers PORT  take device providers on 127.0.0.1:PORT (0: a free one);\n"
+        "                    see docs/device-providers.md\n"
+        "  --verbose         also say when each client disconnects\n"
         "  --replay FILE     answer from a recording of the recording dln, in order;\n"
         "                    exits with 1 when a request mismatched\n"
         "  --replay-lenient  answer by call and arguments, whatever the order\n"
@@ -113,7 +120,7 @@ Options Parse(int argc, char **argv) {
         if (i + 1 >= argc)
             Usage(("missing value after " + option).c_str());
         const char *value = argv[++i];
-        if (option == "--port" || option == "--http") {
+        if (option == "--port" || option == "--http" || option == "--providers") {
             char *end = nullptr;
             unsigned long port = std::strtoul(value, &end, 10);
             if (*value == '\0' || *end != '\0' || port > 65535)
@@ -121,7 +128,7 @@ Options Parse(int argc, char **argv) {
             if (option == "--port")
                 options.port = static_cast<uint16_t>(port);
             else
-                options.http = static_cast<int>(port);
+                (option == "--http" ? options.http : options.providers) = static_cast<int>(port);
         } else if (option == "--bind") {
             options.bind = value;
         } else if (option == "--scenario") {
@@ -169,6 +176,8 @@ Options Parse(int argc, char **argv) {
               "recording)");
     if (!options.replay.empty() && options.http >= 0)
         Usage("a replay has no simulated robot to show: no --http with --replay");
+    if (!options.replay.empty() && options.providers >= 0)
+        Usage("a replay answers every transfer from its recording: no --providers with --replay");
     if (options.httpPublic && options.http < 0)
         Usage("--http-public needs --http PORT");
 #ifndef DLNSIM_LIVE_PAGE
@@ -285,7 +294,12 @@ int main(int argc, char **argv) {
                 stopSignals.cancel();
             });
         });
+    // Providers connect before programs do, so that their devices are there from the first
+    // call; they stop first, so that no program's call waits on one that is gone.
+    dlnsim::ProviderServer providers(sim, log);
     try {
+        if (options.providers >= 0)
+            providers.start(static_cast<uint16_t>(options.providers));
         server.start(options.port, options.bind);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "dln-sim: %s\n", e.what());
@@ -308,6 +322,8 @@ int main(int argc, char **argv) {
         return address.find(':') != std::string::npos ? "[" + address + "]" : address;
     };
     // Scripts wait for "listening"; tests read the port after the last colon.
+    if (options.providers >= 0)
+        std::printf("dln-sim: device providers on 127.0.0.1:%u\n", providers.port());
     std::string devices =
         replay ? "the recording's " + replay->describeDevices() : dlnsim::DescribeDevices(*sim);
     std::printf("dln-sim: listening on %s:%u with %s\n", shown(options.bind).c_str(), server.port(),
@@ -324,6 +340,7 @@ int main(int argc, char **argv) {
 #ifdef DLNSIM_LIVE_PAGE
     page.stop();
 #endif
+    providers.stop();
     server.stop();
     sim->finish();
     if (replay) {

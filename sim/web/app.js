@@ -19,6 +19,8 @@ function shown(key, value) {
   if (typeof value === 'number' && !Number.isInteger(value)) return value.toFixed(1);
   if (key === 'id' && Array.isArray(value)) return value.map(hex).join(' ');
   if (key === 'programmedPages') return value.length ? value.length + ' (' + pageRanges(value) + ')' : 'none';
+  // An external device's provider may report any JSON as its state.
+  if (typeof value === 'object' && value !== null) return JSON.stringify(value);
   return String(value);
 }
 
@@ -98,6 +100,12 @@ function control(device, setting, result) {
   return row;
 }
 
+// Built-in models have state of known shapes; an external device's is whatever its provider
+// reports, shown as plain rows.
+function builtIn(device) {
+  return device.model !== 'external';
+}
+
 function buildPanel(device) {
   const id = idOf(device);
   const element = document.createElement('section');
@@ -110,19 +118,21 @@ function buildPanel(device) {
   const table = document.createElement('table');
   table.className = 'values';
   for (const [key, value] of Object.entries(device.state)) {
-    if (['ranges', 'registers', 'path', 'inputs'].includes(key)) continue;
+    if (builtIn(device) && ['ranges', 'registers', 'path', 'inputs'].includes(key)) continue;
     const row = table.insertRow();
-    row.insertCell().outerHTML = '<th>' + key + '</th>';
+    const name = document.createElement('th');
+    name.textContent = key; // an external device's provider names its own keys
+    row.appendChild(name);
     row.insertCell().id = id + '-' + key;
   }
   element.appendChild(table);
   const panel = {element, chart: null, canvas: null};
-  if (device.state.ranges) {
+  if (builtIn(device) && device.state.ranges) {
     panel.canvas = document.createElement('canvas');
     element.appendChild(panel.canvas);
     addChart(panel);
   }
-  if (device.state.registers) {
+  if (builtIn(device) && device.state.registers) {
     const grid = document.createElement('pre');
     grid.className = 'registers';
     grid.id = id + '-registers';
@@ -162,7 +172,7 @@ function updatePanel(device, panel) {
     panel.chart.data.datasets[0].data = device.state.ranges.map(([t, mm]) => ({x: t, y: mm}));
     panel.chart.update('none');
   }
-  if (device.state.registers) {
+  if (builtIn(device) && device.state.registers) {
     const lines = [];
     for (let row = 0; row < 16; row++)
       lines.push(hex(row * 16) + '  ' + device.state.registers.slice(row * 16, row * 16 + 16)
@@ -173,6 +183,9 @@ function updatePanel(device, panel) {
 
 function render(state) {
   document.getElementById('time').textContent = state.timeS.toFixed(1);
+  const unplugged = document.getElementById('unplugged');
+  unplugged.hidden = !state.adapter.unplugged;
+  unplugged.textContent = 'adapter unplugged for ' + state.adapter.unpluggedForS.toFixed(1) + ' s more';
   const bus = state.bus;
   document.getElementById('bus-callsPerSecond').textContent = bus.callsPerSecond.toFixed(0);
   for (const key of ['calls', 'clients', 'faultsInjected', 'pendingFaultCount'])
@@ -183,7 +196,7 @@ function render(state) {
   const changes = (state.timeline.applied || []).concat(state.changes)
       .sort((a, b) => parseFloat(b) - parseFloat(a));
   document.getElementById('changes').textContent = changes.join('\n') || 'none';
-  const key = state.devices.map(idOf).join(',');
+  const key = state.devices.map(d => idOf(d) + (builtIn(d) ? '' : ':' + Object.keys(d.state))).join(',');
   if (key !== deviceKey) {
     deviceKey = key;
     panels.clear();

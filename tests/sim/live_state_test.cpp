@@ -87,6 +87,9 @@ TEST(LiveState, RefusedChangesNameTheKeyAndChangeNothing) {
         {R"({"fault": {"call": "DlnI2cMasterRead", "code": "boom"}})",
          "fault.code: \"boom\" is not a failure code"},
         {R"({"colour": 1})", "colour: unknown key"},
+        {R"({"unplug": {"forS": 0}})", "unplug.forS: 0 is not above 0 and at most 86400"},
+        {R"({"unplug": 2})", "unplug: needs {\"forS\": seconds}"},
+        {R"({"unplug": {"forS": 1, "why": 1}})", "unplug.why: unknown"},
         {R"({})", ": changes nothing"},
     };
     auto sim = Robot();

@@ -101,7 +101,11 @@ uint16_t PortOf(const std::string &readyLine) {
 
 TEST(DlnSimProgram, ServesTheDefaultRobotAndStopsCleanlyWithItsTrace) {
     std::string trace = ::testing::TempDir() + "dlnsim_program_trace.txt";
-    Program sim({"--port", "0", "--trace", trace});
+    Program sim({"--port", "0", "--trace", trace, "--providers", "0"});
+    // Providers are taken before programs are, so their line comes first.
+    std::string providers = sim.line();
+    EXPECT_EQ(providers.rfind("dln-sim: device providers on 127.0.0.1:", 0), 0u) << providers;
+    EXPECT_NE(PortOf(providers), 0);
     std::string ready = sim.line();
     ASSERT_EQ(ready.rfind("dln-sim: listening on 127.0.0.1:", 0), 0u) << ready;
     uint16_t port = PortOf(ready);

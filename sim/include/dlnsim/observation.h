@@ -30,13 +30,15 @@ struct Observation {
     uint64_t calls = 0;
     uint64_t faultsInjected = 0;
     size_t clients = 0;
+    uint64_t unpluggedForUs = 0; // how much longer the adapter stays unplugged; 0: plugged in
     bool timeline = false;
     size_t timelinePending = 0;
     std::vector<std::string> timelineApplied; // "2.500 s: i2c 0x29 distanceMm = 300"
 };
 
 // Simulator::observe(traceLines, maxFaults) takes one; Simulator::changeWorld applies a
-// world change ({"i2c": "0x29", "set": {...}}, {"fault": {...}}, {"clearFaults": true}).
+// world change ({"i2c": "0x29", "set": {...}}, {"fault": {...}}, {"clearFaults": true},
+// {"unplug": {"forS": 2}}).
 
 // A pending fault for a person: "DlnI2cMasterRead at 0x70: nack, at most 1 call".
 std::string DescribeFault(const Fault &fault);

@@ -27,11 +27,20 @@ class Session {
     // Runs one adapter call of this session and gives its reply. Every call is traced.
     dln::wire::Reply handle(const dln::wire::Request &request);
 
-    enum class FrameStatus { Replied, Malformed, ReplyTooLarge };
+    enum class FrameStatus { Replied, Malformed, ReplyTooLarge, Pending };
     // The same for a request frame's body (without its length prefix): decodes it, handles
     // it and encodes the reply frame (prefix included) into reply. Malformed: the body is no
     // request and nothing ran; ReplyTooLarge: the call ran but its reply fits in no frame.
     FrameStatus handleFrame(std::span<const uint8_t> body, std::vector<uint8_t> &reply);
+    // The reply frame of a call that was Pending (Replied or ReplyTooLarge) and how long it
+    // is held back, counted from the call.
+    using FrameDone =
+        std::function<void(FrameStatus status, std::vector<uint8_t> reply, uint64_t heldUs)>;
+    // As handleFrame, without waiting: a call that goes to an external device's provider
+    // returns Pending, and its reply goes to later once the provider answered (or did not in
+    // time), from the provider's thread.
+    FrameStatus startFrame(std::span<const uint8_t> body, std::vector<uint8_t> &reply,
+                           FrameDone later);
 
     // How long the reply to the last call is to be held back, in microseconds: the
     // simulator's latency model, or the recorded time of a replayed call.

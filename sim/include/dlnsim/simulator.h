@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dlnsim/device.h"
+#include "dlnsim/external.h"
 #include "dlnsim/latency.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -83,6 +84,10 @@ class SimBuilder {
     SimBuilder &latency(const LatencyModel &model);
     SimBuilder &i2c(uint8_t address, std::shared_ptr<I2cDevice> device);
     SimBuilder &spi(uint8_t ssLine, std::shared_ptr<SpiDevice> device);
+    // An external device at place, served once a provider named name claims it; until then
+    // its transfers fail (I2C: NACK). timeoutMs bounds each of its provider's answers.
+    SimBuilder &external(ExternalPlace place, const std::string &name,
+                         uint32_t timeoutMs = kDefaultExternalTimeoutMs);
     SimBuilder &fault(const Fault &fault);
     SimBuilder &randomFaults(const RandomFaults &faults);
     // World changes and faults at set times (a scenario's "timeline").
@@ -104,6 +109,12 @@ class SimBuilder {
     std::optional<LatencyModel> latency_;
     std::map<uint8_t, std::shared_ptr<I2cDevice>> i2c_;
     std::map<uint8_t, std::shared_ptr<SpiDevice>> spi_;
+    struct ExternalDeclaration {
+        ExternalPlace place;
+        std::string name;
+        uint32_t timeoutMs;
+    };
+    std::vector<ExternalDeclaration> externals_;
     std::vector<Fault> faults_;
     RandomFaults randomFaults_;
     std::shared_ptr<Timeline> timeline_;
@@ -139,6 +150,16 @@ class Simulator {
     // Applies a world change now; returns what it did and sets *atUs to when. Throws
     // OptionError naming the key when the change is refused (nothing is changed then).
     std::string changeWorld(const nlohmann::json &request, uint64_t *atUs);
+
+    // Puts external devices at places, served by link (a provider named name), all or none.
+    // Returns why they were refused ("i2c 0x48 is the adc-dac-board of the scenario"), or an
+    // empty text. timeoutMs bounds each answer where the scenario set no time-out.
+    std::string claimExternal(const std::string &name, const std::vector<ExternalPlace> &places,
+                              uint32_t timeoutMs, std::shared_ptr<ExternalLink> link);
+    // Ends link's claims (its provider left); transfers still waiting on it are its to end.
+    void releaseExternal(const ExternalLink *link);
+    // The state link's provider reports, shown as its devices' state.
+    void setExternalState(const ExternalLink *link, const nlohmann::json &state);
 
   private:
     friend class Session;

@@ -10,6 +10,9 @@ import i2cdln.sim.SimRobot;
 import i2cdln.sim.SimTrace;
 import i2cdln.sim.SimWorld;
 import i2cdln.sim.SimulatedRobot;
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.time.Duration;
 import java.util.List;
 import java.util.Map;
@@ -43,10 +46,36 @@ class KitWorldTest {
         assertEquals(60, register.readRegister(0x10));
 
         world.set(0x29, "distanceMm", 300);
-        @SuppressWarnings("unchecked")
-        Map<String, Object> laser = (Map<String, Object>) world.device(0x29).get("state");
-        assertEquals(300.0, ((Number) laser.get("distanceMm")).doubleValue(), laser::toString);
+        assertEquals(300.0, ((Number) state(world, 0x29).get("distanceMm")).doubleValue());
+        Path csv = Files.createTempFile("sonar", ".csv");
+        try {
+            Files.writeString(csv, "time,distance\n0,123\n");
+            world.set(0x70, "distanceCm", Map.of("csv", csv.toString()));
+            assertEquals(123L, state(world, 0x70).get("distanceCm"));
+        } finally {
+            Files.delete(csv);
+        }
         assertTrue(world.page().toString().startsWith("http://127.0.0.1:"), world.page()::toString);
+    }
+
+    @SuppressWarnings("unchecked")
+    static Map<String, Object> state(SimWorld world, int address) throws IOException {
+        return (Map<String, Object>) world.device(address).get("state");
+    }
+
+    @Test
+    void anUnpluggedAdapterFailsTheProgramsCalls(SimRobot robot) throws Exception {
+        // Long enough for any machine: the restart below is what plugs it back.
+        robot.world().unplug(Duration.ofSeconds(600));
+        @SuppressWarnings("unchecked")
+        Map<String, Object> adapter = (Map<String, Object>) robot.world().state().get("adapter");
+        assertEquals(true, adapter.get("unplugged"), adapter::toString);
+        SimTrace before = robot.trace();
+        assertThrows(NoDeviceException.class, () -> Dln.create().i2c(0x50).read(1));
+        assertTrue(robot.trace().since(before).calls().stream()
+                .anyMatch(c -> c.note().equals("adapter unplugged")), robot.trace().calls()::toString);
+        robot.restart();
+        assertEquals(1, Dln.create().i2c(0x50).read(1).length);
     }
 
     @Test
@@ -58,7 +87,8 @@ class KitWorldTest {
                 () -> world.set(0x29, "distanceMm", 5000),
                 "set.distanceMm: \"far\" is not a number", () -> world.set(0x29, "distanceMm", "far"),
                 "DlnNoSuchCall", () -> world.fault(SimFault.on("DlnNoSuchCall")),
-                "no I2C device at 0x11", () -> world.device(0x11));
+                "no I2C device at 0x11", () -> world.device(0x11),
+                "unplug.forS", () -> world.unplug(Duration.ZERO));
         refused.forEach((reason, step) -> {
             IllegalArgumentException e = assertThrows(IllegalArgumentException.class, step, reason);
             assertTrue(e.getMessage().contains(reason), e.getMessage());

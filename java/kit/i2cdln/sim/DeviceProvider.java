@@ -86,8 +86,12 @@ final class DeviceProvider implements SimRobot.Attachment {
         return claim.equals("i2c") ? String.format("i2c 0x%02x", number) : "spi line " + number;
     }
 
-    private synchronized void send(Map<String, Object> message) throws IOException {
-        out.write((Json.write(message) + "\n").getBytes(StandardCharsets.UTF_8));
+    private void send(Map<String, Object> message) throws IOException {
+        sendLine(Json.write(message));
+    }
+
+    private synchronized void sendLine(String line) throws IOException {
+        out.write((line + "\n").getBytes(StandardCharsets.UTF_8));
         out.flush();
     }
 
@@ -95,7 +99,7 @@ final class DeviceProvider implements SimRobot.Attachment {
         String state = Json.write(model.state());
         if (!state.equals(lastState)) {
             lastState = state;
-            send(Map.of("state", model.state()));
+            sendLine("{\"state\":" + state + "}");
         }
     }
 
@@ -105,8 +109,10 @@ final class DeviceProvider implements SimRobot.Attachment {
             while ((line = in.readLine()) != null) {
                 Map<String, Object> request = Json.object(line);
                 if (request.containsKey("id") && request.containsKey("op")) {
-                    send(answer(request));
+                    Map<String, Object> answer = answer(request);
+                    // The state first: dln-sim has it before the program has its answer.
                     sendStateIfChanged();
+                    send(answer);
                 }
             }
         } catch (IOException | IllegalArgumentException e) {

@@ -163,6 +163,7 @@ public final class SimRobot implements AutoCloseable {
         if (LIVE_PAGE_BUILT) {
             command.addAll(List.of("--http", "0"));
         }
+        command.addAll(List.of("--providers", "0"));
         return command;
     }
 

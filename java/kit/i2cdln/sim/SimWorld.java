@@ -19,6 +19,7 @@ import java.util.Map;
  * robot.world().set(0x29, "distanceMm", 300);          // the wall comes to 300 mm now
  * robot.world().fault(SimFault.on("DlnI2cMasterRead").address(0x29).code("nack").count(20));
  * robot.world().clearFaults();
+ * robot.world().unplug(Duration.ofSeconds(2));            // as if the USB cable were pulled
  * Map<String, Object> laser = robot.world().device(0x29);
  * }</pre>
  *
@@ -56,7 +57,9 @@ public final class SimWorld {
      *
      * @param i2cAddress the device's 7-bit address
      * @param setting the setting's name
-     * @param value a number, a string, a list or a map, as the setting takes it
+     * @param value a number, a string, a list or a map, as the setting takes it; a numeric
+     *     setting (or the laser's {@code path}) also takes {@code Map.of("csv", "wall.csv")},
+     *     a file of time and value found from the test JVM's working folder, where dln-sim runs
      * @return dln-sim's account of what it applied
      * @throws IllegalArgumentException when dln-sim refuses the setting or value
      * @throws IOException when dln-sim does not answer
@@ -90,6 +93,21 @@ public final class SimWorld {
      */
     public String change(Map<String, ?> event) throws IOException {
         return send("POST", "api/world", Json.write(event));
+    }
+
+    /**
+     * Unplugs the adapter for a time, as pulling its USB cable would: meanwhile every call but
+     * connect and disconnect fails as the DLN server answers for a removed adapter (0x42, no
+     * such device), and the handles open now are gone for good, so the program must open the
+     * adapter again. For testing a program's recovery.
+     *
+     * @param time how long, more than 0 and at most a day
+     * @return dln-sim's account of what it applied
+     * @throws IllegalArgumentException when dln-sim refuses the time
+     * @throws IOException when dln-sim does not answer
+     */
+    public String unplug(Duration time) throws IOException {
+        return change(Map.of("unplug", Map.of("forS", time.toNanos() / 1e9)));
     }
 
     /**

@@ -16,8 +16,10 @@ import java.util.regex.Pattern;
 
 /**
  * A running {@code dln-sim}: its address, what it printed and the trace of every adapter call
- * it answered. Started by {@link SimulatedRobotExtension} for a test class, or by a program
- * with {@link #start}; {@link #close()} stops it. Safe to use from several threads.
+ * it answered; its {@link #world()} to change while a program runs; the Java device models
+ * {@linkplain #attach attached} to its buses. Started by {@link SimulatedRobotExtension} for a
+ * test class, or by a program with {@link #start} (or {@link #replay}); {@link #close()} stops
+ * it. Safe to use from several threads.
  */
 public final class SimRobot implements AutoCloseable {
     private static final long READY_SECONDS = 10;
@@ -45,8 +47,7 @@ public final class SimRobot implements AutoCloseable {
     private List<String> finalOutput; // once closed
     private Process process;
     private SimWorld world;
-    private int providerPort; // 0 when dln-sim takes no providers
-    private final List<Attached> attached = new ArrayList<>();
+    private final AttachedModels models = new AttachedModels();
 
     /** A recording to answer from, strictly in order or leniently. */
     private record Replay(Path recording, boolean lenient) {}
@@ -200,7 +201,7 @@ public final class SimRobot implements AutoCloseable {
         }
         process = started;
         world = null;
-        providerPort = 0;
+        int providerPort = 0;
         for (String line : lines.subList(from, lines.size())) {
             Matcher page = LIVE_PAGE.matcher(line);
             if (page.matches()) {
@@ -211,6 +212,7 @@ public final class SimRobot implements AutoCloseable {
                 providerPort = Integer.parseInt(providers.group(1));
             }
         }
+        models.serveOn(providerPort);
     }
 
     /** Listening, and with the live page's line when it serves one (it follows). */
@@ -372,39 +374,6 @@ public final class SimRobot implements AutoCloseable {
         void close();
     }
 
-    /** An attachment as the test sees it, kept across restarts. */
-    private final class Attached implements Attachment {
-        final String claim;
-        final int number;
-        final DeviceModel model;
-        DeviceProvider provider;
-
-        Attached(String claim, int number, DeviceModel model) {
-            this.claim = claim;
-            this.number = number;
-            this.model = model;
-        }
-
-        void connect() throws IOException {
-            provider = DeviceProvider.connect(providerPort, claim, number, model, MODEL_TIMEOUT);
-        }
-
-        @Override
-        public DeviceModel model() {
-            return model;
-        }
-
-        @Override
-        public void close() {
-            synchronized (SimRobot.this) {
-                attached.remove(this);
-                if (provider != null) {
-                    provider.close();
-                }
-            }
-        }
-    }
-
     /**
      * Puts a device written in Java on the I2C bus: from now on (until the attachment is
      * closed or the simulator stops) the program's transfers at the address reach the model,
@@ -439,15 +408,9 @@ public final class SimRobot implements AutoCloseable {
     }
 
     private Attachment attach(String claim, int number, DeviceModel model) throws IOException {
-        if (providerPort == 0) {
-            throw new IllegalStateException(replay != null
-                    ? "a replay answers from its recording: it takes no device models"
-                    : "this dln-sim printed no provider port: it takes no device models");
-        }
-        Attached attachment = new Attached(claim, number, model);
-        attachment.connect();
-        attached.add(attachment);
-        return attachment;
+        return models.add(claim, number, model, replay != null
+                ? "a replay answers from its recording: it takes no device models"
+                : "this dln-sim printed no provider port: it takes no device models");
     }
 
     /**
@@ -459,13 +422,8 @@ public final class SimRobot implements AutoCloseable {
      * @return the first attached model of that class
      * @throws IllegalArgumentException when none is attached
      */
-    public synchronized <T extends DeviceModel> T model(Class<T> type) {
-        for (Attached attachment : attached) {
-            if (type.isInstance(attachment.model)) {
-                return type.cast(attachment.model);
-            }
-        }
-        throw new IllegalArgumentException("no " + type.getName() + " is attached");
+    public <T extends DeviceModel> T model(Class<T> type) {
+        return models.model(type);
     }
 
     /**
@@ -475,14 +433,9 @@ public final class SimRobot implements AutoCloseable {
      * @throws IOException when it does not start again
      */
     public synchronized void restart() throws IOException {
-        for (Attached attachment : attached) {
-            attachment.provider.close();
-        }
+        models.disconnect();
         stopProcess();
         launch();
-        for (Attached attachment : attached) {
-            attachment.connect();
-        }
     }
 
     private synchronized void stopProcess() {
@@ -515,9 +468,7 @@ public final class SimRobot implements AutoCloseable {
             return;
         }
         try {
-            for (Attached attachment : new ArrayList<>(attached)) {
-                attachment.close();
-            }
+            models.closeAll();
             stopProcess();
             try {
                 finalOutput = readOutput();

@@ -76,6 +76,9 @@ class KitDeviceModelTest {
         assertEquals("external", device.get("model"), device::toString);
         assertEquals(Map.of("temperatureC", 21.5, "configuration", 0x60L,
                 "provider", "thermometer"), device.get("state"));
+
+        robot.restart();
+        assertEquals(0x60, thermometer.readRegister(1), "the same model, claimed again");
     }
 
     @Test

@@ -16,6 +16,7 @@ import i2cdln.sim.SimulatedRobot;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.concurrent.CountDownLatch;
 import org.junit.jupiter.api.Test;
 
 /** Boards of our own, written in Java, on the simulated buses of the default robot. */
@@ -106,6 +107,28 @@ class KitDeviceModelTest {
         })) {
             assertThrows(NoDeviceException.class, () -> Dln.create().i2c(0x4a).read(1));
             assertArrayEquals(new int[] {21, 128}, Dln.create().i2c(0x49).readRegisters(0, 2));
+        }
+
+        // A model that answers later than the kit's time-out fails its transfer as a time-out.
+        CountDownLatch answer = new CountDownLatch(1);
+        try (SimRobot.Attachment slow = robot.attach(0x4b, new Thermometer() {
+            @Override
+            public int[] read(int count) {
+                try {
+                    answer.await();
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                }
+                return super.read(count);
+            }
+        })) {
+            SimTrace beforeSlow = robot.trace();
+            assertThrows(NoDeviceException.class, () -> Dln.create().i2c(0x4b).read(1));
+            answer.countDown();
+            SimTrace.Call late = robot.trace().since(beforeSlow).named("DlnI2cMasterRead").get(0);
+            assertEquals(0x46, late.result(), late::toString);
+            assertEquals("external java-model: no answer within "
+                    + SimRobot.MODEL_TIMEOUT.toMillis() + " ms", late.note());
         }
     }
 }

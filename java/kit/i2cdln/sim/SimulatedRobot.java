@@ -16,7 +16,7 @@ import org.junit.jupiter.api.extension.ExtendWith;
  * world.
  *
  * <pre>{@code
- * @SimulatedRobot(scenario = "scenarios/wall.json")
+ * @SimulatedRobot // the default robot; scenario = "..." names a scenario of your own
  * class PatrolTest {
  *     @Test
  *     void steersStraight(SimRobot robot) throws IOException {

@@ -65,6 +65,7 @@ class KitDeviceModelTest {
         assertArrayEquals(new int[] {21, 128}, thermometer.readRegisters(0, 2));
         thermometer.writeRegisters(1, 0x60);
         assertEquals(0x60, thermometer.readRegister(1));
+        assertEquals(0x60, robot.model(Thermometer.class).state().get("configuration"));
         assertTrue(dln.adapter().scan().contains(0x49), "a scan finds it");
 
         SimTrace before = robot.trace();

@@ -1,5 +1,4 @@
 import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass;
 
 import examples.Patrol;
 import i2cdln.Dln;
@@ -13,9 +12,6 @@ import java.util.stream.Collectors;
 import java.util.stream.Stream;
 import javax.tools.ToolProvider;
 import org.junit.jupiter.api.Test;
-import org.junit.platform.launcher.core.LauncherDiscoveryRequestBuilder;
-import org.junit.platform.launcher.core.LauncherFactory;
-import org.junit.platform.launcher.listeners.SummaryGeneratingListener;
 import org.junit.platform.launcher.listeners.TestExecutionSummary;
 
 /** The README's kit example, compiled and run as printed, with only the imports added. */
@@ -39,13 +35,11 @@ class KitReadmeTest {
         assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null,
                 "-d", dir.toString(), "-cp", classPath, source.toString()), example);
 
-        SummaryGeneratingListener listener = new SummaryGeneratingListener();
+        TestExecutionSummary summary;
         try (URLClassLoader loader = new URLClassLoader(new URL[] {dir.toUri().toURL()},
                 KitReadmeTest.class.getClassLoader())) {
-            LauncherFactory.create().execute(LauncherDiscoveryRequestBuilder.request()
-                    .selectors(selectClass(loader.loadClass("PatrolTest"))).build(), listener);
+            summary = KitFixtures.run(loader.loadClass("PatrolTest"));
         }
-        TestExecutionSummary summary = listener.getSummary();
         assertEquals(1, summary.getTestsSucceededCount(), () -> summary.getFailures().isEmpty()
                 ? "no test ran" : summary.getFailures().get(0).getException().toString());
     }

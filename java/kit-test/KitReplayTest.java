@@ -1,7 +1,6 @@
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
-import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass;
 
 import i2cdln.Dln;
 import i2cdln.DlnException;
@@ -12,9 +11,6 @@ import java.util.Map;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.condition.EnabledIfSystemProperty;
-import org.junit.platform.launcher.core.LauncherDiscoveryRequestBuilder;
-import org.junit.platform.launcher.core.LauncherFactory;
-import org.junit.platform.launcher.listeners.SummaryGeneratingListener;
 
 /**
  * Test classes against a recording (register 0x10 of the board at 0x50 read once; it held 0x3c
@@ -115,15 +111,7 @@ class KitReplayTest {
                 + " the recording than its tests failed for (in @BeforeAll or @AfterAll, or past"
                 + " the 10 that dln-sim shows): replay (strict): ");
         expected.forEach((fixture, message) -> {
-            SummaryGeneratingListener listener = new SummaryGeneratingListener();
-            System.setProperty("kit.fixtures", "on");
-            try {
-                LauncherFactory.create().execute(LauncherDiscoveryRequestBuilder.request()
-                        .selectors(selectClass(fixture)).build(), listener);
-            } finally {
-                System.clearProperty("kit.fixtures");
-            }
-            var failures = listener.getSummary().getFailures();
+            var failures = KitFixtures.run(fixture).getFailures();
             if (message.isEmpty()) {
                 assertEquals(0, failures.size(), () -> fixture + ": " + failures.get(0).getException());
                 return;

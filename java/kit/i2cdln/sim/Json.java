@@ -77,13 +77,7 @@ final class Json {
 
     private Map<String, Object> object() {
         Map<String, Object> map = new LinkedHashMap<>();
-        at++;
-        space();
-        if (at < text.length() && text.charAt(at) == '}') {
-            at++;
-            return map;
-        }
-        while (true) {
+        elements('}', () -> {
             space();
             if (at >= text.length() || text.charAt(at) != '"') {
                 throw error("a key expected");
@@ -92,33 +86,33 @@ final class Json {
             space();
             expect(':');
             map.put(key, value());
-            space();
-            if (at < text.length() && text.charAt(at) == ',') {
-                at++;
-                continue;
-            }
-            expect('}');
-            return map;
-        }
+        });
+        return map;
     }
 
     private List<Object> array() {
         List<Object> list = new ArrayList<>();
+        elements(']', () -> list.add(value()));
+        return list;
+    }
+
+    /** The comma-separated elements after an opening bracket, up to the closing one. */
+    private void elements(char close, Runnable element) {
         at++;
         space();
-        if (at < text.length() && text.charAt(at) == ']') {
+        if (at < text.length() && text.charAt(at) == close) {
             at++;
-            return list;
+            return;
         }
         while (true) {
-            list.add(value());
+            element.run();
             space();
             if (at < text.length() && text.charAt(at) == ',') {
                 at++;
                 continue;
             }
-            expect(']');
-            return list;
+            expect(close);
+            return;
         }
     }
 

@@ -89,6 +89,14 @@ class KitReplayTest {
         }
     }
 
+    @SimulatedRobot(replay = RECORDING, scenario = "scenarios/kit_a.json")
+    @EnabledIfSystemProperty(named = "kit.fixtures", matches = "on")
+    static class ReplayWithAScenario {
+        @Test
+        void never() {
+        }
+    }
+
     @Test
     void aTestThatMismatchedFailsWithTheFirstMismatch() {
         // The fixture, and what its failure's message starts with ("" for a pass).
@@ -110,6 +118,8 @@ class KitReplayTest {
         expected.put(MismatchUnnoticedBeforeTheTests.class, "the replay saw more calls unlike"
                 + " the recording than its tests failed for (in @BeforeAll or @AfterAll, or past"
                 + " the 10 that dln-sim shows): replay (strict): ");
+        expected.put(ReplayWithAScenario.class, "KitReplayTest$ReplayWithAScenario: a replay"
+                + " answers from its recording and takes its timing from it: no scenario");
         expected.forEach((fixture, message) -> {
             var failures = KitFixtures.run(fixture).getFailures();
             if (message.isEmpty()) {

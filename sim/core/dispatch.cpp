@@ -8,9 +8,9 @@
 #include "dln_api.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <future>
 #include <string>
 #include <utility>
 
@@ -70,16 +70,22 @@ std::optional<Reply> Simulator::Impl::start(uint32_t session, const Request &req
 }
 
 Reply Simulator::Impl::dispatch(uint32_t session, const Request &request, uint64_t *heldUs) {
-    std::promise<std::pair<Reply, uint64_t>> later;
-    auto reply = start(session, request, heldUs, [&later](Reply reply, uint64_t held) {
-        later.set_value({std::move(reply), held});
+    // On the stack, not a promise: most calls end at once, and they should cost nothing more.
+    std::mutex answeredMutex;
+    std::condition_variable answeredChanged;
+    std::optional<std::pair<Reply, uint64_t>> answered;
+    auto reply = start(session, request, heldUs, [&](Reply reply, uint64_t held) {
+        std::lock_guard lock(answeredMutex);
+        answered.emplace(std::move(reply), held);
+        answeredChanged.notify_one();
     });
     if (reply)
         return std::move(*reply);
-    auto [answered, held] = later.get_future().get();
+    std::unique_lock lock(answeredMutex);
+    answeredChanged.wait(lock, [&] { return answered.has_value(); });
     if (heldUs != nullptr)
-        *heldUs = held;
-    return answered;
+        *heldUs = answered->second;
+    return std::move(answered->first);
 }
 
 Reply Simulator::Impl::conclude(CallRecord &call, uint16_t result, uint64_t *heldUs) {

@@ -8,6 +8,7 @@
 #include "dlnsim/providers.h"
 #include "dlnsim/scenario.h"
 #include "dlnsim/server.h"
+#include "dlnsim/session.h"
 #include "support/line_provider.h"
 #include "tcp_test_support.h"
 
@@ -313,6 +314,26 @@ TEST(ExternalDevice, DeclaredDeviceWaitsForItsProvider) {
     }
     ASSERT_TRUE(ProviderConnectedWithin(*rig.sim, false, kPatienceSeconds));
     EXPECT_EQ(client.read(0x4A, bytes, 2), DLN_RES_I2C_NACK);
+}
+
+// A session handled in the caller's thread (as the in-process dln does) waits for the answer.
+TEST(ExternalDevice, InProcessSessionWaitsForTheProvider) {
+    ProviderRig rig;
+    LineProvider provider(rig.providers.port(),
+                          {{"hello", "thermometer"}, {"claims", {{{"i2c", "0x4A"}}}}}, Thermometer);
+    ASSERT_EQ(provider.greeting(), R"({"ok":true})");
+    dlnsim::Session session(rig.sim);
+    dln::wire::Request request;
+    request.call = dln::wire::Call::OpenDevice;
+    request.handle = static_cast<uint16_t>(session.handle(request).words.at(0));
+    request.call = dln::wire::Call::I2cRead;
+    request.address = 0x4A;
+    request.length = 3;
+    request.sequence = 9;
+    dln::wire::Reply reply = session.handle(request);
+    EXPECT_EQ(reply.result, DLN_RES_SUCCESS);
+    EXPECT_EQ(reply.sequence, 9u);
+    EXPECT_EQ(reply.data, (std::vector<uint8_t>{21, 21, 21}));
 }
 
 // The Python provider of docs/device-providers.md, taken from the file as printed there.

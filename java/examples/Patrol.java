@@ -26,9 +26,12 @@ import java.util.concurrent.TimeUnit;
  * failed command leaves it in doubt, the patrol stops steering (the board would need a reset).
  */
 public final class Patrol {
-    static final int STOP_BELOW_MM = 400;
-    static final int DRIVE = 160; // the output value that makes the motor run
-    static final int STOP = 0;
+    /** The laser range, in millimetres, below which the motor stops. */
+    public static final int STOP_BELOW_MM = 400;
+    /** The ADC/DAC board's output value that makes the motor run. */
+    public static final int DRIVE = 160;
+    /** The output value that stops the motor. */
+    public static final int STOP = 0;
 
     private final ServoBoard steering;
     private final AdcDacBoard motor;
@@ -110,9 +113,14 @@ public final class Patrol {
         }
     }
 
-    public static void main(String[] args) throws InterruptedException {
-        long seconds = args.length > 0 ? Long.parseLong(args[0]) : 10;
-        Dln dln = Dln.create();
+    /**
+     * Starts the patrol on two threads of its own: the 100 ms loop and the slower ultrasonic
+     * one. Closing the handle stops both, after the turn under way.
+     *
+     * @param dln the adapter to patrol with
+     * @return the running patrol
+     */
+    public static Running start(Dln dln) {
         Patrol patrol = new Patrol(dln);
         patrol.log("start epochMs=%d", System.currentTimeMillis());
         UltrasonicRanger sonar = dln.ultrasonic(0x70);
@@ -121,11 +129,37 @@ public final class Patrol {
         ScheduledExecutorService slow = Executors.newSingleThreadScheduledExecutor();
         loop.scheduleAtFixedRate(patrol::step, 0, 100, TimeUnit.MILLISECONDS);
         slow.scheduleWithFixedDelay(() -> patrol.sonar(sonar), 0, 200, TimeUnit.MILLISECONDS);
-        Thread.sleep(seconds * 1000);
-        loop.shutdown();
-        slow.shutdown();
-        loop.awaitTermination(10, TimeUnit.SECONDS);
-        slow.awaitTermination(10, TimeUnit.SECONDS);
-        patrol.log("done");
+        return new Running(patrol, loop, slow);
+    }
+
+    /** A patrol started by {@link #start}. */
+    public static final class Running implements AutoCloseable {
+        private final Patrol patrol;
+        private final ScheduledExecutorService loop;
+        private final ScheduledExecutorService slow;
+
+        private Running(Patrol patrol, ScheduledExecutorService loop,
+                ScheduledExecutorService slow) {
+            this.patrol = patrol;
+            this.loop = loop;
+            this.slow = slow;
+        }
+
+        /** Stops both threads, waiting up to 10 s each for the call under way. */
+        @Override
+        public void close() throws InterruptedException {
+            loop.shutdown();
+            slow.shutdown();
+            loop.awaitTermination(10, TimeUnit.SECONDS);
+            slow.awaitTermination(10, TimeUnit.SECONDS);
+            patrol.log("done");
+        }
+    }
+
+    public static void main(String[] args) throws InterruptedException {
+        long seconds = args.length > 0 ? Long.parseLong(args[0]) : 10;
+        try (Running patrol = start(Dln.create())) {
+            Thread.sleep(seconds * 1000);
+        }
     }
 }

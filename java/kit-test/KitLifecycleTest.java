@@ -3,7 +3,6 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTimeoutPreemptively;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
-import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass;
 
 import i2cdln.sim.SimRobot;
 import i2cdln.sim.SimulatedRobot;
@@ -15,9 +14,6 @@ import java.util.concurrent.CopyOnWriteArrayList;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.condition.EnabledIfSystemProperty;
-import org.junit.platform.launcher.core.LauncherDiscoveryRequestBuilder;
-import org.junit.platform.launcher.core.LauncherFactory;
-import org.junit.platform.launcher.listeners.SummaryGeneratingListener;
 import org.junit.platform.launcher.listeners.TestExecutionSummary;
 
 /** The kit stops its simulator on every path and lets the next class have the address. */
@@ -72,21 +68,10 @@ class KitLifecycleTest {
 
     @Test
     void everyPathStopsTheSimulatorAndFreesTheAddress() {
-        System.setProperty("kit.fixtures", "on");
-        TestExecutionSummary summary;
-        try {
-            SummaryGeneratingListener listener = new SummaryGeneratingListener();
-            // A simulator left holding the address would block the next class for ever.
-            assertTimeoutPreemptively(Duration.ofSeconds(120), () -> LauncherFactory.create()
-                    .execute(LauncherDiscoveryRequestBuilder.request()
-                            .selectors(selectClass(FailsInBeforeAll.class),
-                                    selectClass(FailsInATest.class), selectClass(BadScenario.class),
-                                    selectClass(RestartsAndPasses.class))
-                            .build(), listener));
-            summary = listener.getSummary();
-        } finally {
-            System.clearProperty("kit.fixtures");
-        }
+        // A simulator left holding the address would block the next class for ever.
+        TestExecutionSummary summary = assertTimeoutPreemptively(Duration.ofSeconds(120),
+                () -> KitFixtures.run(FailsInBeforeAll.class, FailsInATest.class,
+                        BadScenario.class, RestartsAndPasses.class));
         Map<String, String> failures = new TreeMap<>();
         summary.getFailures().forEach(f -> failures.put(f.getTestIdentifier().getDisplayName(),
                 String.valueOf(f.getException().getMessage())));

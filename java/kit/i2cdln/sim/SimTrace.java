@@ -8,6 +8,7 @@ import java.time.Duration;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
+import java.util.function.Predicate;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
@@ -30,10 +31,15 @@ public final class SimTrace {
             + "(?: held=(\\d+)us)?(?: ; (.*))?");
     private static final Pattern PULSE_WIDTH = Pattern.compile("servo pulse width (\\d+) us");
 
-    private final List<Call> calls;
+    // Between two reads of the file while awaiting a condition.
+    private static final long POLL_MILLIS = 10;
 
-    private SimTrace(List<Call> calls) {
+    private final List<Call> calls;
+    private final Path file; // null for parsed lines
+
+    private SimTrace(List<Call> calls, Path file) {
         this.calls = Collections.unmodifiableList(calls);
+        this.file = file;
     }
 
     /**
@@ -97,7 +103,7 @@ public final class SimTrace {
         List<String> lines = new ArrayList<>(List.of(text.split("\n", -1)));
         // The part after the last newline: empty, or a line dln-sim has not finished.
         lines.remove(lines.size() - 1);
-        return parse(lines);
+        return new SimTrace(parse(lines).calls, file);
     }
 
     /**
@@ -122,7 +128,61 @@ public final class SimTrace {
                     m.group(12) == null ? "" : m.group(12),
                     m.group(11) == null ? 0 : Long.parseLong(m.group(11))));
         }
-        return new SimTrace(calls);
+        return new SimTrace(calls, null);
+    }
+
+    /**
+     * Waits until the trace meets a condition, reading the simulator's trace file again every
+     * 10 ms: the way to wait for a program's effect without a fixed sleep.
+     *
+     * <pre>{@code
+     * SimTrace stopped = robot.trace().await(
+     *         t -> t.notes(0x48).contains("adc: channel 1, dac = 0"), Duration.ofSeconds(3));
+     * }</pre>
+     *
+     * @param condition tested on the whole trace as it stands, each time it is read
+     * @param timeout how long to wait at most
+     * @return the first trace read that met the condition
+     * @throws AssertionError when the timeout passed first, naming it and showing the last
+     *     calls seen
+     * @throws IOException when the trace file cannot be read
+     * @throws InterruptedException when the waiting thread is interrupted
+     * @throws IllegalStateException when this trace was parsed from lines or cut by
+     *     {@link #since}, not read from a simulator's file
+     */
+    public SimTrace await(Predicate<SimTrace> condition, Duration timeout)
+            throws IOException, InterruptedException {
+        if (file == null) {
+            throw new IllegalStateException("only a trace read from a simulator's file can wait");
+        }
+        long deadline = System.nanoTime() + timeout.toNanos();
+        SimTrace trace = this;
+        while (!condition.test(trace)) {
+            if (System.nanoTime() - deadline >= 0) {
+                List<Call> all = trace.calls;
+                StringBuilder last = new StringBuilder();
+                for (Call call : all.subList(Math.max(0, all.size() - 10), all.size())) {
+                    last.append("\n  ").append(call);
+                }
+                throw new AssertionError("the trace did not meet the condition within " + timeout
+                        + " (" + all.size() + " calls; the last ones:" + last + ")");
+            }
+            Thread.sleep(POLL_MILLIS);
+            trace = read(file);
+        }
+        return trace;
+    }
+
+    /**
+     * The calls made after those of an earlier trace of the same simulator (since it last
+     * started): what a step of a test caused.
+     *
+     * @param earlier a trace read before the step
+     * @return the later calls (a part of the trace: it cannot {@link #await})
+     */
+    public SimTrace since(SimTrace earlier) {
+        int from = Math.min(earlier.calls.size(), calls.size());
+        return new SimTrace(new ArrayList<>(calls.subList(from, calls.size())), null);
     }
 
     private static List<Integer> bytes(String hex) {

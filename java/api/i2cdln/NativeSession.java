@@ -119,7 +119,9 @@ final class NativeSession {
 
     /**
      * Checks the ranging sensor's identification (0xEE, else {@link #WRONG_DEVICE}), resets it and
-     * reads its stop variable; the session keeps the sensor's driver record.
+     * reads its stop variable; the session keeps the sensor's driver record. A sensor reading 0
+     * there (held in its reset) is reset and read again. This and the other laser natives make
+     * a register transfer that a NACK or a failed call hit again, up to three times.
      */
     static native int laserConnect(long session);
 

@@ -47,19 +47,20 @@ BusResult DriverResult(const RangingDevice &device, SensorStatus status, std::st
     return BusResult{kWrongDevice, "ranging sensor", kSensorAddress};
 }
 
-// Identification, reset and stop variable on a fresh record. A sensor held in reset reads 0 as
-// its identification: a connect cut short between the reset and its release (a failed write,
-// the bound passed) leaves it so, and only a reset lets it go; so a 0 is read again after one.
+// Identification, reset and stop variable on a fresh record. A connect cut short (a failed
+// write, the bound passed) can leave the sensor held in its reset or on a private page, where
+// the identification reads 0 or something else; only a reset brings it back, so a wrong
+// identification is read again after one before the device is refused.
 BusResult ConnectSensor(RangingDevice &device, std::string &detail) {
     uint8_t identification[4] = {};
     SensorStatus status = VL53L0X_ReadBlock(device, kRegIdentification, identification, 4);
-    const bool heldInReset = status == kSensorOk && identification[0] == 0;
-    if (heldInReset) {
+    const bool resetFirst = status == kSensorOk && identification[0] != kModelId;
+    if (resetFirst) {
         status = VL53L0X_SoftReset(device);
         if (status == kSensorOk)
             status = VL53L0X_ReadBlock(device, kRegIdentification, identification, 4);
         else if (status == kSensorTimeOut && device.busFailure.ok())
-            status = kSensorOk; // it never read other than 0: told below as the wrong device
+            status = kSensorOk; // it does not reset as the sensor does: refused below
     }
     if (status != kSensorOk || !device.busFailure.ok())
         return DriverResult(device, status, detail);
@@ -70,7 +71,7 @@ BusResult ConnectSensor(RangingDevice &device, std::string &detail) {
         detail = text;
         return BusResult{kWrongDevice, "ranging sensor", kSensorAddress};
     }
-    if (!heldInReset)
+    if (!resetFirst)
         status = VL53L0X_SoftReset(device);
     if (status == kSensorOk)
         status = ReadStopVariable(device);

@@ -461,6 +461,22 @@ TEST(TypedLaser, ADeviceFailureIsRepeatedThriceAConnectionFailureNever) {
               kWrongDevice);
 }
 
+// Connects, calibrates and measures times, each range near distanceMm.
+void ConnectCalibrateMeasure(OpenDevice &device, int distanceMm, int times) {
+    FakeJni &j = device.jni;
+    ASSERT_EQ(Java_i2cdln_NativeSession_laserConnect(j.env(), nullptr, device.session), kTypedOk)
+        << device.failure();
+    ASSERT_EQ(Java_i2cdln_NativeSession_laserCalibrate(j.env(), nullptr, device.session), kTypedOk)
+        << device.failure();
+    jintArray range = j.array({-1, -1});
+    for (int i = 0; i < times; ++i) {
+        ASSERT_EQ(Java_i2cdln_NativeSession_laserMeasure(j.env(), nullptr, device.session, range),
+                  kTypedOk)
+            << device.failure();
+        EXPECT_NEAR(j.values(range)[0], distanceMm, 10);
+    }
+}
+
 TEST(TypedLaser, ConnectsCalibratesAndMeasuresThroughFivePercentFailedTransfers) {
     for (uint64_t seed : {5u, 11u, 29u}) {
         SCOPED_TRACE(seed);
@@ -470,42 +486,26 @@ TEST(TypedLaser, ConnectsCalibratesAndMeasuresThroughFivePercentFailedTransfers)
                                              .rate = 0.05,
                                              .calls = {"DlnI2cMasterWrite", "DlnI2cMasterRead"},
                                              .flip = false}));
-        FakeJni &j = device.jni;
-        ASSERT_EQ(Java_i2cdln_NativeSession_laserConnect(j.env(), nullptr, device.session),
-                  kTypedOk)
-            << device.failure();
-        ASSERT_EQ(Java_i2cdln_NativeSession_laserCalibrate(j.env(), nullptr, device.session),
-                  kTypedOk)
-            << device.failure();
-        jintArray range = j.array({-1, -1});
-        for (int i = 0; i < 10; ++i) {
-            ASSERT_EQ(
-                Java_i2cdln_NativeSession_laserMeasure(j.env(), nullptr, device.session, range),
-                kTypedOk)
-                << device.failure();
-            EXPECT_NEAR(j.values(range)[0], 650, 10);
-        }
+        ConnectCalibrateMeasure(device, 650, 10);
         EXPECT_GT(device.sim.sim().injectedFaults(), 20u); // the faults did hit
     }
 }
 
-TEST(TypedLaser, ASensorHeldInResetIsReleasedAndAFailedPollReadIsAFailure) {
-    OpenDevice device(dlnsim::SimBuilder().i2c(0x29, RangingSensor(500)));
-    FakeJni &j = device.jni;
-    // As a connect cut short between the reset and its release leaves it: the sensor reads 0
-    // everywhere, its identification included.
-    ASSERT_EQ(Java_i2cdln_NativeSession_i2cWrite(j.env(), nullptr, device.session, 0x29,
-                                                 j.bytes({static_cast<jbyte>(0xBF), 0x00}), 2),
-              kTypedOk);
-    ASSERT_EQ(Java_i2cdln_NativeSession_laserConnect(j.env(), nullptr, device.session), kTypedOk)
-        << device.failure();
-    ASSERT_EQ(Java_i2cdln_NativeSession_laserCalibrate(j.env(), nullptr, device.session), kTypedOk)
-        << device.failure();
-    jintArray range = j.array({-1, -1});
-    ASSERT_EQ(Java_i2cdln_NativeSession_laserMeasure(j.env(), nullptr, device.session, range),
-              kTypedOk)
-        << device.failure();
-    EXPECT_NEAR(j.values(range)[0], 500, 10);
+TEST(TypedLaser, ASensorLeftInResetOrOnAPrivatePageConnectsAndAFailedPollReadIsAFailure) {
+    // As a connect cut short leaves the sensor: held in its reset (a failed release write), or
+    // on private page 1 (a failed write back to page 0); either way 0xC0 reads 0.
+    const std::vector<std::vector<jbyte>> leftBy[] = {
+        {{static_cast<jbyte>(0xBF), 0x00}},
+        {{static_cast<jbyte>(0x80), 0x01}, {static_cast<jbyte>(0xFF), 0x01}}};
+    for (const auto &writes : leftBy) {
+        OpenDevice device(dlnsim::SimBuilder().i2c(0x29, RangingSensor(500)));
+        FakeJni &j = device.jni;
+        for (const std::vector<jbyte> &bytes : writes)
+            ASSERT_EQ(Java_i2cdln_NativeSession_i2cWrite(j.env(), nullptr, device.session, 0x29,
+                                                         j.bytes(bytes), 2),
+                      kTypedOk);
+        ConnectCalibrateMeasure(device, 500, 1);
+    }
 
     // The reset's first poll of the identification (the sensor's second read) fails for good:
     // the driver's poll reads on, but the connect must not call that a success.

@@ -7,7 +7,7 @@ std::string FailureText(const BusResult &result, const std::string &detail) {
         return "";
     std::string text = result.step != nullptr ? result.step : "adapter call";
     if (result.address >= 0) {
-        char where[16];
+        char where[24];
         snprintf(where, sizeof where, " at I2C 0x%02X", static_cast<unsigned>(result.address));
         text += where;
     }

@@ -18,6 +18,7 @@
 #include "support/typed_exports.h"
 #include "support/wait_clock.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -424,21 +425,97 @@ TEST(TypedLaser, ConnectCalibrateMeasureGivesTheTargetsRangeAndPrintsNothing) {
     EXPECT_EQ(errors.take(), "");
 }
 
-TEST(TypedLaser, AFailedTransferCarriesItsCodeAndAWrongChipIsRefused) {
-    OpenDevice device(dlnsim::SimBuilder()
-                          .i2c(0x29, RangingSensor(300))
-                          .fault(dlnsim::Fault{"DlnI2cMasterRead", DLN_RES_I2C_NACK, 1}));
-    EXPECT_EQ(Java_i2cdln_NativeSession_laserConnect(device.jni.env(), nullptr, device.session),
-              DLN_RES_I2C_NACK);
-    EXPECT_EQ(device.failure(),
-              "DlnI2cMasterRead at I2C 0x29, sensor status -20 (Control Interface Error)");
+TEST(TypedLaser, ADeviceFailureIsRepeatedThriceAConnectionFailureNever) {
+    const Calls readOnce = {"DlnI2cMasterWrite", "DlnI2cMasterRead"};
+    const struct {
+        DLN_RESULT code;
+        int attempts; // of the identification read before the connect gives up
+    } cases[] = {{DLN_RES_I2C_NACK, 4},       {DLN_RES_FAIL, 4},    {DLN_RES_NOT_CONNECTED, 1},
+                 {DLN_RES_INVALID_HANDLE, 1}, {DLN_RES_TIMEOUT, 1}, {DLN_RES_PROTOCOL_ERROR, 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.code);
+        OpenDevice device(dlnsim::SimBuilder()
+                              .i2c(0x29, RangingSensor(300))
+                              .fault(dlnsim::Fault{"DlnI2cMasterRead", c.code}));
+        EXPECT_EQ(Java_i2cdln_NativeSession_laserConnect(device.jni.env(), nullptr, device.session),
+                  c.code);
+        EXPECT_EQ(device.failure(),
+                  "DlnI2cMasterRead at I2C 0x29, sensor status -20 (Control Interface Error)");
+        EXPECT_EQ(device.calls(), Repeat(readOnce, c.attempts));
+        // A failed connect leaves no sensor to calibrate.
+        EXPECT_EQ(
+            Java_i2cdln_NativeSession_laserCalibrate(device.jni.env(), nullptr, device.session),
+            kWrongDevice);
+    }
 
-    // A register device answers 0x00 where the sensor's model id 0xEE belongs.
+    // A register device answers 0x00 where the sensor's model id 0xEE belongs, as a sensor
+    // held in reset would; after the reset that would release such a sensor, it still is not
+    // one.
     OpenDevice other(dlnsim::SimBuilder().i2c(0x29, std::make_shared<dlnsim::ServoBoard>()));
     EXPECT_EQ(Java_i2cdln_NativeSession_laserConnect(other.jni.env(), nullptr, other.session),
               kWrongDevice);
+    EXPECT_THAT(other.failure(), testing::MatchesRegex("ranging sensor at I2C 0x29, "
+                                                       "identification 0x.. where 0xEE was "
+                                                       "expected"));
     EXPECT_EQ(Java_i2cdln_NativeSession_laserCalibrate(other.jni.env(), nullptr, other.session),
               kWrongDevice);
+}
+
+// Connects, calibrates and measures times, each range near distanceMm.
+void ConnectCalibrateMeasure(OpenDevice &device, int distanceMm, int times) {
+    FakeJni &j = device.jni;
+    ASSERT_EQ(Java_i2cdln_NativeSession_laserConnect(j.env(), nullptr, device.session), kTypedOk)
+        << device.failure();
+    ASSERT_EQ(Java_i2cdln_NativeSession_laserCalibrate(j.env(), nullptr, device.session), kTypedOk)
+        << device.failure();
+    jintArray range = j.array({-1, -1});
+    for (int i = 0; i < times; ++i) {
+        ASSERT_EQ(Java_i2cdln_NativeSession_laserMeasure(j.env(), nullptr, device.session, range),
+                  kTypedOk)
+            << device.failure();
+        EXPECT_NEAR(j.values(range)[0], distanceMm, 10);
+    }
+}
+
+TEST(TypedLaser, ConnectsCalibratesAndMeasuresThroughFivePercentFailedTransfers) {
+    for (uint64_t seed : {5u, 11u, 29u}) {
+        SCOPED_TRACE(seed);
+        OpenDevice device(dlnsim::SimBuilder()
+                              .i2c(0x29, RangingSensor(650))
+                              .randomFaults({.seed = seed,
+                                             .rate = 0.05,
+                                             .calls = {"DlnI2cMasterWrite", "DlnI2cMasterRead"},
+                                             .flip = false}));
+        ConnectCalibrateMeasure(device, 650, 10);
+        EXPECT_GT(device.sim.sim().injectedFaults(), 20u); // the faults did hit
+    }
+}
+
+TEST(TypedLaser, ASensorLeftInResetOrOnAPrivatePageConnectsAndAFailedPollReadIsAFailure) {
+    // As a connect cut short leaves the sensor: held in its reset (a failed release write), or
+    // on private page 1 (a failed write back to page 0); either way 0xC0 reads 0.
+    const std::vector<std::vector<jbyte>> leftBy[] = {
+        {{static_cast<jbyte>(0xBF), 0x00}},
+        {{static_cast<jbyte>(0x80), 0x01}, {static_cast<jbyte>(0xFF), 0x01}}};
+    for (const auto &writes : leftBy) {
+        OpenDevice device(dlnsim::SimBuilder().i2c(0x29, RangingSensor(500)));
+        FakeJni &j = device.jni;
+        for (const std::vector<jbyte> &bytes : writes)
+            ASSERT_EQ(Java_i2cdln_NativeSession_i2cWrite(j.env(), nullptr, device.session, 0x29,
+                                                         j.bytes(bytes), 2),
+                      kTypedOk);
+        ConnectCalibrateMeasure(device, 500, 1);
+    }
+
+    // The reset's first poll of the identification (the sensor's second read) fails for good:
+    // the driver's poll reads on, but the connect must not call that a success.
+    dlnsim::SimBuilder failing = dlnsim::SimBuilder().i2c(0x29, RangingSensor(500));
+    for (uint32_t nth = 2; nth <= 5; ++nth)
+        failing.fault(dlnsim::Fault{"DlnI2cMasterRead", DLN_RES_I2C_NACK, nth});
+    OpenDevice polled(failing);
+    EXPECT_EQ(Java_i2cdln_NativeSession_laserConnect(polled.jni.env(), nullptr, polled.session),
+              DLN_RES_I2C_NACK);
+    EXPECT_EQ(polled.failure(), "DlnI2cMasterRead at I2C 0x29");
 }
 
 } // namespace

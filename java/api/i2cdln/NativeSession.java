@@ -119,7 +119,11 @@ final class NativeSession {
 
     /**
      * Checks the ranging sensor's identification (0xEE, else {@link #WRONG_DEVICE}), resets it and
-     * reads its stop variable; the session keeps the sensor's driver record.
+     * reads its stop variable; the session keeps the sensor's driver record. Another
+     * identification (a sensor that an interrupted connect left in its reset or on a private
+     * page reads 0) is read again after a reset before the device is refused. This and the
+     * other laser natives make a register transfer that a NACK or a failed call hit again, up
+     * to three times.
      */
     static native int laserConnect(long session);
 

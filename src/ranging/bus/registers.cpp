@@ -12,8 +12,20 @@ uint8_t BusAddress(const RangingDevice &device) {
     return static_cast<uint8_t>(device.busAddress >> 1);
 }
 
-// A transfer's status for the driver; the first failure is kept with its code.
-SensorStatus Judged(RangingDevice &device, const BusResult &result) {
+// True for a failure of the device or of the one transfer: a NACK, a failed call. Any other
+// code means the adapter or its connection is gone (or the method's bound passed), where a
+// repeat cannot help.
+bool Repeatable(const BusResult &result) {
+    return result.code == DLN_RES_I2C_NACK || result.code == DLN_RES_FAIL;
+}
+
+// Runs transfer() -> BusResult, again up to device.transferRetries times while it fails
+// repeatably; the driver's status of the last attempt. Only a failure that stays is kept, the
+// first one with its code.
+template <class Transfer> SensorStatus Judged(RangingDevice &device, Transfer transfer) {
+    BusResult result = transfer();
+    for (int retry = 0; retry < device.transferRetries && Repeatable(result); ++retry)
+        result = transfer();
     if (result.ok())
         return kSensorOk;
     if (device.busFailure.ok())
@@ -21,30 +33,35 @@ SensorStatus Judged(RangingDevice &device, const BusResult &result) {
     return kSensorControlInterface;
 }
 
-// The one write primitive: the index, then count data bytes, in one transfer.
+// The one write primitive: the index, then count data bytes, in one transfer. A repeat sends
+// the same bytes: the register ends as one successful write leaves it.
 SensorStatus WriteIndexed(RangingDevice &device, uint8_t index, const uint8_t *bytes,
                           uint8_t count) {
     uint8_t buffer[1 + 255];
     buffer[0] = index;
     if (count > 0)
         std::memcpy(buffer + 1, bytes, count);
-    const BusResult result = I2cWrite(device.adapterHandle, BusAddress(device), buffer,
-                                      static_cast<uint16_t>(count + 1));
-    return Judged(device, result);
+    return Judged(device, [&] {
+        return I2cWrite(device.adapterHandle, BusAddress(device), buffer,
+                        static_cast<uint16_t>(count + 1));
+    });
 }
 
-// The one read primitive: the index write, then a read of count bytes. The buffer is cleared
-// first, so that a failed transfer yields zeros rather than whatever the caller had there.
+// The one read primitive: the index write, then a read of count bytes. A repeat makes both
+// again, since a read cut short has moved the sensor's auto-incremented index; reading the
+// driver's registers changes nothing on the sensor. The buffer is cleared first, so that a
+// failed transfer yields zeros rather than whatever the caller had there.
 SensorStatus ReadIndexed(RangingDevice &device, uint8_t index, uint8_t *bytes, uint8_t count) {
-    std::memset(bytes, 0, count);
-    if (Judged(device, I2cWrite(device.adapterHandle, BusAddress(device), &index, 1)) != kSensorOk)
-        return kSensorControlInterface;
-    if (Judged(device, I2cRead(device.adapterHandle, BusAddress(device), bytes, count)) !=
-        kSensorOk) {
+    const SensorStatus status = Judged(device, [&] {
         std::memset(bytes, 0, count);
-        return kSensorControlInterface;
-    }
-    return kSensorOk;
+        BusResult result = I2cWrite(device.adapterHandle, BusAddress(device), &index, 1);
+        if (result.ok())
+            result = I2cRead(device.adapterHandle, BusAddress(device), bytes, count);
+        return result;
+    });
+    if (status != kSensorOk)
+        std::memset(bytes, 0, count);
+    return status;
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 // index sent as the first data byte; multi-byte registers are big-endian on the bus.
 // The device is addressed at device.busAddress >> 1 through device.adapterHandle, port 0.
 //
-// Every operation returns 0, or -20 (kSensorControlInterface) when a bus transfer failed;
-// a failed read then yields 0 in every output byte.
+// Every operation returns 0, or -20 (kSensorControlInterface) when a bus transfer failed
+// (after device.transferRetries repeats of a NACKed or failed one); a failed read then yields
+// 0 in every output byte, and device.busFailure keeps the first such failure.
 #pragma once
 
 #include "ranging/device/ranging_device.h"

@@ -73,6 +73,9 @@ struct RangingDevice {
     // The first transfer that failed since the caller cleared it, with the adapter's code: the
     // driver's statuses say only that the control interface failed.
     BusResult busFailure;
+    // How often a register transfer the device failed (a NACK, a failed call) is made again
+    // before it counts as failed. The fifteen methods keep 0: their traffic stays as it was.
+    uint8_t transferRetries = 0;
 };
 
 // The sensor's bus address in the 8-bit form the record keeps (0x29 on the bus).

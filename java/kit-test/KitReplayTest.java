@@ -103,7 +103,7 @@ class KitReplayTest {
         Map<Class<?>, String> expected = new LinkedHashMap<>();
         expected.put(StrictAsRecorded.class, "");
         expected.put(StrictOtherRegister.class, "the replay saw 1 call unlike the recording "
-                + "here; the first:\nreplay: mismatch at recorded call 7 (request 7 of this"
+                + "here; the first:\nreplay: mismatch at recorded call 4 (request 4 of this"
                 + " run); it fails with 0x4F\n  recorded: DlnI2cMasterWrite handle=1 port=0"
                 + " slaveAddress=0x50 memoryAddressLength=0 memoryAddress=0 length=1 buffer=[10]\n"
                 + "  came:     DlnI2cMasterWrite handle=1 port=0 slaveAddress=0x50"
@@ -111,10 +111,10 @@ class KitReplayTest {
                 + "  bytes sent recorded: 10\n  bytes sent came:     11\n");
         expected.put(LenientAsRecorded.class, "");
         expected.put(LenientOtherRegister.class, "the replay saw 1 call unlike the recording "
-                + "here; the first:\nreplay: request 7 is like no recorded call; it fails"
+                + "here; the first:\nreplay: request 4 is like no recorded call; it fails"
                 + " with 0x4F\n");
         expected.put(MismatchBeforeTheTests.class, "the replay saw 1 call unlike the recording "
-                + "here; the first:\nreplay: mismatch at recorded call 7 (request 7 of this run)");
+                + "here; the first:\nreplay: mismatch at recorded call 4 (request 4 of this run)");
         expected.put(MismatchUnnoticedBeforeTheTests.class, "the replay saw more calls unlike"
                 + " the recording than its tests failed for (in @BeforeAll or @AfterAll, or past"
                 + " the 10 that dln-sim shows): replay (strict): ");

@@ -3,6 +3,7 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import i2cdln.Dln;
+import i2cdln.DlnException;
 import i2cdln.I2cDevice;
 import i2cdln.NoDeviceException;
 import i2cdln.sim.SimFault;
@@ -71,7 +72,11 @@ class KitWorldTest {
         Map<String, Object> adapter = (Map<String, Object>) robot.world().state().get("adapter");
         assertEquals(true, adapter.get("unplugged"), adapter::toString);
         SimTrace before = robot.trace();
-        assertThrows(NoDeviceException.class, () -> Dln.create().i2c(0x50).read(1));
+        // The server answers, but has no adapter 0: "no such adapter", neither a missing
+        // server nor a device that failed.
+        DlnException unplugged = assertThrows(DlnException.class,
+                () -> Dln.create().i2c(0x50).read(1));
+        assertEquals(0x42, unplugged.resultCode(), unplugged::getMessage);
         assertTrue(robot.trace().since(before).calls().stream()
                 .anyMatch(c -> c.note().equals("adapter unplugged")), robot.trace().calls()::toString);
         robot.restart();

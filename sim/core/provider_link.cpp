@@ -228,8 +228,8 @@ void ProviderLink::sendRequest(const ExternalRequest &request, uint32_t timeoutM
     open.timer->expires_after(std::chrono::milliseconds(timeoutMs));
     open.timer->async_wait([self = shared_from_this(), id, timeoutMs](asio::error_code error) {
         if (!error)
-            self->finish(id, Failure(DLN_RES_TIMEOUT,
-                                     "no answer within " + std::to_string(timeoutMs) + " ms"));
+            self->finish(
+                id, Failure(DLN_RES_FAIL, "no answer within " + std::to_string(timeoutMs) + " ms"));
     });
     send(RequestToJson(id, request));
 }

@@ -241,14 +241,14 @@ struct HostileProvider {
 TEST(ExternalDevice, HostileProvidersFailOnlyTheirOwnTransfers) {
     auto id = [](const json &request) { return request["id"].dump(); };
     const HostileProvider cases[] = {
-        {"silent", [](const json &) { return std::string(); }, DLN_RES_TIMEOUT,
+        {"silent", [](const json &) { return std::string(); }, DLN_RES_FAIL,
          "external thermometer: no answer within 300 ms", true},
         {"late",
          [&](const json &request) {
              usleep(400000); // after the time-out: dropped
              return "{\"id\": " + id(request) + ", \"bytes\": [1, 2]}\n";
          },
-         DLN_RES_TIMEOUT, "external thermometer: no answer within 300 ms", true},
+         DLN_RES_FAIL, "external thermometer: no answer within 300 ms", true},
         {"garbage", [](const json &) { return std::string("\x01\xffzz\n"); }, DLN_RES_FAIL,
          "external thermometer: malformed answer: not JSON", false},
         {"no id", [](const json &) { return std::string("[1, 2]\n"); }, DLN_RES_FAIL,

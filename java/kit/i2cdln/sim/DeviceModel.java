@@ -7,7 +7,7 @@ import java.util.Map;
  * live page shows. The kit serves a model as a device provider of {@code dln-sim} (see
  * docs/device-providers.md): a model's methods are called one at a time, on a thread of the
  * kit, for each transfer a program makes on its address or line. A model must answer within
- * the kit's time-out ({@link SimRobot#MODEL_TIMEOUT}), or the transfer fails as a time-out.
+ * the kit's time-out ({@link SimRobot#MODEL_TIMEOUT}), or the transfer fails (0x4F).
  */
 public interface DeviceModel {
     /**
